@@ -1,0 +1,21 @@
+# The POSIX program: files, the game lock and the message-box chain.
+option(LEVELSET_WITH_GTK "Show message boxes as GTK dialogs when a display is there" ON)
+
+set(posix_box_gtk platform/posix_box_nogtk.cpp)
+if(LEVELSET_WITH_GTK)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  set(posix_box_gtk platform/posix_box_gtk.cpp)
+endif()
+
+add_library(platform_posix STATIC
+  platform/posix.cpp
+  platform/posix_box.cpp
+  ${posix_box_gtk})
+target_include_directories(platform_posix PUBLIC ${PROJECT_SOURCE_DIR})
+if(LEVELSET_WITH_GTK)
+  target_link_libraries(platform_posix PRIVATE PkgConfig::GTK3)
+endif()
+
+add_executable(levelset-installer platform/posix_main.cpp)
+target_link_libraries(levelset-installer PRIVATE installer_logic platform_posix)

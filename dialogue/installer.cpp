@@ -1,0 +1,102 @@
+// The installer flow: checks, question, game guard, copy, confirmation.
+#include "dialogue/installer.h"
+
+#include <cstring>
+
+#include "dialogue/message.h"
+#include "levelset/levelset.h"
+#include "platform/platform.h"
+
+const char kGameMutexName[] = "QovCurrentlyRunningMutex";
+
+namespace {
+
+const char kNotFoundCaption[] = "Level Set Not Found";
+const char kNotFoundTemplate[] =
+    "The named file: \"%s\" could not be found, so it could not be installed as a Quillomar "
+    "level set";
+const char kInvalidCaption[] = "Invalid File";
+const char kInvalidTemplate[] = "The named file: \"%s\" is not a Quillomar level set";
+const char kQuestionCaption[] = "Quillomar";
+const char kQuestionTemplate[] = "Would you like to install the level set \"%s\" into your Quillomar game?";
+const char kInstalledCaption[] = "Level Set Installed";
+const char kAlreadyInstalledTemplate[] =
+    "The level set \"%s\" is already installed.\n\nYou can play it by running Quillomar.";
+const char kRunningCaption[] = "Quillomar is Running";
+const char kRunningTemplate[] =
+    "You can not install level sets while Quillomar is running.  Quillomar (or another Morvalic "
+    "game) is running on this computer and must be closed before you can continue.\n\nIf you want "
+    "to install the level set, close the game and click retry";
+const char kDoneTemplate[] =
+    "The level set \"%s\" has been installed.\n\nYou can play it by running Quillomar.";
+
+}  // namespace
+
+char* GetCommandLineTail(char* commandLine) {
+  unsigned char* p = reinterpret_cast<unsigned char*>(commandLine);
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && *p != '"') {
+      if (IsLeadByte(*p) && p[1] != '\0') p += 2;
+      else ++p;
+    }
+    if (*p == '"') ++p;
+  } else {
+    while (*p > 0x20) ++p;
+  }
+  while (*p >= 0x01 && *p <= 0x20) ++p;
+  return reinterpret_cast<char*>(p);
+}
+
+char* StripQuotes(char* text) {
+  char* first = strchr(text, '"');
+  if (!first) return text;
+  char* second = strchr(first + 1, '"');
+  if (!second) return text;
+  *second = '\0';
+  return first + 1;
+}
+
+bool IsGameRunning() { return PlatformNamedMutexExists(kGameMutexName); }
+
+int RunInstaller(char* tail) {
+  if (!tail || PlatformStringLength(tail) == 0) return 0;
+
+  const char* source = StripQuotes(tail);
+
+  char displayName[kPathBufferSize];
+  SplitPath(source, nullptr, nullptr, displayName, nullptr);
+  DecodeSpaces(displayName);
+  StripCopySuffix(displayName);
+
+  if (!FileExists(source)) {
+    ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, source);
+    return 0;
+  }
+  if (!IsLevelSetFile(source)) {
+    ShowMessage(kInvalidCaption, kBoxOk | kBoxIconStop, kInvalidTemplate, source);
+    return 0;
+  }
+  // Only No stops here: a question that could not be shown lets the
+  // installation go on.
+  if (ShowMessage(kQuestionCaption, kBoxYesNo | kBoxIconQuestion, kQuestionTemplate,
+                  displayName) == kAnswerNo) {
+    return 0;
+  }
+  if (IsAlreadyInstalled(source)) {
+    ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kAlreadyInstalledTemplate,
+                displayName);
+    return 0;
+  }
+  // Anything but Retry, a warning that could not be shown included, ends
+  // the run.
+  while (IsGameRunning()) {
+    if (ShowMessage(kRunningCaption, kBoxRetryCancel | kBoxIconWarning, "%s", kRunningTemplate) !=
+        kAnswerRetry) {
+      return 0;
+    }
+  }
+  if (!InstallLevelSet(source)) return 0;
+  ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, displayName);
+  return 1;
+}

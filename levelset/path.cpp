@@ -1,0 +1,134 @@
+// Path splitting and the cleaning of file names. Pure byte work: the only
+// state is the lead-byte table, read once at start.
+#include "levelset/levelset.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+bool g_leadBytes[256];
+
+// Length of the longest prefix of part (length bytes) that is at most limit
+// bytes long and does not end inside a double-byte character.
+size_t WholeCharacterPrefix(const char* part, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  size_t at = 0;
+  while (at < limit) {
+    size_t step = (IsLeadByte(static_cast<unsigned char>(part[at])) && at + 1 < length) ? 2 : 1;
+    if (at + step > limit) break;
+    at += step;
+  }
+  return at;
+}
+
+void CopyPart(char* out, const char* begin, size_t length) {
+  if (!out) return;
+  length = WholeCharacterPrefix(begin, length, kPartSize - 1);
+  memcpy(out, begin, length);
+  out[length] = '\0';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+}  // namespace
+
+void LoadLeadBytes() {
+  unsigned char ranges[12] = {};
+  PlatformGetLeadByteRanges(ranges);
+  memset(g_leadBytes, 0, sizeof g_leadBytes);
+  for (int pair = 0; pair < 6 && ranges[2 * pair] != 0; ++pair) {
+    for (unsigned b = ranges[2 * pair]; b <= ranges[2 * pair + 1]; ++b) g_leadBytes[b] = true;
+  }
+}
+
+bool IsLeadByte(unsigned char byte) { return g_leadBytes[byte]; }
+
+void SplitPath(const char* path, char* drive, char* directory, char* fileName, char* extension) {
+  const char* rest = path;
+  if (path[0] != '\0' && path[1] == ':') {
+    if (drive) {
+      drive[0] = path[0];
+      drive[1] = ':';
+      drive[2] = '\0';
+    }
+    rest = path + 2;
+  } else if (drive) {
+    drive[0] = '\0';
+  }
+
+  // One scan: where the file-name part begins and where the last dot is. A
+  // double-byte character is one unit; a lone lead byte at the end is kept
+  // as a character of its own.
+  const char* nameStart = rest;
+  const char* lastDot = nullptr;
+  const char* p = rest;
+  while (*p != '\0') {
+    if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+      p += 2;
+      continue;
+    }
+    if (*p == '/' || *p == '\\') nameStart = p + 1;
+    else if (*p == '.') lastDot = p;
+    ++p;
+  }
+  const char* end = p;
+
+  CopyPart(directory, rest, static_cast<size_t>(nameStart - rest));
+  if (lastDot && lastDot >= nameStart) {
+    CopyPart(fileName, nameStart, static_cast<size_t>(lastDot - nameStart));
+    CopyPart(extension, lastDot, static_cast<size_t>(end - lastDot));
+  } else {
+    CopyPart(fileName, nameStart, static_cast<size_t>(end - nameStart));
+    if (extension) extension[0] = '\0';
+  }
+}
+
+void DecodeSpaces(char* text) {
+  char* out = text;
+  for (const char* in = text; *in != '\0';) {
+    if (in[0] == '%' && in[1] == '2' && in[2] == '0') {
+      *out++ = ' ';
+      in += 3;
+    } else {
+      *out++ = *in++;
+    }
+  }
+  *out = '\0';
+}
+
+void StripCopySuffix(char* text) {
+  if (char* dash = strrchr(text, '-')) {
+    const char* digit = dash + 1;
+    while (IsDigit(*digit)) ++digit;
+    if (digit > dash + 1 && *digit == '\0') {
+      *dash = '\0';
+      return;
+    }
+  }
+  size_t length = strlen(text);
+  if (length == 0 || text[length - 1] != ']') return;
+  if (char* open = strrchr(text, '[')) {
+    const char* digit = open + 1;
+    while (IsDigit(*digit)) ++digit;
+    if (digit > open + 1 && *digit == ']') *open = '\0';
+  }
+}
+
+bool EqualsIgnoreCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(*a);
+    unsigned char y = static_cast<unsigned char>(*b);
+    if (x != y && FoldAscii(x) != FoldAscii(y)) return false;
+    if (x == '\0') return true;
+  }
+}
+
+bool IsLevelSetFile(const char* path) {
+  char extension[kPartSize];
+  SplitPath(path, nullptr, nullptr, nullptr, extension);
+  return EqualsIgnoreCase(extension, ".QLM");
+}

@@ -1,0 +1,88 @@
+// The operations through which the installer reaches the operating system.
+//
+// Each backend (platform/posix*.cpp, platform/win32*.cpp, and the scripted
+// fake in tests/) implements every function below. Nothing outside platform/
+// includes a system header; the logic speaks only through this interface.
+#ifndef LEVELSET_PLATFORM_PLATFORM_H
+#define LEVELSET_PLATFORM_PLATFORM_H
+
+#include <cstdint>
+
+// Message-box styles and answers, with the values of the Windows message box.
+// The Windows backend passes them through; the others translate them.
+constexpr uint32_t kBoxOk = 0x00;
+constexpr uint32_t kBoxOkCancel = 0x01;
+constexpr uint32_t kBoxAbortRetryIgnore = 0x02;
+constexpr uint32_t kBoxYesNoCancel = 0x03;
+constexpr uint32_t kBoxYesNo = 0x04;
+constexpr uint32_t kBoxRetryCancel = 0x05;
+constexpr uint32_t kBoxButtonsMask = 0x0F;
+
+constexpr uint32_t kBoxIconStop = 0x10;
+constexpr uint32_t kBoxIconQuestion = 0x20;
+constexpr uint32_t kBoxIconWarning = 0x30;
+constexpr uint32_t kBoxIconInformation = 0x40;
+constexpr uint32_t kBoxIconMask = 0xF0;
+
+constexpr int kAnswerNone = 0;  // the box could not be shown
+constexpr int kAnswerOk = 1;
+constexpr int kAnswerCancel = 2;
+constexpr int kAnswerAbort = 3;
+constexpr int kAnswerRetry = 4;
+constexpr int kAnswerIgnore = 5;
+constexpr int kAnswerYes = 6;
+constexpr int kAnswerNo = 7;
+
+// Size of every whole path the installer builds, terminator included.
+constexpr uint32_t kPathBufferSize = 260;
+
+// The lead-byte ranges of the system's ANSI code page: up to six pairs of
+// (first, last) in ranges[0..11], ended by a pair of zeros. A single-byte
+// code page gives none (ranges[0] == 0). Called once at start.
+void PlatformGetLeadByteRanges(unsigned char ranges[12]);
+
+// The separator the installer joins paths with.
+char PlatformPathSeparator();
+
+// Length of a terminated string.
+int PlatformStringLength(const char* text);
+
+// Whether a process currently holds the named game lock. The lock is looked
+// for and let go at once; it is never created, waited on or owned. Any
+// failure to look counts as "not held".
+bool PlatformNamedMutexExists(const char* name);
+
+// Writes the full path of the running program file into buffer (size bytes).
+// Returns 0 on failure; returns size when the path was cut to fit.
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size);
+
+// Whether any entry, file or directory, matches the path.
+bool PlatformFileExists(const char* path);
+
+// Creates one directory with default permissions. Callers ignore the result.
+bool PlatformCreateDirectory(const char* path);
+
+// Leaves an existing file with normal attributes (writable, not hidden).
+// Callers ignore the result.
+bool PlatformSetNormalAttributes(const char* path);
+
+// Copies source onto target, replacing any file there. On failure the target
+// is as it was; PlatformGetLastError() then gives the failure code.
+bool PlatformCopyFile(const char* source, const char* target);
+
+// The failure code of the last failed operation.
+uint32_t PlatformGetLastError();
+
+// The system's text for a failure code, allocated by the platform, or null
+// when it has none. Released with PlatformFreeErrorText.
+char* PlatformGetErrorText(uint32_t code);
+void PlatformFreeErrorText(char* text);
+
+// The failure code that says a file name is too long.
+uint32_t PlatformNameTooLongError();
+
+// Shows a modal message box with no owner and waits for it to be closed.
+// Returns the answer, or kAnswerNone when no box could be shown.
+int PlatformMessageBox(const char* text, const char* caption, uint32_t style);
+
+#endif

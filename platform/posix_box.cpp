@@ -1,0 +1,200 @@
+// Message boxes on POSIX: a GTK dialog on a display; else a prompt when the
+// user sits at a terminal; else the text on standard error, answered 0.
+#include "platform/posix_box.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+const BoxButtons kOk = {1, {{kAnswerOk, "_OK", "OK"}}, kAnswerOk};
+const BoxButtons kOkCancel = {2, {{kAnswerOk, "_OK", "OK"}, {kAnswerCancel, "_Cancel", "Cancel"}},
+                              kAnswerCancel};
+const BoxButtons kAbortRetryIgnore = {
+    3,
+    {{kAnswerAbort, "_Abort", "Abort"},
+     {kAnswerRetry, "_Retry", "Retry"},
+     {kAnswerIgnore, "_Ignore", "Ignore"}},
+    kAnswerAbort};
+const BoxButtons kYesNoCancel = {
+    3,
+    {{kAnswerYes, "_Yes", "Yes"}, {kAnswerNo, "_No", "No"}, {kAnswerCancel, "_Cancel", "Cancel"}},
+    kAnswerCancel};
+const BoxButtons kYesNo = {2, {{kAnswerYes, "_Yes", "Yes"}, {kAnswerNo, "_No", "No"}}, kAnswerNo};
+const BoxButtons kRetryCancel = {
+    2, {{kAnswerRetry, "_Retry", "Retry"}, {kAnswerCancel, "_Cancel", "Cancel"}}, kAnswerCancel};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool SameWord(const char* a, const char* b, size_t length) {
+  if (strlen(b) != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Length of the valid UTF-8 sequence at text, or 0 when it is not one.
+int Utf8SequenceLength(const unsigned char* text) {
+  unsigned char b = text[0];
+  if (b < 0x80) return 1;
+  int length;
+  unsigned char low = 0x80, high = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text[1] < low || text[1] > high) return 0;
+  for (int i = 2; i < length; ++i) {
+    if (text[i] < 0x80 || text[i] > 0xBF) return 0;
+  }
+  return length;
+}
+
+bool IsControl(const unsigned char* text, int length) {
+  if (length == 1) return (text[0] < 0x20 && text[0] != '\n' && text[0] != '\t') || text[0] == 0x7F;
+  return length == 2 && text[0] == 0xC2 && text[1] <= 0x9F;  // U+0080 to U+009F
+}
+
+void WriteAll(int fd, const char* text) {
+  for (size_t length = strlen(text); length > 0;) {
+    ssize_t put = write(fd, text, length);
+    if (put <= 0) return;
+    text += put;
+    length -= static_cast<size_t>(put);
+  }
+}
+
+void WriteEscaped(int fd, const char* text) {
+  char* escaped = EscapeForTerminal(text);
+  if (escaped) WriteAll(fd, escaped);
+  free(escaped);
+}
+
+void WriteButtons(const BoxButtons& buttons) {
+  char line[128] = "";
+  size_t used = 0;
+  for (int i = 0; i < buttons.count; ++i) {
+    const char* word = buttons.buttons[i].word;
+    used += static_cast<size_t>(snprintf(line + used, sizeof line - used, "%s[%c]%s",
+                                         i == 0 ? "" : " / ", word[0], word + 1));
+  }
+  snprintf(line + used, sizeof line - used, ": ");
+  WriteAll(STDERR_FILENO, line);
+}
+
+// Reads one line from standard input, without the line end. False at the
+// end of input with nothing read.
+bool ReadLine(char* line, size_t size) {
+  size_t used = 0;
+  bool any = false;
+  for (;;) {
+    char c;
+    ssize_t got = read(STDIN_FILENO, &c, 1);
+    if (got <= 0) break;
+    any = true;
+    if (c == '\n') break;
+    if (used + 1 < size) line[used++] = c;
+  }
+  line[used] = '\0';
+  return any;
+}
+
+}  // namespace
+
+const BoxButtons& ButtonsForStyle(uint32_t style) {
+  switch (style & kBoxButtonsMask) {
+    case kBoxOkCancel: return kOkCancel;
+    case kBoxAbortRetryIgnore: return kAbortRetryIgnore;
+    case kBoxYesNoCancel: return kYesNoCancel;
+    case kBoxYesNo: return kYesNo;
+    case kBoxRetryCancel: return kRetryCancel;
+    default: return kOk;
+  }
+}
+
+int AnswerForLine(const BoxButtons& buttons, const char* line) {
+  while (*line == ' ' || *line == '\t') ++line;
+  size_t length = strlen(line);
+  while (length > 0 && (line[length - 1] == ' ' || line[length - 1] == '\t' || line[length - 1] == '\r')) {
+    --length;
+  }
+  if (length == 0) return buttons.buttons[0].answer;
+  for (int i = 0; i < buttons.count; ++i) {
+    const char* word = buttons.buttons[i].word;
+    if ((length == 1 && Lower(line[0]) == Lower(word[0])) || SameWord(line, word, length)) {
+      return buttons.buttons[i].answer;
+    }
+  }
+  return kAnswerNone;
+}
+
+char* EscapeForTerminal(const char* text) {
+  size_t length = strlen(text);
+  char* out = static_cast<char*>(malloc(length * 4 + 1));
+  if (!out) return nullptr;
+  char* put = out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != '\0') {
+    int sequence = Utf8SequenceLength(p);
+    if (sequence == 0 || IsControl(p, sequence)) {
+      int count = sequence == 0 ? 1 : sequence;
+      for (int i = 0; i < count; ++i) put += sprintf(put, "\\x%02x", p[i]);
+      p += count;
+    } else {
+      memcpy(put, p, static_cast<size_t>(sequence));
+      put += sequence;
+      p += sequence;
+    }
+  }
+  *put = '\0';
+  return out;
+}
+
+int ShowTerminalBox(const char* text, const char* caption, uint32_t style) {
+  if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) return kBoxUnavailable;
+  const BoxButtons& buttons = ButtonsForStyle(style);
+  WriteEscaped(STDERR_FILENO, caption);
+  WriteAll(STDERR_FILENO, "\n");
+  WriteEscaped(STDERR_FILENO, text);
+  WriteAll(STDERR_FILENO, "\n");
+  for (;;) {
+    WriteButtons(buttons);
+    char line[256];
+    if (!ReadLine(line, sizeof line)) {
+      WriteAll(STDERR_FILENO, "\n");
+      return kAnswerNone;
+    }
+    int answer = AnswerForLine(buttons, line);
+    if (answer != kAnswerNone) return answer;
+  }
+}
+
+int ShowStderrBox(const char* text, const char* caption) {
+  WriteEscaped(STDERR_FILENO, caption);
+  WriteAll(STDERR_FILENO, "\n");
+  WriteEscaped(STDERR_FILENO, text);
+  WriteAll(STDERR_FILENO, "\n\n");
+  return kAnswerNone;
+}
+
+int PlatformMessageBox(const char* text, const char* caption, uint32_t style) {
+  int answer = ShowGtkBox(text, caption, style);
+  if (answer == kBoxUnavailable) answer = ShowTerminalBox(text, caption, style);
+  if (answer == kBoxUnavailable) answer = ShowStderrBox(text, caption);
+  return answer;
+}

@@ -1,0 +1,39 @@
+// Message boxes on POSIX: a chain of ways to show one, each of which may be
+// unavailable so that the next can try.
+#ifndef LEVELSET_PLATFORM_POSIX_BOX_H
+#define LEVELSET_PLATFORM_POSIX_BOX_H
+
+#include <cstdint>
+
+constexpr int kBoxUnavailable = -1;
+
+struct BoxButton {
+  int answer;
+  const char* mnemonic;  // "_Yes"
+  const char* word;      // "Yes"
+};
+
+struct BoxButtons {
+  int count;
+  BoxButton buttons[3];
+  int closeAnswer;  // what closing the box without a button answers
+};
+
+// The buttons of a box style, in order; the first is the default.
+const BoxButtons& ButtonsForStyle(uint32_t style);
+
+// The answer that a typed line picks: a button's first letter or its whole
+// word, in either case; an empty line picks the first. kAnswerNone when the
+// line names no button.
+int AnswerForLine(const BoxButtons& buttons, const char* line);
+
+// Text made safe to write to a terminal: control characters and bytes that
+// are not valid UTF-8 become \xNN. Allocated with malloc.
+char* EscapeForTerminal(const char* text);
+
+// The steps of the chain.
+int ShowGtkBox(const char* text, const char* caption, uint32_t style);
+int ShowTerminalBox(const char* text, const char* caption, uint32_t style);
+int ShowStderrBox(const char* text, const char* caption);
+
+#endif

@@ -1,0 +1,33 @@
+// The process entry on POSIX.
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "dialogue/installer.h"
+#include "levelset/levelset.h"
+
+int main(int argc, char** argv) {
+  // A file-size limit or a closed standard error must fail a write, not end
+  // the process half way through a copy.
+  signal(SIGXFSZ, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);
+  LoadLeadBytes();
+
+  // The tail is the arguments joined by single blanks, so a path that a
+  // shell split at its blanks comes back whole.
+  size_t size = 1;
+  for (int i = 1; i < argc; ++i) size += strlen(argv[i]) + 1;
+  char* tail = static_cast<char*>(malloc(size));
+  if (!tail) return 0;
+  char* put = tail;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) *put++ = ' ';
+    size_t length = strlen(argv[i]);
+    memcpy(put, argv[i], length);
+    put += length;
+  }
+  *put = '\0';
+  int status = RunInstaller(tail);
+  free(tail);
+  return status;
+}

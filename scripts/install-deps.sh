@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12. Extra package names
+# may be given as arguments.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config libgtk-3-dev libgtest-dev googletest "$@")
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,1 @@
+# Tests of the POSIX backend and of the built program.
