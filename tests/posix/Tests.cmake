@@ -1,1 +1,18 @@
 # Tests of the POSIX backend and of the built program.
+
+# The built program, run as a user runs it.
+add_library(e2e_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/posix/e2e_support.cpp)
+target_include_directories(e2e_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(e2e_support PUBLIC INSTALLER_PATH="$<TARGET_FILE:levelset-installer>")
+target_link_libraries(e2e_support PUBLIC GTest::gtest util)
+add_dependencies(e2e_support levelset-installer)
+
+# The backend's own behaviour, in process.
+add_executable(posix_tests ${CMAKE_CURRENT_SOURCE_DIR}/posix/posix_platform_test.cpp)
+target_link_libraries(posix_tests PRIVATE platform_posix e2e_support GTest::gtest_main)
+target_include_directories(posix_tests PRIVATE ${PROJECT_SOURCE_DIR})
+gtest_discover_tests(posix_tests DISCOVERY_MODE PRE_TEST)
+
+add_executable(e2e_tests ${CMAKE_CURRENT_SOURCE_DIR}/posix/e2e_test.cpp)
+target_link_libraries(e2e_tests PRIVATE e2e_support GTest::gtest_main)
+gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
