@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "levelset/levelset.h"
 #include "platform/platform.h"
@@ -25,11 +26,15 @@ void CutAtWholeCharacter(char* text, int limit) {
 
 int ShowMessage(const char* caption, uint32_t style, const char* format, ...) {
   char text[kMessageBufferSize];
+  text[0] = '\0';
   va_list arguments;
   va_start(arguments, format);
   int length = vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
-  if (length < 0) text[0] = '\0';
-  else if (length >= kMessageBufferSize) CutAtWholeCharacter(text, kMessageBufferSize - 1);
+  // Some C runtimes report a cut text as -1 and leave it unterminated.
+  text[kMessageBufferSize - 1] = '\0';
+  if (length < 0 || length >= kMessageBufferSize) {
+    CutAtWholeCharacter(text, static_cast<int>(strlen(text)));
+  }
   return PlatformMessageBox(text, caption, style);
 }
