@@ -1,0 +1,79 @@
+#include "fuzz/fuzz_platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "levelset/levelset.h"
+#include "platform/platform.h"
+
+namespace {
+FuzzPlatform g_platform;
+}  // namespace
+
+FuzzPlatform& Fuzz() { return g_platform; }
+
+FuzzPlatform& FuzzReset(bool codePage932) {
+  g_platform = FuzzPlatform();
+  g_platform.codePage932 = codePage932;
+  LoadLeadBytes();
+  ForgetProgramDirectory();
+  return g_platform;
+}
+
+void FuzzFail(const char* property, const std::string& input) {
+  fprintf(stderr, "\nProperty violated: %s\nInput (%zu bytes):", property, input.size());
+  for (unsigned char c : input) fprintf(stderr, " %02x", c);
+  fprintf(stderr, "\n");
+  abort();
+}
+
+void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
+  memset(ranges, 0, 12);
+  if (g_platform.codePage932) {
+    const unsigned char cp932[] = {0x81, 0x9F, 0xE0, 0xFC};
+    memcpy(ranges, cp932, sizeof cp932);
+  }
+}
+
+char PlatformPathSeparator() { return g_platform.separator; }
+
+int PlatformStringLength(const char* text) { return static_cast<int>(strlen(text)); }
+
+bool PlatformNamedMutexExists(const char*) { return false; }
+
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
+  if (g_platform.moduleFileNameFails || size == 0) return 0;
+  const std::string& path = g_platform.moduleFileName;
+  if (path.size() >= size) {
+    memcpy(buffer, path.data(), size - 1);
+    buffer[size - 1] = '\0';
+    return size;
+  }
+  memcpy(buffer, path.c_str(), path.size() + 1);
+  return static_cast<uint32_t>(path.size());
+}
+
+bool PlatformFileExists(const char*) { return false; }
+bool PlatformCreateDirectory(const char*) { return false; }
+bool PlatformSetNormalAttributes(const char*) { return false; }
+bool PlatformCopyFile(const char*, const char*) { return false; }
+uint32_t PlatformGetLastError() { return 5; }
+
+char* PlatformGetErrorText(uint32_t) {
+  char* text = static_cast<char*>(malloc(16));
+  if (text) snprintf(text, 16, "Access denied.");
+  return text;
+}
+
+void PlatformFreeErrorText(char* text) { free(text); }
+
+uint32_t PlatformNameTooLongError() { return 206; }
+
+int PlatformMessageBox(const char* text, const char* caption, uint32_t style) {
+  g_platform.lastBoxText = text;
+  g_platform.lastBoxCaption = caption;
+  g_platform.lastBoxStyle = style;
+  ++g_platform.boxes;
+  return kAnswerOk;
+}
