@@ -16,3 +16,7 @@ gtest_discover_tests(posix_tests DISCOVERY_MODE PRE_TEST)
 add_executable(e2e_tests ${CMAKE_CURRENT_SOURCE_DIR}/posix/e2e_test.cpp)
 target_link_libraries(e2e_tests PRIVATE e2e_support GTest::gtest_main)
 gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+
+# Real faults against the built program: killed while copying, a Levels
+# directory it may not write, a source gone before the copy.
+target_sources(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/posix/fault_e2e_test.cpp)
