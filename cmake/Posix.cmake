@@ -19,3 +19,5 @@ endif()
 
 add_executable(levelset-installer platform/posix_main.cpp)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_posix)
+
+include(${PROJECT_SOURCE_DIR}/cmake/Packaging.cmake)

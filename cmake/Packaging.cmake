@@ -1,0 +1,98 @@
+# Installing the Linux program and packaging it as a .deb.
+#
+# The installer copies level sets into `Levels` beside its own program file,
+# and the game reads them from there, so the program goes into the game's own
+# installation directory. A file manager starts it on a double-click through
+# the desktop entry, which claims the level-set MIME type declared by the
+# shared-mime-info package beside it.
+include(GNUInstallDirs)
+
+set(LEVELSET_GAME_DIR "lib/quillomar" CACHE STRING
+    "The game's installation directory, relative to the prefix or absolute; the installer goes there and fills its Levels directory")
+set(LEVELSET_MIME_TYPE "application/x-quillomar-levelset")
+option(LEVELSET_SHARED_LEVELS
+       "Ship an empty Levels directory that every user may add to (mode 1777, like /tmp)" ON)
+
+if(IS_ABSOLUTE "${LEVELSET_GAME_DIR}")
+  set(levelset_game_dir_full "${LEVELSET_GAME_DIR}")
+else()
+  set(levelset_game_dir_full "${CMAKE_INSTALL_PREFIX}/${LEVELSET_GAME_DIR}")
+endif()
+set(LEVELSET_INSTALLED_PROGRAM "${levelset_game_dir_full}/levelset-installer")
+
+# Exec= takes its program path in double quotes when it holds a blank or a
+# character that the desktop entry format reserves.
+set(LEVELSET_EXEC_PROGRAM "${LEVELSET_INSTALLED_PROGRAM}")
+if(LEVELSET_EXEC_PROGRAM MATCHES "[ \t\"'\\\\><~|&;$*?#()`]")
+  string(REPLACE "\\" "\\\\\\\\" LEVELSET_EXEC_PROGRAM "${LEVELSET_EXEC_PROGRAM}")
+  string(REPLACE "\"" "\\\\\"" LEVELSET_EXEC_PROGRAM "${LEVELSET_EXEC_PROGRAM}")
+  string(REPLACE "`" "\\\\`" LEVELSET_EXEC_PROGRAM "${LEVELSET_EXEC_PROGRAM}")
+  string(REPLACE "$" "\\\\$" LEVELSET_EXEC_PROGRAM "${LEVELSET_EXEC_PROGRAM}")
+  set(LEVELSET_EXEC_PROGRAM "\"${LEVELSET_EXEC_PROGRAM}\"")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/quillomar-levelset-installer.desktop.in
+               ${PROJECT_BINARY_DIR}/packaging/quillomar-levelset-installer.desktop @ONLY)
+
+install(TARGETS levelset-installer RUNTIME DESTINATION "${LEVELSET_GAME_DIR}")
+install(FILES ${PROJECT_BINARY_DIR}/packaging/quillomar-levelset-installer.desktop
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quillomar-levelset.xml
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/mime/packages")
+
+if(LEVELSET_SHARED_LEVELS)
+  # A player double-clicks as themself, not as root: the directory that the
+  # installer copies into must take their files. Sticky, so that nobody
+  # replaces another user's level set.
+  install(DIRECTORY DESTINATION "${LEVELSET_GAME_DIR}/Levels")
+  string(CONFIGURE [[
+    set(levels "${CMAKE_INSTALL_PREFIX}/@LEVELSET_GAME_DIR@/Levels")
+    if(IS_ABSOLUTE "@LEVELSET_GAME_DIR@")
+      set(levels "@LEVELSET_GAME_DIR@/Levels")
+    endif()
+    execute_process(COMMAND chmod 1777 "$ENV{DESTDIR}${levels}")
+  ]] levelset_chmod_code @ONLY)
+  install(CODE "${levelset_chmod_code}")
+endif()
+
+# Installed straight onto this system (no DESTDIR, not into a package's
+# staging tree), the MIME and desktop databases learn of the new files now;
+# a package leaves that to the system's own triggers.
+string(CONFIGURE [[
+  if("$ENV{DESTDIR}" STREQUAL "" AND NOT CMAKE_INSTALL_PREFIX MATCHES "/_CPack_Packages/")
+    find_program(update_mime update-mime-database)
+    find_program(update_desktop update-desktop-database)
+    if(update_mime)
+      execute_process(COMMAND "${update_mime}" "${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_DATADIR@/mime")
+    endif()
+    if(update_desktop)
+      execute_process(COMMAND "${update_desktop}" "${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_DATADIR@/applications")
+    endif()
+  endif()
+]] levelset_update_code @ONLY)
+install(CODE "${levelset_update_code}")
+
+# The .deb: `cpack -G DEB` in the build directory. Its paths are those of
+# the install above, so the desktop entry names the program where the
+# package puts it.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "quillomar-levelset-installer")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "Morvalic")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Installs Quillomar level sets opened from the desktop")
+set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillomar maintainers <maintainers@quillomar.invalid>"
+    CACHE STRING "The Maintainer field of the .deb")
+# The long description under the summary line; CPack indents each line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "A double-click on a downloaded level set (*.qlm, ${LEVELSET_MIME_TYPE})
+asks whether to install it and copies it into the Levels directory of the
+game in ${levelset_game_dir_full}. It refuses while the game is running.")
+set(CPACK_DEBIAN_PACKAGE_SECTION "games")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The MIME type and the double-click need these; their dpkg triggers on
+# /usr/share/mime/packages and /usr/share/applications rebuild the caches
+# when this package is installed or removed, so it has no maintainer scripts.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
+include(CPack)

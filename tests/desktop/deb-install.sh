@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Installs the .deb on this system with dpkg, checks what the desktop then
+# knows (the MIME type of *.qlm in any letter case, its default application,
+# a double-click through GIO by a player who is not root), removes the
+# package again and checks that the system is as it was.
+#
+# Usage (as root): tests/desktop/deb-install.sh PATH-TO.deb
+# Needs: dpkg, xdg-utils, libfile-mimeinfo-perl, shared-mime-info,
+# desktop-file-utils, libglib2.0-bin (gio), Xvfb, xdotool.
+set -uo pipefail
+deb=${1:?usage: deb-install.sh PATH-TO.deb}
+[ "$(id -u)" -eq 0 ] || { echo "deb-install.sh must run as root (dpkg -i)" >&2; exit 2; }
+source "$(dirname "$0")/lib.sh"
+
+mime_type=application/x-quillomar-levelset
+desktop_id=quillomar-levelset-installer.desktop
+package=$(dpkg-deb -f "$deb" Package)
+game_dir=/usr/lib/quillomar
+program=$game_dir/levelset-installer
+player=nobody
+
+work=$(mktemp -d)
+chmod 755 "$work"
+cleanup() {
+  stop_display
+  rm -rf "$work"
+  if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
+    dpkg -r "$package" >/dev/null 2>&1
+  fi
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() {  # DESCRIPTION COMMAND...: passes when the command succeeds
+  local what=$1
+  shift
+  if "$@" >"$work/check.out" 2>&1; then
+    passed=$((passed + 1))
+    echo "PASS  $what"
+  else
+    failed=$((failed + 1))
+    echo "FAIL  $what"
+    sed 's/^/      /' "$work/check.out"
+  fi
+}
+
+# Settings of whoever runs this must not decide the answers.
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data HOME=$work/home
+export XDG_DATA_DIRS=/usr/local/share:/usr/share
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$HOME"
+chmod 777 "$HOME"
+
+is_installed() { dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; }
+filetype_is() {  # FILE TYPE
+  local got
+  got=$(xdg-mime query filetype "$1")
+  echo "xdg-mime query filetype $(basename "$1"): $got"
+  [ "$got" = "$2" ]
+}
+gio_type_is() {  # FILE TYPE
+  local got
+  got=$(gio info -a standard::content-type "$1" | sed -n 's/^ *standard::content-type: //p')
+  echo "gio content type of $(basename "$1"): $got"
+  [ "$got" = "$2" ]
+}
+default_is() {
+  local got
+  got=$(xdg-mime query default "$mime_type")
+  echo "xdg-mime query default $mime_type: $got"
+  [ "$got" = "$1" ]
+}
+cache_names_us() { grep -qx "$mime_type=$desktop_id;" /usr/share/applications/mimeinfo.cache; }
+not_() { ! "$@"; }
+
+# Double-clicks a file as the player: GIO starts the type's default
+# application, as a file manager does; then answers Yes and OK.
+double_click() {  # FILE INSTALLED-NAME
+  local file=$1 installed=$game_dir/Levels/$2 id
+  runuser -u "$player" -- env DISPLAY="$DISPLAY" HOME="$HOME" XDG_DATA_DIRS="$XDG_DATA_DIRS" \
+    XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$XDG_CONFIG_HOME" XDG_DATA_HOME="$XDG_DATA_HOME" \
+    GDK_BACKEND=x11 NO_AT_BRIDGE=1 gio open "$file" || return 1
+  id=$(wait_window "Quillomar" "") || { echo "no question came"; return 1; }
+  press_keys "$id" Return && wait_window_gone "$id" || { echo "the question stayed"; return 1; }
+  id=$(wait_window "Level Set Installed" "" "$id") || { echo "no confirmation came"; return 1; }
+  press_keys "$id" Return && wait_window_gone "$id" || { echo "the confirmation stayed"; return 1; }
+  local deadline=$((SECONDS + DESKTOP_TIMEOUT))
+  while pgrep -u "$player" -x levelset-instal >/dev/null; do
+    [ $SECONDS -lt $deadline ] || { echo "the installer did not end"; return 1; }
+    sleep 0.1
+  done
+  cmp "$file" "$installed" || return 1
+  echo "installed: $(stat -c '%U %a %n' "$installed")"
+  [ "$(stat -c %U "$installed")" = "$player" ]
+}
+
+if is_installed; then
+  echo "note: $package was installed; removing it first"
+  dpkg -r "$package" >/dev/null || exit 1
+fi
+
+downloads=$work/Downloads
+mkdir -p "$downloads" "$work/run"
+chmod 755 "$downloads"
+chown "$player" "$work/run"
+chmod 700 "$work/run"
+for name in "Ocean%20Set-2.QLM" "Ocean Set.qlm" "Mixed.QlM" "Notes.qlmx"; do
+  printf 'level set %s\n' "$name" >"$downloads/$name"
+done
+chmod 644 "$downloads"/*
+
+check "before: *.qlm has no type of its own" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+check "dpkg -i installs the package" dpkg -i "$deb"
+check "the package is installed" is_installed
+check "the program is in $game_dir" test -x "$program"
+check "Levels is there for every player (1777)" test "$(stat -c %a "$game_dir/Levels" 2>/dev/null)" = 1777
+check "the desktop entry is valid" desktop-file-validate "/usr/share/applications/$desktop_id"
+check "the desktop entry starts $program with %f" \
+  grep -qx "Exec=$program %f" "/usr/share/applications/$desktop_id"
+check "the MIME trigger compiled the type" test -f "/usr/share/mime/$mime_type.xml"
+check "the desktop trigger listed the entry for the type" cache_names_us
+check "xdg-mime: *.QLM is $mime_type" filetype_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
+check "xdg-mime: *.qlm is $mime_type" filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+check "xdg-mime: *.QlM is $mime_type" filetype_is "$downloads/Mixed.QlM" "$mime_type"
+check "xdg-mime: *.qlmx is not" not_ filetype_is "$downloads/Notes.qlmx" "$mime_type"
+check "gio: *.QLM is $mime_type" gio_type_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
+check "xdg-mime: the default for $mime_type is $desktop_id" default_is "$desktop_id"
+
+if start_display; then
+  check "double-click as $player: asked, installed as Levels/Ocean Set.QLM" \
+    double_click "$downloads/Ocean%20Set-2.QLM" "Ocean Set.QLM"
+else
+  check "an X display for the double-click" false
+fi
+stop_display
+
+check "dpkg -r removes the package" dpkg -r "$package"
+check "the package is gone" not_ is_installed
+check "the program is gone" not_ test -e "$program"
+check "the desktop entry is gone" not_ test -e "/usr/share/applications/$desktop_id"
+check "the type is gone" not_ test -e "/usr/share/mime/$mime_type.xml"
+check "the desktop cache no longer names the entry" not_ cache_names_us
+check "xdg-mime: *.qlm has no type of its own again" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+# A player's level set outlives the package; what this test put there goes.
+check "the player's level set is kept" test -f "$game_dir/Levels/Ocean Set.QLM"
+rm -f "$game_dir/Levels/Ocean Set.QLM"
+rmdir "$game_dir/Levels" "$game_dir" 2>/dev/null
+check "nothing of the package is left" not_ test -e "$game_dir"
+
+echo "deb install: $passed passed, $failed failed"
+[ $failed -eq 0 ]
