@@ -1,0 +1,12 @@
+# The Windows .zip: the program and a note on where it goes. `cpack -G ZIP`
+# in the Windows build directory.
+install(TARGETS levelset-installer RUNTIME DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
+
+set(CPACK_GENERATOR "ZIP")
+set(CPACK_PACKAGE_NAME "quillomar-levelset-installer")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "Morvalic")
+set(CPACK_SYSTEM_NAME "windows")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Installs Quillomar level sets")
+include(CPack)

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The Linux program on a desktop: builds it in build/desktop, packages it as
+# a .deb, installs the package with dpkg and checks the file association and
+# a double-click, removes it again, then answers the GTK message boxes on an
+# Xvfb display from the keyboard. Also packs the Windows .zip when the
+# Windows program has been built. Runs every step, then says which failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+export DEBIAN_FRONTEND=noninteractive
+build=build/desktop
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+passed=0
+failed=0
+failures=()
+run_step() {  # NAME COMMAND...
+  local name=$1 start=$SECONDS
+  shift
+  echo "--- $name"
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "--- $name: passed ($((SECONDS - start)) s)"
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+    echo "--- $name: FAILED ($((SECONDS - start)) s)"
+  fi
+}
+
+install_deps() {
+  scripts/install-deps.sh dpkg-dev file xvfb xauth xdotool x11-utils python3 python3-xlib \
+    util-linux xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils libglib2.0-bin
+}
+
+build_program() {
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DBUILD_TESTING=OFF >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; return 1; }
+  cmake --build "$build"
+}
+
+build_deb() {
+  rm -f "$build"/*.deb
+  (cd "$build" && cpack -G DEB) || return 1
+  deb=$(ls "$build"/*.deb) || return 1
+  echo "$deb:"
+  dpkg-deb -I "$deb" | sed -n '/Package:/,$p'
+  dpkg-deb -c "$deb"
+}
+
+test_deb() {
+  [ -n "${deb:-}" ] || { echo "no .deb was built"; return 1; }
+  $SUDO tests/desktop/deb-install.sh "$deb"
+}
+
+test_gtk() {
+  [ -x "$build/levelset-installer" ] || { echo "no program was built"; return 1; }
+  tests/desktop/gtk-dialogs.sh "$build/levelset-installer"
+}
+
+# The Windows build is another part of the project; its .zip is made here
+# when its program is there, into build/desktop.
+pack_windows_zip() {
+  local windows=build/windows
+  if [ ! -f "$windows/levelset-installer.exe" ]; then
+    echo "skipped: $windows/levelset-installer.exe is not built (see the windows preset)"
+    return 0
+  fi
+  if ! grep -q '"ZIP"' "$windows/CPackConfig.cmake" 2>/dev/null; then
+    echo "skipped: $windows is not configured with cmake/PackagingWin32.cmake"
+    return 0
+  fi
+  rm -f "$build"/*.zip
+  cpack -G ZIP --config "$windows/CPackConfig.cmake" -B "$PWD/$build/windows-package" || return 1
+  mv "$build"/windows-package/*.zip "$build"/ || return 1
+  rm -rf "$build/windows-package"
+  local zip listing
+  zip=$(ls "$build"/*.zip) || return 1
+  listing=$(cmake -E tar tf "$zip") || return 1
+  echo "$zip:"
+  echo "$listing"
+  grep -q '/levelset-installer.exe$' <<<"$listing" && grep -q '/README.txt$' <<<"$listing"
+}
+
+run_step "install what the desktop tests need" install_deps
+run_step "build the Linux program ($build)" build_program
+run_step "build the .deb (cpack)" build_deb
+run_step "install the .deb, file association, double-click, remove" test_deb
+run_step "GTK message boxes on Xvfb" test_gtk
+run_step "Windows .zip (cpack)" pack_windows_zip
+
+[ $failed -eq 0 ] || echo "desktop: failed steps: $(printf '\n  %s' "${failures[@]}")"
+echo "desktop: $passed steps passed, $failed failed"
+[ $failed -eq 0 ]
