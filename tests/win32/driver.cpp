@@ -1,0 +1,497 @@
+// Drives the Windows installer as a user meets it: starts it with an exact
+// raw command line, reads every message box it shows, presses the scripted
+// buttons and reports what it saw and the exit status, one line each.
+//
+//   driver run --app PATH --cmdline-hex HEX --answers yes,ok
+//              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
+//              [--timeout-ms N]
+//   driver game READY-EVENT QUIT-EVENT
+//   driver idle
+//
+// "game" is the stand-in for a running game: it holds the game's named
+// mutex until QUIT-EVENT is set. With --game, "run" starts one before the
+// installer; with --game-ends-at N it ends it on seeing box N, before
+// pressing that box's button. With --pause-at N it writes PAUSE-FILE.shown
+// on seeing box N and waits for PAUSE-FILE.go before pressing (for a
+// screenshot).
+//
+// "idle" does nothing for an hour: while it runs, Wine keeps its own
+// services up between the scenarios instead of starting them anew for each.
+//
+// Report lines on standard output (bytes, with \n, \t, \", \\ and \xHH
+// escapes for everything outside printable ASCII):
+//   box "CAPTION" "TEXT" [BUTTONS] ICON -> ANSWER
+// where BUTTONS are the buttons shown, the default one marked "*", and ICON
+// is stop, question, warning, information or no-icon; " topmost" follows
+// for a box that stays above all others.
+//   exit STATUS
+//   error WHAT        (anything unexpected; the driver then exits with 2)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kGameMutexName[] = "QovCurrentlyRunningMutex";
+constexpr int kMessageTextId = 0xFFFF;
+
+struct Button {
+  int id;
+  const char* name;
+};
+const Button kButtons[] = {{IDOK, "OK"},         {IDCANCEL, "Cancel"}, {IDABORT, "Abort"},
+                           {IDRETRY, "Retry"},   {IDIGNORE, "Ignore"}, {IDYES, "Yes"},
+                           {IDNO, "No"},         {IDTRYAGAIN, "TryAgain"},
+                           {IDCONTINUE, "Continue"}};
+
+const char* ButtonName(int id) {
+  for (const Button& button : kButtons) {
+    if (button.id == id) return button.name;
+  }
+  return nullptr;
+}
+
+int ButtonId(const std::string& name) {
+  for (const Button& button : kButtons) {
+    if (_stricmp(button.name, name.c_str()) == 0) return button.id;
+  }
+  return 0;
+}
+
+std::string Escape(const std::string& bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\t') out += "\\t";
+    else if (c == '"') out += "\\\"";
+    else if (c == '\\') out += "\\\\";
+    else if (c < 0x20 || c >= 0x7F) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+void Line(const std::string& text) {
+  fwrite(text.data(), 1, text.size(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  Line("error " + what);
+  exit(2);
+}
+
+bool FromHex(const char* hex, std::string* out) {
+  size_t length = strlen(hex);
+  if (length % 2 != 0) return false;
+  for (size_t i = 0; i < length; i += 2) {
+    char pair[3] = {hex[i], hex[i + 1], '\0'};
+    char* end = nullptr;
+    unsigned long value = strtoul(pair, &end, 16);
+    if (*end != '\0') return false;
+    out->push_back(static_cast<char>(value));
+  }
+  return true;
+}
+
+// --- Finding the installer's windows ----------------------------------------
+
+struct Search {
+  DWORD processId = 0;
+  HWND box = nullptr;
+  std::string otherClass;  // a visible window that is not a message box
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
+  Search* search = reinterpret_cast<Search*>(parameter);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId != search->processId || !IsWindowVisible(window)) return TRUE;
+  char className[256] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "#32770") == 0) {
+    search->box = window;
+    return FALSE;
+  }
+  search->otherClass = className;
+  return TRUE;
+}
+
+struct ButtonSearch {
+  std::vector<std::pair<int, HWND>> buttons;
+};
+
+BOOL CALLBACK FindButton(HWND window, LPARAM parameter) {
+  ButtonSearch* search = reinterpret_cast<ButtonSearch*>(parameter);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (_stricmp(className, "Button") == 0 && IsWindowVisible(window)) {
+    search->buttons.emplace_back(GetDlgCtrlID(window), window);
+  }
+  return TRUE;
+}
+
+std::string WindowText(HWND window) {
+  char text[8192] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// --- Which icon the box shows ----------------------------------------------
+//
+// The icon handle of another process cannot be read back, so the icon is
+// recognised by its pixels: the icon control's part of the screen is
+// compared with each standard icon drawn at the same size, on the pixels
+// where that icon is opaque.
+
+BOOL CALLBACK FindIconControl(HWND window, LPARAM parameter) {
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (_stricmp(className, "Static") == 0 && IsWindowVisible(window) &&
+      (GetWindowLongA(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+    *reinterpret_cast<HWND*>(parameter) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct Pixels {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old = nullptr;
+  const DWORD* bits = nullptr;
+
+  Pixels(HDC screen, int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* memory = nullptr;
+    dc = CreateCompatibleDC(screen);
+    bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+    bits = static_cast<const DWORD*>(memory);
+    old = SelectObject(dc, bitmap);
+  }
+  ~Pixels() {
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  void Fill(COLORREF color, int width, int height) {
+    HBRUSH brush = CreateSolidBrush(color);
+    RECT all = {0, 0, width, height};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+  }
+};
+
+int ChannelDistance(DWORD a, DWORD b) {
+  int most = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    int d = abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+    if (d > most) most = d;
+  }
+  return most;
+}
+
+std::string IconOf(HWND box) {
+  HWND control = nullptr;
+  EnumChildWindows(box, FindIconControl, reinterpret_cast<LPARAM>(&control));
+  if (!control) return "no-icon";
+  RECT rect;
+  GetWindowRect(control, &rect);
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return "no-icon";
+
+  HDC screen = GetDC(nullptr);
+  Pixels shown(screen, width, height);
+  BitBlt(shown.dc, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+
+  struct Candidate {
+    LPCSTR id;
+    const char* name;
+  };
+  const Candidate candidates[] = {{IDI_HAND, "stop"},
+                                  {IDI_QUESTION, "question"},
+                                  {IDI_EXCLAMATION, "warning"},
+                                  {IDI_ASTERISK, "information"}};
+  std::string best = "unknown-icon";
+  double bestMismatch = 0.05;  // more than 5% of the opaque pixels off: none
+  for (const Candidate& candidate : candidates) {
+    HICON icon = LoadIconA(nullptr, candidate.id);
+    Pixels onBlack(screen, width, height);
+    Pixels onWhite(screen, width, height);
+    onBlack.Fill(RGB(0, 0, 0), width, height);
+    onWhite.Fill(RGB(255, 255, 255), width, height);
+    DrawIconEx(onBlack.dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    DrawIconEx(onWhite.dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    int opaque = 0;
+    int mismatched = 0;
+    for (int i = 0; i < width * height; ++i) {
+      if (ChannelDistance(onBlack.bits[i], onWhite.bits[i]) > 8) continue;  // see-through
+      ++opaque;
+      if (ChannelDistance(onBlack.bits[i], shown.bits[i]) > 24) ++mismatched;
+    }
+    if (opaque == 0) continue;
+    double mismatch = static_cast<double>(mismatched) / opaque;
+    if (mismatch < bestMismatch) {
+      bestMismatch = mismatch;
+      best = candidate.name;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return best;
+}
+
+bool FileThere(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// --- The game stand-in ------------------------------------------------------
+
+int RunGame(const char* readyName, const char* quitName) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kGameMutexName);
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
+  HANDLE quit = OpenEventA(SYNCHRONIZE, FALSE, quitName);
+  if (!mutex || !ready || !quit) return 3;
+  SetEvent(ready);
+  WaitForSingleObject(quit, 120000);
+  CloseHandle(mutex);
+  return 0;
+}
+
+struct Game {
+  HANDLE process = nullptr;
+  HANDLE quit = nullptr;
+};
+
+Game StartGame() {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  char readyName[64];
+  char quitName[64];
+  snprintf(readyName, sizeof readyName, "LevelsetDriverGameReady%lu", GetCurrentProcessId());
+  snprintf(quitName, sizeof quitName, "LevelsetDriverGameQuit%lu", GetCurrentProcessId());
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName);
+  Game game;
+  game.quit = CreateEventA(nullptr, TRUE, FALSE, quitName);
+  std::string commandLine = std::string("\"") + self + "\" game " + readyName + " " + quitName;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    Fail("cannot start the game stand-in");
+  }
+  CloseHandle(process.hThread);
+  game.process = process.hProcess;
+  HANDLE waits[2] = {ready, game.process};
+  if (WaitForMultipleObjects(2, waits, FALSE, 30000) != WAIT_OBJECT_0) {
+    Fail("the game stand-in did not take its mutex");
+  }
+  CloseHandle(ready);
+  return game;
+}
+
+void EndGame(Game* game) {
+  if (!game->process) return;
+  SetEvent(game->quit);
+  if (WaitForSingleObject(game->process, 30000) != WAIT_OBJECT_0) Fail("the game did not end");
+  CloseHandle(game->process);
+  CloseHandle(game->quit);
+  game->process = nullptr;
+}
+
+// --- The run ------------------------------------------------------------------
+
+struct Options {
+  std::string app;
+  std::string commandLine;
+  std::vector<std::string> answers;
+  bool game = false;
+  int gameEndsAt = 0;
+  int pauseAt = 0;
+  std::string pauseFile;
+  DWORD timeoutMs = 60000;
+};
+
+std::vector<std::string> SplitList(const std::string& list) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= list.size() && !list.empty()) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    items.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return items;
+}
+
+Options ParseRun(int argc, char** argv) {
+  Options options;
+  bool haveCommandLine = false;
+  for (int i = 2; i < argc; ++i) {
+    std::string name = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Fail("missing value for " + name);
+      return argv[++i];
+    };
+    if (name == "--app") options.app = value();
+    else if (name == "--cmdline-hex") {
+      if (!FromHex(value().c_str(), &options.commandLine)) Fail("bad --cmdline-hex");
+      haveCommandLine = true;
+    } else if (name == "--answers") options.answers = SplitList(value());
+    else if (name == "--game") options.game = true;
+    else if (name == "--game-ends-at") options.gameEndsAt = atoi(value().c_str());
+    else if (name == "--pause-at") options.pauseAt = atoi(value().c_str());
+    else if (name == "--pause-file") options.pauseFile = value();
+    else if (name == "--timeout-ms") options.timeoutMs = strtoul(value().c_str(), nullptr, 10);
+    else Fail("unknown option " + name);
+  }
+  if (options.app.empty() || !haveCommandLine) Fail("--app and --cmdline-hex are needed");
+  for (const std::string& answer : options.answers) {
+    if (ButtonId(answer) == 0) Fail("unknown answer " + answer);
+  }
+  if (options.gameEndsAt != 0) options.game = true;
+  return options;
+}
+
+int Run(const Options& options) {
+  Game game;
+  if (options.game) game = StartGame();
+
+  std::string commandLine = options.commandLine;
+  commandLine.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(options.app.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    Fail("cannot start " + Escape(options.app) + ", error " + std::to_string(GetLastError()));
+  }
+  CloseHandle(process.hThread);
+
+  DWORD started = GetTickCount();
+  auto timeLeft = [&]() { return GetTickCount() - started < options.timeoutMs; };
+  size_t answered = 0;
+  int seen = 0;
+  std::string reportedOther;
+  while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+    if (!timeLeft()) {
+      TerminateProcess(process.hProcess, 99);
+      Fail("timed out after " + std::to_string(seen) + " boxes");
+    }
+    Search search;
+    search.processId = process.dwProcessId;
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    if (!search.otherClass.empty() && search.otherClass != reportedOther) {
+      reportedOther = search.otherClass;
+      Line("window " + Escape(search.otherClass));
+    }
+    if (!search.box) continue;
+    HWND box = search.box;
+    // Let the box finish drawing before it is read and answered.
+    Sleep(150);
+    ++seen;
+
+    ButtonSearch buttons;
+    EnumChildWindows(box, FindButton, reinterpret_cast<LPARAM>(&buttons));
+    std::string line = "box \"" + Escape(WindowText(box)) + "\" \"";
+    char text[8192] = {};
+    GetDlgItemTextA(box, kMessageTextId, text, sizeof text);
+    line += Escape(text) + "\" [";
+    for (size_t i = 0; i < buttons.buttons.size(); ++i) {
+      const char* name = ButtonName(buttons.buttons[i].first);
+      if (i != 0) line += ' ';
+      line += name ? name : std::to_string(buttons.buttons[i].first).c_str();
+      if ((GetWindowLongA(buttons.buttons[i].second, GWL_STYLE) & BS_TYPEMASK) ==
+          BS_DEFPUSHBUTTON) {
+        line += '*';
+      }
+    }
+    // A box still being painted is looked at again.
+    std::string icon = IconOf(box);
+    for (int attempt = 0; icon == "unknown-icon" && attempt < 20; ++attempt) {
+      Sleep(100);
+      icon = IconOf(box);
+    }
+    line += "] " + icon;
+    if (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) line += " topmost";
+
+    if (seen == options.pauseAt && !options.pauseFile.empty()) {
+      HANDLE shown = CreateFileA((options.pauseFile + ".shown").c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_ALWAYS, 0, nullptr);
+      if (shown != INVALID_HANDLE_VALUE) CloseHandle(shown);
+      while (!FileThere(options.pauseFile + ".go") && timeLeft()) Sleep(50);
+    }
+    if (seen == options.gameEndsAt) EndGame(&game);
+
+    if (answered >= options.answers.size()) {
+      Line(line + " -> (none scripted)");
+      TerminateProcess(process.hProcess, 99);
+      Fail("a box that the script did not expect");
+    }
+    const std::string& answer = options.answers[answered++];
+    int id = ButtonId(answer);
+    HWND button = nullptr;
+    for (const auto& shown : buttons.buttons) {
+      if (shown.first == id) button = shown.second;
+    }
+    Line(line + " -> " + ButtonName(id));
+    if (!button) {
+      TerminateProcess(process.hProcess, 99);
+      Fail(std::string("the box has no button ") + ButtonName(id));
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    while (IsWindow(box) && IsWindowVisible(box) &&
+           WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+      if (!timeLeft()) {
+        TerminateProcess(process.hProcess, 99);
+        Fail("the box did not close");
+      }
+    }
+  }
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hProcess);
+  EndGame(&game);
+  Line("exit " + std::to_string(status));
+  if (answered != options.answers.size()) {
+    Fail("only " + std::to_string(answered) + " of " + std::to_string(options.answers.size()) +
+         " scripted answers were used");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc == 4 && strcmp(argv[1], "game") == 0) return RunGame(argv[2], argv[3]);
+  if (argc == 2 && strcmp(argv[1], "idle") == 0) {
+    Sleep(3600 * 1000);
+    return 0;
+  }
+  if (argc >= 2 && strcmp(argv[1], "run") == 0) return Run(ParseRun(argc, argv));
+  Fail("usage: driver run --app PATH --cmdline-hex HEX --answers A,B,... | driver game R Q");
+}

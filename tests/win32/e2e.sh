@@ -1,0 +1,370 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the Windows program, as a user meets it: the real
+# levelset-installer.exe in a Wine prefix, on an X server of its own (Xvfb),
+# driven by levelset-driver.exe, which starts it with an exact command line,
+# reads every message box and presses the scripted buttons.
+#
+#   tests/win32/e2e.sh --build build/windows --work build/wine-e2e
+#                      [--prefix DIR] [--screenshot OUT.png]
+#
+# --prefix: an already booted Wine prefix to use (default: a fresh one under
+# the work directory, booted here). --screenshot: also save the question box
+# as a PNG. Exits non-zero when any scenario fails.
+set -uo pipefail
+
+build=""
+work=""
+prefix=""
+screenshot=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --prefix) prefix=$2; shift 2 ;;
+    --screenshot) screenshot=$2; shift 2 ;;
+    *) echo "e2e: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+[ -n "$build" ] && [ -n "$work" ] || { echo "usage: $0 --build DIR --work DIR [--prefix DIR] [--screenshot OUT]" >&2; exit 2; }
+
+WINE=${WINE:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+build=$(cd "$build" && pwd)
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+installer="$build/levelset-installer.exe"
+driver="$build/tests/win32/levelset-driver.exe"
+for program in "$installer" "$driver"; do
+  [ -f "$program" ] || { echo "e2e: $program is missing: build the windows preset first" >&2; exit 2; }
+done
+
+export WINEDEBUG=-all
+# No prompts for Wine's .NET and HTML engines, which nothing here needs.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset LC_ALL LC_CTYPE LANGUAGE
+export LANG=C.UTF-8
+
+xvfb_pid=""
+cleanup() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  return 0
+}
+trap cleanup EXIT
+
+# --- The display and the prefix ------------------------------------------------
+
+: >"$work/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -br 5>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "e2e: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 2; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+if [ -z "$prefix" ]; then
+  prefix="$work/prefix"
+  rm -rf "$prefix"
+  export WINEPREFIX="$prefix"
+  "$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { echo "e2e: wineboot failed" >&2; cat "$work/wineboot.log" >&2; exit 2; }
+else
+  export WINEPREFIX=$(cd "$prefix" && pwd)
+  # Wine processes of this prefix that started without this display (tests
+  # run before, say) would keep a desktop that cannot show a box.
+  "$WINESERVER" -k >/dev/null 2>&1
+  "$WINESERVER" -w >/dev/null 2>&1
+fi
+# There is no window manager: Wine draws the frames and captions itself, and
+# does not wait (2 s each time) for one to acknowledge a box being closed.
+for setting in Decorated Managed; do
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v "$setting" /t REG_SZ /d N /f >/dev/null 2>&1 ||
+    { echo "e2e: cannot set the X11 driver's $setting" >&2; exit 2; }
+done
+drive="$WINEPREFIX/drive_c"
+# The glyphs of the frame buttons, from Wine's own fonts.
+cp /usr/share/wine/fonts/marlett.ttf "$drive/windows/Fonts/" 2>/dev/null || true
+
+# --- Scenario helpers -------------------------------------------------------------
+
+# The level sets: contents of their own, with every byte value in them.
+ocean="$work/ocean.bin"
+deep="$work/deep.bin"
+head -c 70000 /dev/urandom >"$ocean"
+head -c 3000 /dev/urandom >"$deep"
+
+app='C:\Games\Quillomar\levelset-installer.exe'
+game="$drive/Games/Quillomar"
+levels="$game/Levels"
+
+# A machine with the game in C:\Games\Quillomar (the installer beside it)
+# and level sets waiting in C:\Temp.
+reset_machine() {
+  rm -rf "$drive/Games" "$drive/Temp"
+  mkdir -p "$game" "$drive/Temp/My Levels"
+  cp "$installer" "$game/levelset-installer.exe"
+  cp "$ocean" "$drive/Temp/Ocean%20Set[2].qlm"
+  cp "$deep" "$drive/Temp/My Levels/Deep Sea-3.qlm"
+  echo "shopping list" >"$drive/Temp/notes.txt"
+}
+
+# Escapes an ASCII text as the driver reports it.
+esc() {
+  local s=${1//\\/\\\\}
+  printf '%s' "${s//\"/\\\"}"
+}
+
+# Expected report lines. Names and paths are given as the driver escapes them.
+question() { printf 'box "Quillomar" "Would you like to install the level set \\"%s\\" into your Quillomar game?" [Yes* No] question -> %s\n' "$1" "$2"; }
+done_box() { printf 'box "Level Set Installed" "The level set \\"%s\\" has been installed.\\n\\nYou can play it by running Quillomar." [OK*] information -> OK\n' "$1"; }
+already() { printf 'box "Level Set Installed" "The level set \\"%s\\" is already installed.\\n\\nYou can play it by running Quillomar." [OK*] information -> OK\n' "$1"; }
+not_found() { printf 'box "Level Set Not Found" "The named file: \\"%s\\" could not be found, so it could not be installed as a Quillomar level set" [OK*] stop -> OK\n' "$1"; }
+invalid() { printf 'box "Invalid File" "The named file: \\"%s\\" is not a Quillomar level set" [OK*] stop -> OK\n' "$1"; }
+running() { printf 'box "Quillomar is Running" "You can not install level sets while Quillomar is running.  Quillomar (or another Morvalic game) is running on this computer and must be closed before you can continue.\\n\\nIf you want to install the level set, close the game and click retry" [Retry* Cancel] warning -> %s\n' "$1"; }
+# The copy failure, with Wine's own text for the error (ending in CR LF).
+copy_failed() { printf 'box "Error Installing Level Set" "The Level Set: \\"%s\\" could not be installed, due to the following error:\\n\\t%s\\x0D\\n" [OK*] information -> OK\n' "$1" "$2"; }
+
+passed=0
+failed=0
+failures=()
+current=""
+problems=()
+
+# run NAME EXPECTED RAW-COMMAND-LINE [driver options...]
+# Runs the installer from $app_override or $app with the exact command line
+# (bytes) and compares the driver's report with EXPECTED.
+run_installer() {
+  local expected=$1 commandLine=$2
+  shift 2
+  local hex
+  hex=$(printf '%s' "$commandLine" | od -An -v -tx1 | tr -d ' \n')
+  local report="$work/$current.report"
+  timeout 120 "$WINE" "$driver" run --app "${app_override:-$app}" --cmdline-hex "$hex" \
+    --timeout-ms 60000 "$@" >"$report" 2>"$work/$current.stderr"
+  local status=$?
+  if [ $status -ne 0 ]; then problems+=("driver ended with status $status"); fi
+  if ! diff -u <(printf '%s\n' "$expected") "$report" >"$work/$current.diff"; then
+    problems+=("report differs from what was expected:")
+    problems+=("$(cat "$work/$current.diff")")
+  fi
+}
+
+expect_same() {  # expect_same FILE-A FILE-B
+  cmp -s "$1" "$2" || problems+=("$2 does not hold the bytes of $1")
+}
+expect_absent() {
+  [ ! -e "$1" ] || problems+=("$1 should not exist")
+}
+expect_files_in_levels() {  # expect_files_in_levels NAME... (exactly these)
+  local want have
+  want=$(printf '%s\n' "$@" | sort)
+  have=$(ls -A "$levels" 2>/dev/null | sort)
+  [ "$want" = "$have" ] || problems+=("Levels holds [$(echo $have)], expected [$(echo $want)]")
+}
+
+scenario() {  # scenario NAME: starts a scenario on a fresh machine
+  current=$1
+  problems=()
+  app_override=""
+  reset_machine
+}
+
+finish() {
+  if [ ${#problems[@]} -eq 0 ]; then
+    passed=$((passed + 1))
+    echo "PASS $current"
+  else
+    failed=$((failed + 1))
+    failures+=("$current")
+    echo "FAIL $current"
+    printf '  %s\n' "${problems[@]}"
+    [ -s "$work/$current.stderr" ] && sed 's/^/  stderr: /' "$work/$current.stderr"
+  fi
+}
+
+started=$(date +%s)
+
+# --- Scenarios --------------------------------------------------------------------
+
+scenario road-of-one-request
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+expect_same "$ocean" "$drive/Temp/Ocean%20Set[2].qlm"
+expect_files_in_levels 'Ocean Set.qlm'
+finish
+
+scenario empty-tail
+run_installer 'exit 0' '"C:\Games\Quillomar\levelset-installer.exe"   ' --answers ''
+expect_absent "$levels"
+finish
+
+scenario not-found
+run_installer "$(not_found "$(esc 'C:\Temp\Ocean Set.qlm')"; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean Set.qlm"' --answers ok
+expect_absent "$levels"
+finish
+
+scenario not-a-level-set
+run_installer "$(invalid "$(esc 'C:\Temp\notes.txt')"; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\notes.txt"' --answers ok
+expect_absent "$levels"
+finish
+
+scenario answer-no
+run_installer "$(question 'Ocean Set' No; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers no
+expect_absent "$levels"
+finish
+
+scenario already-installed
+mkdir -p "$levels" && cp "$ocean" "$levels/Ocean Set.qlm"
+run_installer "$(question 'Ocean Set' Yes; already 'Ocean Set'; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Games\Quillomar\Levels\Ocean Set.qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+expect_files_in_levels 'Ocean Set.qlm'
+finish
+
+scenario already-installed-other-letter-case
+mkdir -p "$levels" && cp "$ocean" "$levels/Ocean Set.qlm"
+run_installer "$(question 'oCEAN sET' Yes; already 'oCEAN sET'; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "c:\gAMES\QUILLOMAR\levels\oCEAN sET.QlM"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+expect_files_in_levels 'Ocean Set.qlm'
+finish
+
+scenario installed-copy-spelled-with-slashes
+mkdir -p "$levels" && cp "$ocean" "$levels/Ocean Set.qlm"
+run_installer "$(question 'Ocean Set' Yes; copy_failed 'C:/Games/Quillomar/Levels/Ocean Set.qlm' 'Sharing violation.'; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:/Games/Quillomar/Levels/Ocean Set.qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+expect_files_in_levels 'Ocean Set.qlm'
+finish
+
+scenario replaces-read-only-copy
+mkdir -p "$levels" && echo "an older Ocean Set" >"$levels/Ocean Set.qlm" && chmod 0444 "$levels/Ocean Set.qlm"
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+[ "$(stat -c %A "$levels/Ocean Set.qlm" | cut -c3)" = w ] || problems+=("the new copy is left read-only")
+finish
+
+scenario directory-named-like-a-level-set
+mkdir -p "$drive/Temp/Folder.qlm"
+run_installer "$(question 'Folder' Yes; copy_failed "$(esc 'C:\Temp\Folder.qlm')" 'Access denied.'; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Folder.qlm"' --answers yes,ok
+expect_files_in_levels
+finish
+
+scenario game-running-retry-until-it-ends
+run_installer "$(question 'Ocean Set' Yes; running Retry; running Retry; done_box 'Ocean Set'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' \
+  --answers yes,retry,retry,ok --game-ends-at 3
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+finish
+
+scenario game-running-cancel
+run_installer "$(question 'Ocean Set' Yes; running Retry; running Cancel; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' \
+  --answers yes,retry,cancel --game
+expect_absent "$levels"
+finish
+
+# A command line that begins with a blank has no program name: the tail is
+# the whole line, and its first quoted part is the installer itself.
+scenario leading-blank-then-program
+run_installer "$(invalid "$(esc 'C:\Games\Quillomar\levelset-installer.exe')"; echo 'exit 0')" \
+  ' "C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers ok
+expect_absent "$levels"
+finish
+
+scenario leading-blanks-then-level-set
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  '  "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+finish
+
+scenario words-before-and-after-the-quotes
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  'C:\Games\Quillomar\levelset-installer.exe /open "C:\Temp\Ocean%20Set[2].qlm" now please' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+expect_files_in_levels 'Ocean Set.qlm'
+finish
+
+scenario unquoted-path-with-blanks
+run_installer "$(question 'Deep Sea' Yes; done_box 'Deep Sea'; echo 'exit 1')" \
+  'C:\Games\Quillomar\levelset-installer.exe C:\Temp\My Levels\Deep Sea-3.qlm' --answers yes,ok
+expect_same "$deep" "$levels/Deep Sea.qlm"
+expect_files_in_levels 'Deep Sea.qlm'
+finish
+
+# The program directory keeps its "%20": the copy lands in that directory's
+# own Levels, and no directory with a blank appears.
+scenario program-directory-with-percent-20
+mkdir -p "$drive/Games/Sea%20Games"
+mv "$game/levelset-installer.exe" "$drive/Games/Sea%20Games/levelset-installer.exe"
+app_override='C:\Games\Sea%20Games\levelset-installer.exe'
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  '"C:\Games\Sea%20Games\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+expect_same "$ocean" "$drive/Games/Sea%20Games/Levels/Ocean Set.qlm"
+expect_absent "$drive/Games/Sea Games"
+expect_absent "$levels"
+finish
+
+# --- The question box on the screen ------------------------------------------------
+
+if [ -n "$screenshot" ]; then
+  scenario screenshot-of-the-question
+  pause="$work/pause"
+  rm -f "$pause.shown" "$pause.go" "$work/screen.png"
+  pauseWin="Z:${pause//\//\\}"
+  (run_installer "$(question 'Ocean Set' No; echo 'exit 0')" \
+     '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' \
+     --answers no --pause-at 1 --pause-file "$pauseWin"
+   printf '%s\n' "${problems[@]}" >"$work/screenshot.problems") &
+  runner=$!
+  for _ in $(seq 300); do [ -e "$pause.shown" ] && break; sleep 0.1; done
+  if [ -e "$pause.shown" ]; then
+    sleep 0.5
+    import -window root "$work/screen.png" 2>"$work/import.log" || problems+=("import failed: $(cat "$work/import.log")")
+  else
+    problems+=("the question box did not appear")
+  fi
+  touch "$pause.go"
+  wait "$runner"
+  while IFS= read -r line; do [ -n "$line" ] && problems+=("$line"); done <"$work/screenshot.problems"
+  if [ -s "$work/screen.png" ]; then
+    mkdir -p "$(dirname "$screenshot")"
+    # Only the box, on a plain frame.
+    convert "$work/screen.png" -trim +repage -bordercolor '#3a6ea5' -border 24 "$screenshot"
+    size=$(identify -format '%wx%h' "$screenshot")
+    [ "${size%x*}" -gt 200 ] || problems+=("the screenshot is only $size")
+    echo "  screenshot $screenshot ($size)"
+  fi
+  finish
+fi
+
+# --- The Japanese code page ---------------------------------------------------------
+# Under ja_JP Wine runs with the ANSI code page 932, where "ソ" is 0x83 0x5C:
+# its second byte is a backslash. The level set ソ[2].qlm is asked about as ソ
+# and installed as ソ.qlm. The driver sees the texts in code page 932.
+
+if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
+  scenario japanese-code-page
+  cp "$deep" "$drive/Temp/ソ[2].qlm"
+  LANG=ja_JP.UTF-8 run_installer "$(question '\x83\\' Yes; done_box '\x83\\'; echo 'exit 1')" \
+    "$(printf '%s' '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\ソ[2].qlm"' | iconv -f UTF-8 -t CP932)" \
+    --answers yes,ok
+  expect_same "$deep" "$levels/ソ.qlm"
+  expect_files_in_levels 'ソ.qlm'
+  finish
+  "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
+else
+  failed=$((failed + 1))
+  failures+=("japanese-code-page (no ja_JP.UTF-8 locale: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8)")
+  echo "FAIL japanese-code-page: the ja_JP.UTF-8 locale is missing"
+fi
+
+echo "e2e: $((passed + failed)) scenarios in $(( $(date +%s) - started )) s"
+[ $failed -eq 0 ] || printf 'e2e failed: %s\n' "${failures[@]}"
+echo "e2e: $passed passed, $failed failed"
+[ $failed -eq 0 ]

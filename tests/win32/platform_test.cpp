@@ -1,0 +1,178 @@
+// The Windows backend against the real system calls (run under Wine): what
+// the logic relies on beyond the call itself.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+// A directory of its own under the system's temporary directory.
+class Win32PlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+    directory_ = std::string(temp) + "levelset-platform-test-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(PlatformCreateDirectory(directory_.c_str()));
+  }
+  void TearDown() override {
+    for (const char* name : {"a.qlm", "b.qlm"}) {
+      std::string path = Path(name);
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(path.c_str());
+    }
+    RemoveDirectoryA(directory_.c_str());
+  }
+  std::string Path(const char* name) const { return directory_ + "\\" + name; }
+  void Write(const char* name, const std::string& contents) const {
+    HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  std::string Read(const char* name) const {
+    HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(missing)";
+    char buffer[256];
+    DWORD got = 0;
+    ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, got);
+  }
+
+  std::string directory_;
+};
+
+TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
+  char whole[kPathBufferSize];
+  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole);
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, kPathBufferSize);
+  EXPECT_EQ(strlen(whole), length);
+
+  // Cut: the result is the buffer's size and the text is still terminated.
+  char cut[8];
+  memset(cut, 'x', sizeof cut);
+  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut), sizeof cut);
+  EXPECT_EQ(cut[sizeof cut - 1], '\0');
+  EXPECT_EQ(std::string(cut), std::string(whole, sizeof cut - 1));
+}
+
+TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
+  Write("a.qlm", "x");
+  const struct {
+    std::string path;
+    bool exists;
+  } rows[] = {
+      {Path("a.qlm"), true},
+      {Path("A.QLM"), true},
+      {directory_, true},
+      {Path("*.qlm"), true},
+      {Path("?.qlm"), true},
+      {Path("b.qlm"), false},
+      {Path("*.txt"), false},
+      {Path("nowhere\\a.qlm"), false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(PlatformFileExists(row.path.c_str()), row.exists);
+  }
+}
+
+TEST_F(Win32PlatformTest, CopyReplacesAReadOnlyTargetOnceItsAttributesAreNormal) {
+  Write("a.qlm", "new level set");
+  Write("b.qlm", "old");
+  ASSERT_TRUE(SetFileAttributesA(Path("b.qlm").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_TRUE(PlatformSetNormalAttributes(Path("b.qlm").c_str()));
+  EXPECT_EQ(GetFileAttributesA(Path("b.qlm").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+  EXPECT_TRUE(PlatformCopyFile(Path("a.qlm").c_str(), Path("b.qlm").c_str()));
+  EXPECT_EQ(Read("b.qlm"), "new level set");
+  EXPECT_EQ(Read("a.qlm"), "new level set");
+}
+
+TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
+  Write("a.qlm", "level set");
+  const struct {
+    const char* what;
+    std::string source;
+    std::string target;
+  } rows[] = {
+      {"missing source", Path("b.qlm"), Path("a.qlm")},
+      {"onto itself", Path("a.qlm"), Path("a.qlm")},
+      {"directory as source", directory_, Path("b.qlm")},
+      {"into a missing directory", Path("a.qlm"), Path("nowhere\\a.qlm")},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_FALSE(PlatformCopyFile(row.source.c_str(), row.target.c_str()));
+    uint32_t code = PlatformGetLastError();
+    EXPECT_NE(code, 0u);
+    char* text = PlatformGetErrorText(code);
+    ASSERT_NE(text, nullptr);
+    EXPECT_GT(strlen(text), 0u);
+    PlatformFreeErrorText(text);
+    EXPECT_EQ(Read("a.qlm"), "level set");
+  }
+}
+
+TEST_F(Win32PlatformTest, ErrorTextsOfTheSystemAndNone) {
+  char* tooLong = PlatformGetErrorText(PlatformNameTooLongError());
+  ASSERT_NE(tooLong, nullptr);
+  PlatformFreeErrorText(tooLong);
+  // A code of an application's own (bit 29) has no system text.
+  EXPECT_EQ(PlatformGetErrorText(0x20001234u), nullptr);
+}
+
+TEST_F(Win32PlatformTest, GameLockIsAMutexHeldByItsName) {
+  EXPECT_FALSE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, "LevelsetPlatformTestLock");
+  ASSERT_NE(mutex, nullptr);
+  EXPECT_TRUE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  // Looking must neither take it nor keep it open.
+  EXPECT_TRUE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  CloseHandle(mutex);
+  EXPECT_FALSE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+
+  // Another kind of object under that name is no game.
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "LevelsetPlatformTestEvent");
+  ASSERT_NE(event, nullptr);
+  EXPECT_FALSE(PlatformNamedMutexExists("LevelsetPlatformTestEvent"));
+  CloseHandle(event);
+}
+
+TEST_F(Win32PlatformTest, LeadBytesAreThoseOfTheAnsiCodePage) {
+  unsigned char ranges[12];
+  memset(ranges, 0xEE, sizeof ranges);
+  PlatformGetLeadByteRanges(ranges);
+  CPINFO info;
+  ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(ranges[i], info.LeadByte[i]) << i;
+  // Run with LEVELSET_EXPECT_ACP=932, the system must be Japanese, with the
+  // lead bytes of Shift JIS.
+  char expected[16] = {};
+  if (GetEnvironmentVariableA("LEVELSET_EXPECT_ACP", expected, sizeof expected) != 0) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(atoi(expected)));
+  }
+  if (GetACP() == 932) {
+    const unsigned char shiftJis[12] = {0x81, 0x9F, 0xE0, 0xFC};
+    EXPECT_EQ(memcmp(ranges, shiftJis, sizeof ranges), 0);
+  }
+  // Every byte in a reported range is a lead byte of the code page.
+  for (int pair = 0; pair < 6 && ranges[2 * pair] != 0; ++pair) {
+    for (unsigned b = ranges[2 * pair]; b <= ranges[2 * pair + 1]; ++b) {
+      EXPECT_TRUE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
+    }
+  }
+}
+
+}  // namespace
