@@ -8,6 +8,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# The logic counts on the C99 vsnprintf, which gives the length of the whole
+# text when it is cut; msvcrt's own gives -1. mingw-w64's stdio is the C99 one.
+target_compile_definitions(installer_logic PRIVATE __USE_MINGW_ANSI_STDIO=1)
+
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
 
@@ -20,3 +24,6 @@ set_source_files_properties(platform/win32.rc PROPERTIES
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
+
+# The .zip that carries the program (cpack -G ZIP in the build directory).
+include(${PROJECT_SOURCE_DIR}/cmake/PackagingWin32.cmake)

@@ -7,6 +7,7 @@
 //              [--timeout-ms N]
 //   driver game READY-EVENT QUIT-EVENT
 //   driver idle
+//   driver resources PATH
 //
 // "game" is the stand-in for a running game: it holds the game's named
 // mutex until QUIT-EVENT is set. With --game, "run" starts one before the
@@ -14,6 +15,11 @@
 // pressing that box's button. With --pause-at N it writes PAUSE-FILE.shown
 // on seeing box N and waits for PAUSE-FILE.go before pressing (for a
 // screenshot).
+//
+// "resources" reports what Windows reads from a program file's resources:
+//   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION"
+//   manifest "execution-level" "dpi-awareness" "common-controls-version"
+// (each manifest field as found in the text, or "-").
 //
 // "idle" does nothing for an hour: while it runs, Wine keeps its own
 // services up between the scenarios instead of starting them anew for each.
@@ -322,6 +328,69 @@ void EndGame(Game* game) {
   game->process = nullptr;
 }
 
+// --- The resources of a program file ----------------------------------------
+
+std::string VersionString(const std::vector<char>& block, const char* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+  if (!VerQueryValueA(block.data(), path.c_str(), &value, &length) || length == 0) return "-";
+  return static_cast<const char*>(value);
+}
+
+// The value of attribute (or the text of element) name in the manifest.
+std::string ManifestField(const std::string& manifest, const std::string& name, bool element) {
+  size_t at = manifest.find(element ? "<" + name : name + "=\"");
+  if (at == std::string::npos) return "-";
+  if (element) {
+    size_t open = manifest.find('>', at);
+    size_t close = manifest.find('<', open);
+    if (open == std::string::npos || close == std::string::npos) return "-";
+    return manifest.substr(open + 1, close - open - 1);
+  }
+  size_t start = at + name.size() + 2;
+  size_t end = manifest.find('"', start);
+  return end == std::string::npos ? "-" : manifest.substr(start, end - start);
+}
+
+int ReportResources(const char* path) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  if (size == 0) Fail("no version resource");
+  std::vector<char> block(size);
+  if (!GetFileVersionInfoA(path, 0, size, block.data())) Fail("cannot read the version resource");
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedLength = 0;
+  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedLength)) {
+    Fail("no fixed version");
+  }
+  char versions[128];
+  snprintf(versions, sizeof versions, "%lu.%lu.%lu.%lu %lu.%lu.%lu.%lu",
+           fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+           fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+           fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+           fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
+  Line(std::string("version ") + versions + " \"" + Escape(VersionString(block, "ProductName")) +
+       "\" \"" + Escape(VersionString(block, "FileDescription")) + "\"");
+
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) Fail("cannot open the program file as data");
+  HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  if (!resource) Fail("no manifest (RT_MANIFEST 1)");
+  const char* data = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+  std::string manifest(data, SizeofResource(module, resource));
+  FreeLibrary(module);
+  Line("manifest \"" + ManifestField(manifest, "level", false) + "\" \"" +
+       ManifestField(manifest, "dpiAwareness", true) + "\" \"" +
+       ManifestField(manifest, "dpiAware", true) + "\" \"" +
+       (manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos
+            ? ManifestField(manifest.substr(manifest.find("Microsoft.Windows.Common-Controls")),
+                            "version", false)
+            : std::string("-")) +
+       "\"");
+  return 0;
+}
+
 // --- The run ------------------------------------------------------------------
 
 struct Options {
@@ -488,6 +557,7 @@ int Run(const Options& options) {
 int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc == 4 && strcmp(argv[1], "game") == 0) return RunGame(argv[2], argv[3]);
+  if (argc == 3 && strcmp(argv[1], "resources") == 0) return ReportResources(argv[2]);
   if (argc == 2 && strcmp(argv[1], "idle") == 0) {
     Sleep(3600 * 1000);
     return 0;

@@ -309,6 +309,15 @@ expect_absent "$drive/Games/Sea Games"
 expect_absent "$levels"
 finish
 
+# What Windows reads from the program file: its version and its manifest.
+scenario program-resources
+timeout 60 "$WINE" "$driver" resources 'C:\Games\Quillomar\levelset-installer.exe' >"$work/$current.report" 2>"$work/$current.stderr" ||
+  problems+=("the driver could not read the resources")
+diff -u <(printf '%s\n' 'version 1.0.0.0 1.0.0.0 "Quillomar level-set installer" "Quillomar level-set installer"' \
+            'manifest "asInvoker" "PerMonitorV2" "true" "6.0.0.0"') "$work/$current.report" >"$work/$current.diff" ||
+  problems+=("resources differ from what was expected:" "$(cat "$work/$current.diff")")
+finish
+
 # --- The question box on the screen ------------------------------------------------
 
 if [ -n "$screenshot" ]; then
@@ -356,6 +365,16 @@ if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     --answers yes,ok
   expect_same "$deep" "$levels/ソ.qlm"
   expect_files_in_levels 'ソ.qlm'
+  finish
+
+  # A text over 2047 bytes is cut at a whole character: the path of 1100
+  # "ソ" gives 1013 of them, not a lone lead byte at the end.
+  scenario japanese-long-text-cut-at-whole-character
+  LANG=ja_JP.UTF-8 run_installer \
+    "$(printf 'box "Level Set Not Found" "The named file: \\"C:\\\\%s" [OK*] stop -> OK\nexit 0' "$(printf '\\x83\\\\%.0s' $(seq 1013))")" \
+    "$(printf '"C:\\Games\\Quillomar\\levelset-installer.exe" "C:\\%s.qlm"' "$(printf 'ソ%.0s' $(seq 1100))" | iconv -f UTF-8 -t CP932)" \
+    --answers ok
+  expect_absent "$levels"
   finish
   "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
 else
