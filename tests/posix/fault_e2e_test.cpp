@@ -74,6 +74,15 @@ int Status(int waitStatus) {
   return -1;
 }
 
+// Whether every directory above path lets other users through.
+bool OpenToOthers(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    struct stat status;
+    if (stat(path.substr(0, slash).c_str(), &status) != 0 || !(status.st_mode & S_IXOTH)) return false;
+  }
+  return true;
+}
+
 // root/game holds a copy of the program and Levels with an old installed
 // copy; root/src the level sets; root/run the runtime directory. Everything
 // is open to every user, so that the program can run as one without rights.
@@ -83,8 +92,11 @@ class FaultEndToEnd : public ::testing::Test {
   const std::string oldCopy = std::string(4096, 'o') + "old level set";
 
   void SetUp() override {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/qlm-fault-XXXXXX";
+    // The tree must be reachable by a user without rights (see below).
+    const char* tmpdir = getenv("TMPDIR");
+    std::string base = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    if (!OpenToOthers(base + "/x")) base = "/tmp";
+    std::string pattern = base + "/qlm-fault-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     ASSERT_NE(nullptr, mkdtemp(buffer.data())) << strerror(errno);
@@ -208,6 +220,7 @@ TEST_F(FaultEndToEnd, ALevelsDirectoryThatCannotBeWrittenIsReported) {
   if (geteuid() == 0) {
     passwd* nobody = getpwnam("nobody");
     if (!nobody) GTEST_SKIP() << "no user without rights to run as";
+    if (!OpenToOthers(root)) GTEST_SKIP() << root << " lies in a directory closed to other users";
     uid = nobody->pw_uid;
     gid = nobody->pw_gid;
   }
