@@ -40,7 +40,11 @@ char PlatformPathSeparator() { return g_platform.separator; }
 
 int PlatformStringLength(const char* text) { return static_cast<int>(strlen(text)); }
 
-bool PlatformNamedMutexExists(const char*) { return false; }
+bool PlatformNamedMutexExists(const char*) {
+  if (g_platform.gameRunningChecks <= 0) return false;
+  --g_platform.gameRunningChecks;
+  return true;
+}
 
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
   if (g_platform.moduleFileNameFails || size == 0) return 0;
@@ -54,26 +58,43 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
   return static_cast<uint32_t>(path.size());
 }
 
-bool PlatformFileExists(const char*) { return false; }
+bool PlatformFileExists(const char*) { return g_platform.filesExist; }
 bool PlatformCreateDirectory(const char*) { return false; }
 bool PlatformSetNormalAttributes(const char*) { return false; }
-bool PlatformCopyFile(const char*, const char*) { return false; }
+
+bool PlatformCopyFile(const char* source, const char* target) {
+  ++g_platform.copies;
+  g_platform.copySource = source;
+  g_platform.copyTarget = target;
+  return g_platform.copySucceeds;
+}
 uint32_t PlatformGetLastError() { return 5; }
 
 char* PlatformGetErrorText(uint32_t) {
   char* text = static_cast<char*>(malloc(16));
   if (text) snprintf(text, 16, "Access denied.");
+  if (text) ++g_platform.errorTextsOut;
   return text;
 }
 
-void PlatformFreeErrorText(char* text) { free(text); }
+void PlatformFreeErrorText(char* text) {
+  --g_platform.errorTextsOut;
+  free(text);
+}
 
 uint32_t PlatformNameTooLongError() { return 206; }
 
 int PlatformMessageBox(const char* text, const char* caption, uint32_t style) {
   g_platform.lastBoxText = text;
+  if (g_platform.lastBoxText.size() > g_platform.longestBoxText) {
+    g_platform.longestBoxText = g_platform.lastBoxText.size();
+  }
   g_platform.lastBoxCaption = caption;
   g_platform.lastBoxStyle = style;
+  int answer = static_cast<size_t>(g_platform.boxes) < g_platform.answers.size()
+                   ? static_cast<unsigned char>(g_platform.answers[g_platform.boxes]) % 8
+                   : kAnswerNone;
   ++g_platform.boxes;
-  return kAnswerOk;
+  g_platform.boxCaptions.push_back(caption);
+  return answer;
 }

@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
-fuzz_targets=(command_line_fuzz split_path_fuzz clean_name_fuzz installed_path_fuzz message_fuzz)
+fuzz_targets=(command_line_fuzz split_path_fuzz clean_name_fuzz installed_path_fuzz message_fuzz flow_fuzz)
 results=()
 failed=0
 
