@@ -124,13 +124,20 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   return names;
 }
 
-pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& arguments, int* errorsFd) {
+pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& arguments, int* errorsFd,
+                    const RunOptions& options) {
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
   std::vector<char*> argv = Argv(dir, arguments);
   pid_t pid = fork();
   if (pid == 0) {
     PrepareChild(dir);
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
+    if (options.fileSizeLimit >= 0) {
+      struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                             static_cast<rlim_t>(options.fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     int devNull = open("/dev/null", O_RDWR);
     dup2(devNull, STDIN_FILENO);
     dup2(devNull, STDOUT_FILENO);
@@ -165,27 +172,10 @@ RunResult WaitFor(pid_t pid, int errorsFd) {
 
 RunResult RunHeadless(const GameDir& dir, const std::vector<std::string>& arguments,
                       const RunOptions& options) {
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return RunResult();
-  std::vector<char*> argv = Argv(dir, arguments);
-  pid_t pid = fork();
-  if (pid == 0) {
-    PrepareChild(dir);
-    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
-    if (options.fileSizeLimit >= 0) {
-      struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
-                             static_cast<rlim_t>(options.fileSizeLimit)};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    int devNull = open("/dev/null", O_RDWR);
-    dup2(devNull, STDIN_FILENO);
-    dup2(devNull, STDOUT_FILENO);
-    dup2(pipeFds[1], STDERR_FILENO);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(pipeFds[1]);
-  return WaitFor(pid, pipeFds[0]);
+  int errorsFd = -1;
+  pid_t pid = StartHeadless(dir, arguments, &errorsFd, options);
+  if (pid < 0) return RunResult();
+  return WaitFor(pid, errorsFd);
 }
 
 TerminalRun StartAtTerminal(const GameDir& dir, const std::vector<std::string>& arguments) {

@@ -46,7 +46,7 @@ RunResult RunHeadless(const GameDir& dir, const std::vector<std::string>& argume
 
 // Starts the installer without waiting; see WaitFor.
 pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& arguments,
-                    int* errorsFd);
+                    int* errorsFd, const RunOptions& options = RunOptions());
 RunResult WaitFor(pid_t pid, int errorsFd);
 
 // The installer at a pseudo-terminal, answered by the test.
