@@ -45,8 +45,7 @@ render_gtk() {
   scripts/install-deps.sh xvfb xdotool x11-utils imagemagick openbox util-linux >/dev/null || return 1
   local build=$root/build/desktop
   if [ ! -x "$build/levelset-installer" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-      -DBUILD_TESTING=OFF >/dev/null && cmake --build "$build" >/dev/null || return 1
+    cmake --preset desktop >/dev/null && cmake --build --preset desktop >/dev/null || return 1
   fi
   start_display || return 1
   openbox >/dev/null 2>&1 &

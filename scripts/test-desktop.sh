@@ -34,9 +34,9 @@ install_deps() {
 }
 
 build_program() {
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DBUILD_TESTING=OFF >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; return 1; }
-  cmake --build "$build"
+  # The preset "desktop": Release, installed under /usr, no unit tests.
+  cmake --preset desktop >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; return 1; }
+  cmake --build --preset desktop
 }
 
 build_deb() {
