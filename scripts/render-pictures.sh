@@ -42,7 +42,7 @@ shoot() {  # ID NAME [frame]
 
 # --- GTK ---------------------------------------------------------------------
 render_gtk() {
-  scripts/install-deps.sh xvfb xdotool x11-utils imagemagick openbox util-linux >/dev/null || return 1
+  scripts/install-deps.sh xvfb xdotool x11-utils imagemagick openbox procps util-linux >/dev/null || return 1
   local build=$root/build/desktop
   if [ ! -x "$build/levelset-installer" ]; then
     cmake --preset desktop >/dev/null && cmake --build --preset desktop >/dev/null || return 1
