@@ -4,7 +4,7 @@ option(LEVELSET_WITH_GTK "Show message boxes as GTK dialogs when a display is th
 set(posix_box_gtk platform/posix_box_nogtk.cpp)
 if(LEVELSET_WITH_GTK)
   find_package(PkgConfig REQUIRED)
-  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  pkg_check_modules(GTK3 REQUIRED gtk+-3.0)
   set(posix_box_gtk platform/posix_box_gtk.cpp)
 endif()
 
@@ -14,7 +14,11 @@ add_library(platform_posix STATIC
   ${posix_box_gtk})
 target_include_directories(platform_posix PUBLIC ${PROJECT_SOURCE_DIR})
 if(LEVELSET_WITH_GTK)
-  target_link_libraries(platform_posix PRIVATE PkgConfig::GTK3)
+  # GTK's headers only: the library is loaded at run time, when a display is
+  # there to show a dialog on.
+  target_include_directories(platform_posix SYSTEM PRIVATE ${GTK3_INCLUDE_DIRS})
+  target_compile_options(platform_posix PRIVATE ${GTK3_CFLAGS_OTHER})
+  target_link_libraries(platform_posix PRIVATE ${CMAKE_DL_LIBS})
 endif()
 
 add_executable(levelset-installer platform/posix_main.cpp)
