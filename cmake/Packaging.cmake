@@ -91,6 +91,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# GTK may be loaded at run time rather than linked, where dpkg-shlibdeps
+# cannot see it; a double-click needs it to show anything at all.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgtk-3-0")
+set(CPACK_STRIP_FILES ON)
 # The MIME type and the double-click need these; their dpkg triggers on
 # /usr/share/mime/packages and /usr/share/applications rebuild the caches
 # when this package is installed or removed, so it has no maintainer scripts.

@@ -44,7 +44,7 @@ build_deb() {
   (cd "$build" && cpack -G DEB) || return 1
   deb=$(ls "$build"/*.deb) || return 1
   echo "$deb:"
-  dpkg-deb -I "$deb" | sed -n '/Package:/,$p'
+  dpkg-deb -f "$deb"
   dpkg-deb -c "$deb"
 }
 

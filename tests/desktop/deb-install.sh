@@ -110,6 +110,8 @@ done
 chmod 644 "$downloads"/*
 
 check "before: *.qlm has no type of its own" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+depends_on_gtk() { dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -q '^ *libgtk-3-0\b'; }
+check "the package depends on libgtk-3-0" depends_on_gtk
 check "dpkg -i installs the package" dpkg -i "$deb"
 check "the package is installed" is_installed
 check "the program is in $game_dir" test -x "$program"
