@@ -20,9 +20,11 @@ else()
 endif()
 set(LEVELSET_INSTALLED_PROGRAM "${levelset_game_dir_full}/levelset-installer")
 
-# Exec= takes its program path in double quotes when it holds a blank or a
-# character that the desktop entry format reserves.
-set(LEVELSET_EXEC_PROGRAM "${LEVELSET_INSTALLED_PROGRAM}")
+# Exec= names the program by its absolute path, fixed here from the prefix
+# of the configuration (an install with another --prefix keeps it). The path
+# goes in double quotes when it holds a blank or a character that the
+# desktop entry format reserves; a "%" is doubled in any case.
+string(REPLACE "%" "%%" LEVELSET_EXEC_PROGRAM "${LEVELSET_INSTALLED_PROGRAM}")
 if(LEVELSET_EXEC_PROGRAM MATCHES "[ \t\"'\\\\><~|&;$*?#()`]")
   string(REPLACE "\\" "\\\\\\\\" LEVELSET_EXEC_PROGRAM "${LEVELSET_EXEC_PROGRAM}")
   string(REPLACE "\"" "\\\\\"" LEVELSET_EXEC_PROGRAM "${LEVELSET_EXEC_PROGRAM}")
