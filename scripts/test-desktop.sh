@@ -35,7 +35,8 @@ install_deps() {
 
 build_program() {
   # The preset "desktop": Release, installed under /usr, no unit tests.
-  cmake --preset desktop >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; return 1; }
+  mkdir -p "$build"
+  cmake --preset desktop >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; return 1; }
   cmake --build --preset desktop
 }
 
