@@ -29,7 +29,7 @@ run_step() {  # NAME COMMAND...
 }
 
 install_deps() {
-  scripts/install-deps.sh dpkg-dev xvfb xdotool x11-utils procps python3 python3-xlib \
+  scripts/install-deps.sh dpkg-dev file xvfb xdotool x11-utils procps python3 python3-xlib \
     util-linux xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils libglib2.0-bin
 }
 
