@@ -6,6 +6,7 @@
 
 #include "levelset/levelset.h"
 #include "platform/platform.h"
+#include "tests/fake_platform.h"
 
 namespace {
 FuzzPlatform g_platform;
@@ -47,15 +48,8 @@ bool PlatformNamedMutexExists(const char*) {
 }
 
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
-  if (g_platform.moduleFileNameFails || size == 0) return 0;
-  const std::string& path = g_platform.moduleFileName;
-  if (path.size() >= size) {
-    memcpy(buffer, path.data(), size - 1);
-    buffer[size - 1] = '\0';
-    return size;
-  }
-  memcpy(buffer, path.c_str(), path.size() + 1);
-  return static_cast<uint32_t>(path.size());
+  if (g_platform.moduleFileNameFails) return 0;
+  return FakeModuleFileName(g_platform.moduleFileName, buffer, size);
 }
 
 bool PlatformFileExists(const char*) { return g_platform.filesExist; }

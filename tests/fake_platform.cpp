@@ -92,14 +92,7 @@ bool PlatformNamedMutexExists(const char* name) {
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
   ++Fake().moduleFileNameCalls;
   if (Fake().moduleFileNameFails) return 0;
-  const std::string& path = Fake().moduleFileName;
-  if (path.size() >= size) {
-    memcpy(buffer, path.data(), size - 1);
-    buffer[size - 1] = '\0';
-    return size;
-  }
-  memcpy(buffer, path.c_str(), path.size() + 1);
-  return static_cast<uint32_t>(path.size());
+  return FakeModuleFileName(Fake().moduleFileName, buffer, size);
 }
 
 bool PlatformFileExists(const char* path) { return HasFile(path) || HasDirectory(path); }

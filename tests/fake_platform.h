@@ -58,6 +58,20 @@ struct FakePlatform {
   uint32_t lastError = 0;
 };
 
+// Writes path as GetModuleFileName does: whole when it fits, otherwise cut
+// to size - 1 bytes with the result size.
+inline uint32_t FakeModuleFileName(const std::string& path, char* buffer, uint32_t size) {
+  if (size == 0) return 0;
+  if (path.size() >= size) {
+    path.copy(buffer, size - 1);
+    buffer[size - 1] = '\0';
+    return size;
+  }
+  path.copy(buffer, path.size());
+  buffer[path.size()] = '\0';
+  return static_cast<uint32_t>(path.size());
+}
+
 // The fake that the platform functions use; reset before each test.
 FakePlatform& Fake();
 void ResetFake();
