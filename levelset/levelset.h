@@ -14,6 +14,11 @@ constexpr size_t kPartSize = 256;  // directory, file name, extension
 void LoadLeadBytes();
 bool IsLeadByte(unsigned char byte);
 
+// Length of the longest prefix of text that is at most limit bytes long and
+// does not end inside a double-byte character. length is the text's whole
+// length, which may go on past limit; text is read only below limit.
+size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit);
+
 // Splits path into drive (kDriveSize bytes), directory, file name and
 // extension (kPartSize bytes each). Any output may be null.
 void SplitPath(const char* path, char* drive, char* directory, char* fileName,

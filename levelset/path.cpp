@@ -10,19 +10,6 @@ namespace {
 
 bool g_leadBytes[256];
 
-// Length of the longest prefix of part (length bytes) that is at most limit
-// bytes long and does not end inside a double-byte character.
-size_t WholeCharacterPrefix(const char* part, size_t length, size_t limit) {
-  if (length <= limit) return length;
-  size_t at = 0;
-  while (at < limit) {
-    size_t step = (IsLeadByte(static_cast<unsigned char>(part[at])) && at + 1 < length) ? 2 : 1;
-    if (at + step > limit) break;
-    at += step;
-  }
-  return at;
-}
-
 void CopyPart(char* out, const char* begin, size_t length) {
   if (!out) return;
   length = WholeCharacterPrefix(begin, length, kPartSize - 1);
@@ -46,6 +33,17 @@ void LoadLeadBytes() {
 }
 
 bool IsLeadByte(unsigned char byte) { return g_leadBytes[byte]; }
+
+size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  size_t at = 0;
+  while (at < limit) {
+    size_t step = (IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < length) ? 2 : 1;
+    if (at + step > limit) break;
+    at += step;
+  }
+  return at;
+}
 
 void SplitPath(const char* path, char* drive, char* directory, char* fileName, char* extension) {
   const char* rest = path;
