@@ -32,6 +32,9 @@ bool EndsInSeparator(const char* text) {
 }
 
 // Formats into a path buffer; false, with out empty, when it does not fit.
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
 bool FormatPath(char* out, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -55,10 +56,23 @@ int DecodeStatus(int status) {
 
 }  // namespace
 
+bool OpenToOthers(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    struct stat status;
+    if (stat(path.substr(0, slash).c_str(), &status) != 0 || !(status.st_mode & S_IXOTH)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 GameDir MakeGameDir(const std::string& gameName) {
   GameDir dir;
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/qlm-e2e-XXXXXX";
+  const char* tmpdir = getenv("TMPDIR");
+  std::string base = tmpdir && *tmpdir ? tmpdir : "/tmp";
+  if (!OpenToOthers(base + "/x")) base = "/tmp";
+  std::string pattern = base + "/qlm-e2e-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (!mkdtemp(buffer.data())) {
@@ -132,12 +146,16 @@ pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& argument
   pid_t pid = fork();
   if (pid == 0) {
     PrepareChild(dir);
-    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
     if (options.fileSizeLimit >= 0) {
       struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                              static_cast<rlim_t>(options.fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.group != static_cast<gid_t>(-1) &&
+        (setgroups(0, nullptr) != 0 || setgid(options.group) != 0)) {
+      _exit(126);
+    }
+    if (options.user != static_cast<uid_t>(-1) && setuid(options.user) != 0) _exit(126);
     int devNull = open("/dev/null", O_RDWR);
     dup2(devNull, STDIN_FILENO);
     dup2(devNull, STDOUT_FILENO);

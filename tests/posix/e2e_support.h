@@ -19,8 +19,12 @@ struct GameDir {
   std::string runtime;
 };
 
-// gameName may hold "%20" or blanks. Fails the current test on error.
+// gameName may hold "%20" or blanks. The tree is open to every user, and is
+// made under TMPDIR only where other users can reach it. Fails the current
+// test on error.
 GameDir MakeGameDir(const std::string& gameName = "Quillomar");
+// Whether every directory above path lets other users through.
+bool OpenToOthers(const std::string& path);
 void RemoveTree(const std::string& path);
 
 void WriteFile(const std::string& path, const std::string& contents);
@@ -31,7 +35,9 @@ std::vector<std::string> ListDirectory(const std::string& path);
 
 struct RunOptions {
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE for the installer, bytes
-  std::string workingDirectory;  // empty: the game directory's parent
+  // Run as this user and group instead of the test's own (-1: unchanged).
+  uid_t user = static_cast<uid_t>(-1);
+  gid_t group = static_cast<gid_t>(-1);
 };
 
 struct RunResult {
