@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,21 +98,28 @@ void WriteButtons(const BoxButtons& buttons) {
   WriteAll(STDERR_FILENO, line);
 }
 
-// Reads one line from standard input, without the line end. False at the
-// end of input with nothing read.
-bool ReadLine(char* line, size_t size) {
+enum class LineRead { kLine, kTooLong, kEnd };
+
+// Reads one line from standard input, without its line end. A line longer
+// than the buffer is read to its end and is no answer. The end of input, or
+// a terminal that hung up, ends it whatever came before on the line.
+LineRead ReadLine(char* line, size_t size) {
   size_t used = 0;
-  bool any = false;
+  bool tooLong = false;
+  line[0] = '\0';
   for (;;) {
     char c;
     ssize_t got = read(STDIN_FILENO, &c, 1);
-    if (got <= 0) break;
-    any = true;
-    if (c == '\n') break;
-    if (used + 1 < size) line[used++] = c;
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return LineRead::kEnd;
+    if (c == '\n') return tooLong ? LineRead::kTooLong : LineRead::kLine;
+    if (used + 1 < size) {
+      line[used++] = c;
+      line[used] = '\0';
+    } else {
+      tooLong = true;
+    }
   }
-  line[used] = '\0';
-  return any;
 }
 
 }  // namespace
@@ -133,7 +141,9 @@ int AnswerForLine(const BoxButtons& buttons, const char* line) {
   while (length > 0 && (line[length - 1] == ' ' || line[length - 1] == '\t' || line[length - 1] == '\r')) {
     --length;
   }
-  if (length == 0) return buttons.buttons[0].answer;
+  // Enter alone is no answer to a question: only a box with nothing to
+  // choose takes it.
+  if (length == 0) return buttons.count == 1 ? buttons.buttons[0].answer : kAnswerNone;
   for (int i = 0; i < buttons.count; ++i) {
     const char* word = buttons.buttons[i].word;
     if ((length == 1 && Lower(line[0]) == Lower(word[0])) || SameWord(line, word, length)) {
@@ -175,11 +185,13 @@ int ShowTerminalBox(const char* text, const char* caption, uint32_t style) {
   for (;;) {
     WriteButtons(buttons);
     char line[256];
-    if (!ReadLine(line, sizeof line)) {
+    LineRead read = ReadLine(line, sizeof line);
+    if (read == LineRead::kEnd) {
+      // As closing the box: no Yes and no Retry without the user's word.
       WriteAll(STDERR_FILENO, "\n");
-      return kAnswerNone;
+      return buttons.closeAnswer;
     }
-    int answer = AnswerForLine(buttons, line);
+    int answer = read == LineRead::kLine ? AnswerForLine(buttons, line) : kAnswerNone;
     if (answer != kAnswerNone) return answer;
   }
 }

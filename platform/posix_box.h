@@ -23,8 +23,9 @@ struct BoxButtons {
 const BoxButtons& ButtonsForStyle(uint32_t style);
 
 // The answer that a typed line picks: a button's first letter or its whole
-// word, in either case; an empty line picks the first. kAnswerNone when the
-// line names no button.
+// word, in either case, blanks around it allowed; an empty line picks the
+// button of a box that has only one. kAnswerNone when the line names no
+// button.
 int AnswerForLine(const BoxButtons& buttons, const char* line);
 
 // Text made safe to write to a terminal: control characters and bytes that
