@@ -61,9 +61,10 @@ bool IsGameRunning() { return PlatformNamedMutexExists(kGameMutexName); }
 
 int RunInstaller(char* tail) {
   if (!tail || PlatformStringLength(tail) == 0) return 0;
+  return RunInstallerOnSource(StripQuotes(tail));
+}
 
-  const char* source = StripQuotes(tail);
-
+int RunInstallerOnSource(const char* source) {
   char displayName[kPathBufferSize];
   SplitPath(source, nullptr, nullptr, displayName, nullptr);
   DecodeSpaces(displayName);

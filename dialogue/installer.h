@@ -9,6 +9,10 @@ extern const char kGameMutexName[];
 // set has just been installed, 0 otherwise.
 int RunInstaller(char* tail);
 
+// The run from the level set's path on: for an entry that has the source
+// path without a command-line tail to take it from.
+int RunInstallerOnSource(const char* source);
+
 // The command line without the program's own name and the blanks after it.
 // The result points into commandLine.
 char* GetCommandLineTail(char* commandLine);

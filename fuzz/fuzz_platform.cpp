@@ -47,12 +47,14 @@ bool PlatformNamedMutexExists(const char*) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+  *refusal = 0;
   if (g_platform.moduleFileNameFails) return 0;
   return FakeModuleFileName(g_platform.moduleFileName, buffer, size);
 }
 
 bool PlatformFileExists(const char*) { return g_platform.filesExist; }
+bool PlatformNamesIgnoreCase() { return true; }
 bool PlatformCreateDirectory(const char*) { return false; }
 bool PlatformSetNormalAttributes(const char*) { return false; }
 

@@ -13,8 +13,10 @@ namespace {
 // until the process ends.
 char g_programDirectory[kPathBufferSize];
 bool g_programDirectoryKnown = false;
-// The program file's own path did not fit: no path under it can be built.
-bool g_programPathTooLong = false;
+// Why no path can be built under the program directory (the program file's
+// path did not fit, or the platform refuses to go on without it); 0 when
+// paths can be built.
+uint32_t g_programPathRefusal = 0;
 
 const char kCopyFailureCaption[] = "Error Installing Level Set";
 const char kCopyFailureTemplate[] =
@@ -68,15 +70,18 @@ bool FileExists(const char* path) { return PlatformFileExists(path); }
 const char* GetProgramDirectory() {
   if (g_programDirectoryKnown) return g_programDirectory;
 
-  uint32_t length = PlatformGetModuleFileName(g_programDirectory, kPathBufferSize);
+  uint32_t refusal = 0;
+  uint32_t length = PlatformGetModuleFileName(g_programDirectory, kPathBufferSize, &refusal);
   if (length == 0) {
+    g_programPathRefusal = refusal;
     g_programDirectory[0] = '\0';
     return g_programDirectory;
   }
   g_programDirectoryKnown = true;
+  g_programPathRefusal = 0;
   if (length >= kPathBufferSize) {
     // Cut to fit: the directory it would give is not the program's own.
-    g_programPathTooLong = true;
+    g_programPathRefusal = PlatformNameTooLongError();
     g_programDirectory[0] = '\0';
     return g_programDirectory;
   }
@@ -100,12 +105,12 @@ const char* GetProgramDirectory() {
 void ForgetProgramDirectory() {
   g_programDirectory[0] = '\0';
   g_programDirectoryKnown = false;
-  g_programPathTooLong = false;
+  g_programPathRefusal = 0;
 }
 
 bool GetLevelsDirectory(char* out) {
   const char* programDirectory = GetProgramDirectory();
-  if (g_programPathTooLong) {
+  if (g_programPathRefusal != 0) {
     out[0] = '\0';
     return false;
   }
@@ -114,7 +119,7 @@ bool GetLevelsDirectory(char* out) {
 
 bool GetInstalledPath(const char* source, char* out) {
   const char* programDirectory = GetProgramDirectory();
-  if (g_programPathTooLong) {
+  if (g_programPathRefusal != 0) {
     out[0] = '\0';
     return false;
   }
@@ -133,6 +138,8 @@ bool GetInstalledPath(const char* source, char* out) {
 bool IsAlreadyInstalled(const char* source) {
   char installedPath[kPathBufferSize];
   if (!GetInstalledPath(source, installedPath)) return false;
+  // Where names differ by letter case, another case is another file.
+  if (!PlatformNamesIgnoreCase()) return strcmp(installedPath, source) == 0;
   return EqualsIgnoreCase(installedPath, source);
 }
 
@@ -142,7 +149,8 @@ bool InstallLevelSet(const char* source) {
   // Both paths are built before anything is touched, so a name too long to
   // build is refused with nothing changed.
   if (!GetLevelsDirectory(levelsDirectory) || !GetInstalledPath(source, installedPath)) {
-    ReportCopyFailure(source, PlatformNameTooLongError());
+    ReportCopyFailure(source, g_programPathRefusal != 0 ? g_programPathRefusal
+                                                         : PlatformNameTooLongError());
     return false;
   }
   PlatformCreateDirectory(levelsDirectory);

@@ -46,8 +46,9 @@ const char* GetProgramDirectory();
 void ForgetProgramDirectory();
 
 // Write into out (kPathBufferSize bytes). Return false, with out empty, when
-// the path would not fit in 259 characters or the program file's own path
-// was too long to be had whole.
+// the path would not fit in 259 characters, or when the program file's own
+// path was too long to be had whole or could not be had on a platform that
+// will not go on without it.
 bool GetLevelsDirectory(char* out);
 bool GetInstalledPath(const char* source, char* out);
 

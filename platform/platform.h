@@ -52,18 +52,26 @@ int PlatformStringLength(const char* text);
 // failure to look counts as "not held".
 bool PlatformNamedMutexExists(const char* name);
 
-// Writes the full path of the running program file into buffer (size bytes).
-// Returns 0 on failure; returns size when the path was cut to fit.
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size);
+// Writes the full path of the running program file into buffer (size bytes)
+// and returns its length; returns size when the path was cut to fit. When
+// the path cannot be had it returns 0 and sets *refusal: 0 where the
+// installer goes on with paths relative to the current directory (Windows),
+// otherwise the failure code with which the installation is refused.
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal);
 
 // Whether any entry, file or directory, matches the path.
 bool PlatformFileExists(const char* path);
+
+// Whether file names that differ only in ASCII letter case name one file.
+bool PlatformNamesIgnoreCase();
 
 // Creates one directory with default permissions. Callers ignore the result.
 bool PlatformCreateDirectory(const char* path);
 
 // Leaves an existing file with normal attributes (writable, not hidden).
-// Callers ignore the result.
+// Callers ignore the result. On POSIX it changes nothing: the copy gives the
+// new file its mode through its own descriptor, and the rename replaces a
+// read-only old copy without touching it.
 bool PlatformSetNormalAttributes(const char* path);
 
 // Copies source onto target, replacing any file there. On failure the target

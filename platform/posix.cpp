@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -18,6 +19,8 @@ namespace {
 // Failure codes of our own, beyond the range of errno values.
 constexpr uint32_t kErrorSameFile = 0x10001;
 constexpr uint32_t kErrorNotRegularFile = 0x10002;
+constexpr uint32_t kErrorSourceReplaced = 0x10003;
+constexpr uint32_t kErrorForeignLink = 0x10004;
 
 uint32_t g_lastError = 0;
 // The names of the last failed copy, for the texts of our own codes.
@@ -34,41 +37,82 @@ void RememberNames(const char* source, const char* target) {
   snprintf(g_failedTarget, sizeof g_failedTarget, "%s", target);
 }
 
-// The directory part of path, for the temporary file beside it: up to, not
-// including, its last "/"; "." when it has none.
-void DirectoryOf(const char* path, char* out, size_t size) {
+// Closes its descriptor when it goes out of scope.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// Writes the directory part of path into out, up to, not including, its
+// last "/" ("." when it has none), and returns the name after it.
+const char* SplitDirectory(const char* path, char* out, size_t size) {
   const char* slash = strrchr(path, '/');
   if (!slash) {
     snprintf(out, size, ".");
-  } else if (slash == path) {
+    return path;
+  }
+  if (slash == path) {
     snprintf(out, size, "/");
   } else {
     snprintf(out, size, "%.*s", static_cast<int>(slash - path), path);
   }
+  return slash + 1;
+}
+
+// A name for a temporary file that nobody can guess.
+void TemporaryName(char* name, size_t size, int attempt) {
+  unsigned long long random = 0;
+  if (getrandom(&random, sizeof random, 0) != sizeof random) {
+    random = static_cast<unsigned long long>(getpid()) << 32 ^
+             static_cast<unsigned long long>(clock()) << 8 ^ static_cast<unsigned>(attempt);
+  }
+  snprintf(name, size, ".levelset-%016llx.tmp", random);
+}
+
+// Where the directory takes no unnamed file: a new file of our own, made
+// under a name that was not there before.
+int CreateTemporary(int directory, char* name, size_t size) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    TemporaryName(name, size, attempt);
+    int fd = openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 // Gives the unnamed file fd a new, unused name in directory.
-bool NameTemporary(int fd, const char* directory, char* name, size_t size) {
+bool NameTemporary(int fd, int directory, char* name, size_t size) {
   char procPath[64];
   snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    unsigned long long random = 0;
-    if (getrandom(&random, sizeof random, 0) != sizeof random) {
-      random ^= static_cast<unsigned long long>(getpid()) << 20 ^ static_cast<unsigned>(attempt);
-    }
-    if (snprintf(name, size, "%s/.levelset-%016llx.tmp", directory, random) >= static_cast<int>(size)) {
-      errno = ENAMETOOLONG;
-      return false;
-    }
-    if (linkat(AT_FDCWD, procPath, AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0) return true;
+    TemporaryName(name, size, attempt);
+    if (linkat(AT_FDCWD, procPath, directory, name, AT_SYMLINK_FOLLOW) == 0) return true;
     if (errno == EEXIST) continue;
     // Without /proc, linking by descriptor needs a privilege we may have.
-    if (errno == ENOENT && linkat(fd, "", AT_FDCWD, name, AT_EMPTY_PATH) == 0) return true;
+    if (errno == ENOENT && linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0) return true;
     if (errno == EEXIST) continue;
     return false;
   }
   errno = EEXIST;
   return false;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Why the name path may not stand for the opened file, or 0. It must be
+// that file itself, or a link made by the installing user or by the owner
+// of the file it leads to: another user could otherwise point a name of
+// theirs at a file they may not read, and have the player publish it in the
+// shared Levels.
+uint32_t PathProblem(const char* path, const struct stat& opened) {
+  struct stat name;
+  if (lstat(path, &name) != 0) return kErrorSourceReplaced;
+  if (!S_ISLNK(name.st_mode)) return SameFile(name, opened) ? 0 : kErrorSourceReplaced;
+  return name.st_uid == geteuid() || name.st_uid == opened.st_uid ? 0 : kErrorForeignLink;
 }
 
 bool CopyContents(int in, int out) {
@@ -120,24 +164,36 @@ bool PlatformNamedMutexExists(const char* name) {
   // by a game that has ended holds no lock and does not count.
   char path[PATH_MAX];
   const char* runtimeDirectory = getenv("XDG_RUNTIME_DIR");
+  bool shared = !runtimeDirectory || runtimeDirectory[0] == '\0';
   int length;
-  if (runtimeDirectory && runtimeDirectory[0] != '\0') {
+  if (!shared) {
     length = snprintf(path, sizeof path, "%s/%s", runtimeDirectory, name);
   } else {
     length = snprintf(path, sizeof path, "/tmp/%s-%u", name, static_cast<unsigned>(getuid()));
   }
   if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
-  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
-  bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  close(fd);
-  return held;
+  Descriptor lock{open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW)};
+  if (lock.fd < 0) return false;
+  // In /tmp every user may make the name: only a file of the player's own
+  // can be their game's, so nobody else can stop their installs.
+  struct stat status;
+  if (shared && (fstat(lock.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+                 status.st_uid != getuid())) {
+    return false;
+  }
+  return flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
   char path[PATH_MAX + 1];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0 || size == 0) return 0;
+  if (length <= 0 || size == 0) {
+    // Without its own path the program knows no game directory: paths
+    // relative to wherever it was started would install where no game
+    // looks. The installation is refused instead.
+    *refusal = static_cast<uint32_t>(length < 0 ? errno : ENOENT);
+    return 0;
+  }
   if (static_cast<size_t>(length) >= size) {
     memcpy(buffer, path, size - 1);
     buffer[size - 1] = '\0';
@@ -153,90 +209,76 @@ bool PlatformFileExists(const char* path) {
   return stat(path, &status) == 0;
 }
 
+bool PlatformNamesIgnoreCase() { return false; }
+
 bool PlatformCreateDirectory(const char* path) {
   return mkdir(path, 0777) == 0 || Fail(static_cast<uint32_t>(errno));
 }
 
-bool PlatformSetNormalAttributes(const char* path) {
-  struct stat status;
-  if (lstat(path, &status) != 0) return Fail(static_cast<uint32_t>(errno));
-  if (!S_ISREG(status.st_mode)) return Fail(EINVAL);
-  if (status.st_mode & S_IWUSR) return true;
-  return chmod(path, (status.st_mode & 07777) | S_IWUSR) == 0 || Fail(static_cast<uint32_t>(errno));
-}
+// Nothing is ever changed by path: in a directory that others may write to,
+// the name may stand for another file by the time it is used.
+bool PlatformSetNormalAttributes(const char*) { return true; }
 
 bool PlatformCopyFile(const char* source, const char* target) {
-  int in = open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (in < 0) return Fail(static_cast<uint32_t>(errno));
+  // Only a regular file is opened: opening a device or a pipe may act on it.
   struct stat sourceStatus;
-  if (fstat(in, &sourceStatus) != 0) {
-    int error = errno;
-    close(in);
-    return Fail(static_cast<uint32_t>(error));
-  }
-  if (S_ISDIR(sourceStatus.st_mode)) {
-    close(in);
-    return Fail(EISDIR);
-  }
+  if (stat(source, &sourceStatus) != 0) return Fail(static_cast<uint32_t>(errno));
+  if (S_ISDIR(sourceStatus.st_mode)) return Fail(EISDIR);
   if (!S_ISREG(sourceStatus.st_mode)) {
-    close(in);
     RememberNames(source, target);
     return Fail(kErrorNotRegularFile);
   }
-  fcntl(in, F_SETFL, fcntl(in, F_GETFL) & ~O_NONBLOCK);
+  Descriptor in{open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+  if (in.fd < 0) return Fail(static_cast<uint32_t>(errno));
+  struct stat opened;
+  uint32_t problem = fstat(in.fd, &opened) != 0 || !SameFile(opened, sourceStatus)
+                         ? kErrorSourceReplaced
+                         : PathProblem(source, opened);
+  if (problem != 0) {
+    RememberNames(source, target);
+    return Fail(problem);
+  }
+  fcntl(in.fd, F_SETFL, fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
 
   struct stat targetStatus;
-  if (stat(target, &targetStatus) == 0 && targetStatus.st_dev == sourceStatus.st_dev &&
-      targetStatus.st_ino == sourceStatus.st_ino) {
-    close(in);
+  if (stat(target, &targetStatus) == 0 && SameFile(targetStatus, sourceStatus)) {
     RememberNames(source, target);
     return Fail(kErrorSameFile);
   }
 
-  // The copy is written to a file of its own in the target's directory and
-  // renamed over the target only when it is whole and on disk, so the target
-  // is either the old file or the new one. An unnamed file gets a name only
-  // at the end, so a copy killed on the way leaves nothing behind.
-  char directory[PATH_MAX];
-  DirectoryOf(target, directory, sizeof directory);
-  char temporary[PATH_MAX];
+  // Everything in the target's directory happens through one descriptor of
+  // it, so that the directory cannot be swapped for another on the way. The
+  // copy is written to a file of its own there and renamed over the target
+  // only when it is whole and on disk: the target is either the old file or
+  // the new one. An unnamed file gets a name only at the end, so a copy
+  // killed on the way leaves nothing behind.
+  char directoryPath[PATH_MAX];
+  const char* name = SplitDirectory(target, directoryPath, sizeof directoryPath);
+  Descriptor directory{open(directoryPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (directory.fd < 0) return Fail(static_cast<uint32_t>(errno));
+  char temporary[64];
   bool named = false;
-  int out = open(directory, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (out < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    if (snprintf(temporary, sizeof temporary, "%s/.levelset-XXXXXX.tmp", directory) >=
-        static_cast<int>(sizeof temporary)) {
-      close(in);
-      return Fail(ENAMETOOLONG);
-    }
-    out = mkostemps(temporary, 4, O_CLOEXEC);
-    named = out >= 0;
+  Descriptor out{openat(directory.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)};
+  if (out.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    out.fd = CreateTemporary(directory.fd, temporary, sizeof temporary);
+    named = out.fd >= 0;
   }
-  if (out < 0) {
-    int error = errno;
-    close(in);
-    return Fail(static_cast<uint32_t>(error));
-  }
+  if (out.fd < 0) return Fail(static_cast<uint32_t>(errno));
 
-  bool ok = CopyContents(in, out) &&
-            fchmod(out, (sourceStatus.st_mode & 0777) | S_IWUSR) == 0;
+  // The installed copy is plain data that every player may read and only
+  // its owner may change, whatever the source's bits and the umask.
+  bool ok = CopyContents(in.fd, out.fd) && fchmod(out.fd, 0644) == 0;
   if (ok) {
     struct timespec times[2] = {sourceStatus.st_atim, sourceStatus.st_mtim};
-    futimens(out, times);
-    ok = fsync(out) == 0;
+    futimens(out.fd, times);
+    ok = fsync(out.fd) == 0;
   }
-  if (ok && !named) ok = named = NameTemporary(out, directory, temporary, sizeof temporary);
-  if (ok) ok = rename(temporary, target) == 0;
+  if (ok && !named) ok = named = NameTemporary(out.fd, directory.fd, temporary, sizeof temporary);
+  if (ok) ok = renameat(directory.fd, temporary, directory.fd, name) == 0;
   int error = errno;
-  if (!ok && named) unlink(temporary);
-  close(out);
-  close(in);
+  if (!ok && named) unlinkat(directory.fd, temporary, 0);
   if (!ok) return Fail(static_cast<uint32_t>(error));
-
-  int directoryFd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directoryFd >= 0) {
-    fsync(directoryFd);
-    close(directoryFd);
-  }
+  fsync(directory.fd);
   return true;
 }
 
@@ -249,6 +291,11 @@ char* PlatformGetErrorText(uint32_t code) {
     length = asprintf(&text, "'%s' and '%s' are the same file", g_failedSource, g_failedTarget);
   } else if (code == kErrorNotRegularFile) {
     length = asprintf(&text, "'%s' is not a regular file", g_failedSource);
+  } else if (code == kErrorForeignLink) {
+    length = asprintf(&text, "'%s' is another user's link to a file that is not theirs",
+                      g_failedSource);
+  } else if (code == kErrorSourceReplaced) {
+    length = asprintf(&text, "'%s' was replaced while it was being opened", g_failedSource);
   } else {
     length = asprintf(&text, "%s", strerror(static_cast<int>(code)));
   }

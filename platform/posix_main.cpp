@@ -27,7 +27,10 @@ int main(int argc, char** argv) {
     put += length;
   }
   *put = '\0';
-  int status = RunInstaller(tail);
+  // Double quotes are legal in a file name here: when the arguments name a
+  // file, that file is the level set, quotes and all. Only otherwise are
+  // they taken as the quotes around a path.
+  int status = tail[0] != '\0' && FileExists(tail) ? RunInstallerOnSource(tail) : RunInstaller(tail);
   free(tail);
   return status;
 }

@@ -64,9 +64,11 @@ bool PlatformNamedMutexExists(const char* name) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
-  // A path cut to fit gives size; Windows before Vista leaves it without a
-  // terminator then.
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+  // A path that cannot be had leaves the paths relative to the current
+  // directory. A path cut to fit gives size; Windows before Vista leaves it
+  // without a terminator then.
+  *refusal = 0;
   DWORD length = GetModuleFileNameA(nullptr, buffer, size);
   if (length >= size && size != 0) buffer[size - 1] = '\0';
   return length;
@@ -79,6 +81,8 @@ bool PlatformFileExists(const char* path) {
   FindClose(search);
   return true;
 }
+
+bool PlatformNamesIgnoreCase() { return true; }
 
 bool PlatformCreateDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
 

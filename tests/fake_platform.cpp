@@ -89,13 +89,16 @@ bool PlatformNamedMutexExists(const char* name) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size) {
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
   ++Fake().moduleFileNameCalls;
+  *refusal = Fake().moduleFileNameRefusal;
   if (Fake().moduleFileNameFails) return 0;
   return FakeModuleFileName(Fake().moduleFileName, buffer, size);
 }
 
 bool PlatformFileExists(const char* path) { return HasFile(path) || HasDirectory(path); }
+
+bool PlatformNamesIgnoreCase() { return Fake().caseInsensitive; }
 
 bool PlatformCreateDirectory(const char* path) {
   Fake().calls.push_back(std::string("CreateDirectory ") + path);

@@ -22,10 +22,12 @@ struct FakePlatform {
   std::vector<unsigned char> leadByteRanges;
   char separator = '\\';
 
-  // The program file's path; moduleFileNameFails gives 0, and a path of 260
-  // bytes or more is cut as the platform cuts it.
+  // The program file's path; moduleFileNameFails gives 0 with the refusal
+  // moduleFileNameRefusal, and a path of 260 bytes or more is cut as the
+  // platform cuts it.
   std::string moduleFileName = "C:\\Games\\Quillomar\\Setup.exe";
   bool moduleFileNameFails = false;
+  uint32_t moduleFileNameRefusal = 0;
   int moduleFileNameCalls = 0;
 
   // Files and directories, by exact name; names compare ignoring ASCII case

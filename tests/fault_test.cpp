@@ -88,6 +88,14 @@ TEST_F(FaultTest, EachPlatformOperationFailingInTurn) {
        [] { WithOldCopy(); Fake().moduleFileNameFails = true; }, kSource, {kAnswerYes}, kAnswerOk,
        0, {kQuestion, kCopyError}, CopyErrorText(kSource, "System text 3.\r\n"), 0, "old", 0,
        true},
+      {"the program file's path cannot be had where the platform will not go on without it",
+       [] {
+         WithOldCopy();
+         Fake().moduleFileNameFails = true;
+         Fake().moduleFileNameRefusal = kFakeFileNotFound;
+       },
+       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
+       CopyErrorText(kSource, "System text 2.\r\n"), 0, "old", 0, true},
       {"the program file's path is too long to be had whole",
        [] {
          WithOldCopy();

@@ -274,14 +274,22 @@ TEST_F(FlowTest, NamesInCodePage932) {
 }
 
 TEST_F(FlowTest, PosixPathsWithTheirOwnSeparator) {
-  Fake().separator = '/';
-  Fake().caseInsensitive = false;
-  Fake().moduleFileName = "/opt/quillomar/levelset-installer";
-  Fake().directories = {"/opt", "/opt/quillomar", "/tmp"};
-  Fake().files["/tmp/Ocean%20Set[2].qlm"] = "ocean";
-  std::string tail = "/tmp/Ocean%20Set[2].qlm";
-  EXPECT_EQ(1, RunInstaller(&tail[0]));
-  EXPECT_EQ("ocean", Fake().files["/opt/quillomar/Levels/Ocean Set.qlm"]);
+  // Names that differ in letter case are other files here: a level set in
+  // another directory named "levels" is not the installed copy.
+  const char* sources[] = {"/tmp/Ocean%20Set[2].qlm", "/opt/quillomar/levels/Ocean Set.qlm"};
+  for (const char* source : sources) {
+    SCOPED_TRACE(source);
+    ResetFake();
+    Fake().separator = '/';
+    Fake().caseInsensitive = false;
+    Fake().moduleFileName = "/opt/quillomar/levelset-installer";
+    Fake().directories = {"/opt", "/opt/quillomar", "/opt/quillomar/levels", "/tmp"};
+    Fake().files[source] = "ocean";
+    std::string tail = source;
+    EXPECT_EQ(1, RunInstaller(&tail[0]));
+    ExpectBoxes({Question("Ocean Set"), Done("Ocean Set")});
+    EXPECT_EQ("ocean", Fake().files["/opt/quillomar/Levels/Ocean Set.qlm"]);
+  }
 }
 
 struct ProgramDirectoryCase {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -151,6 +153,11 @@ pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& argument
                              static_cast<rlim_t>(options.fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.withoutProc &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount("none", "/proc", "tmpfs", 0, nullptr) != 0)) {
+      _exit(126);
+    }
     if (options.group != static_cast<gid_t>(-1) &&
         (setgroups(0, nullptr) != 0 || setgid(options.group) != 0)) {
       _exit(126);
@@ -242,7 +249,15 @@ int Finish(TerminalRun& run) {
     run.screen.append(buffer, static_cast<size_t>(got));
   }
   int status = 0;
-  while (waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+  pid_t ended = 0;
+  for (int wait = 0; wait < 500 && (ended = waitpid(run.pid, &status, WNOHANG)) == 0; ++wait) {
+    usleep(10000);
+  }
+  if (ended == 0) {
+    ADD_FAILURE() << "the installer still waits at the terminal";
+    kill(run.pid, SIGKILL);
+    while (waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+    }
   }
   close(run.master);
   return DecodeStatus(status);

@@ -38,6 +38,7 @@ struct RunOptions {
   // Run as this user and group instead of the test's own (-1: unchanged).
   uid_t user = static_cast<uid_t>(-1);
   gid_t group = static_cast<gid_t>(-1);
+  bool withoutProc = false;  // /proc hidden, as in a container without it (root only)
 };
 
 struct RunResult {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -56,123 +57,234 @@ class EndToEnd : public ::testing::Test {
   GameDir dir_;
 };
 
+// What a headless run is given and must give.
+struct Headless {
+  std::vector<std::string> arguments;
+  std::string errors;     // standard error, whole
+  int status = 0;
+  std::string installed;  // the one name Levels must then hold; empty: Levels unchanged
+  std::string untouched;  // a file outside Levels whose mode and contents must not change
+  std::string source;     // the file the copy must hold; empty: the arguments joined
+  RunOptions options;
+  bool needsRoot = false;
+};
+
 struct HeadlessCase {
   const char* name;
-  // Prepares the tree; returns the arguments to run with and the expected
-  // standard error, exit status and installed file (empty: none).
-  void (*prepare)(const GameDir& dir, std::vector<std::string>* arguments, std::string* errors,
-                  int* status, std::string* installed);
+  Headless (*prepare)(const GameDir& dir);  // makes the files, says what to expect
 };
+
+// A file of someone else's outside Levels, planted in the installed copy's
+// place: a read-only set-uid program where the test may make one, a
+// read-only file otherwise.
+std::string PlantOutside(const GameDir& d) {
+  std::string outside = d.root + "/outside";
+  WriteFile(outside, "not a level set");
+  chmod(outside.c_str(), geteuid() == 0 ? 04555 : 0444);
+  mkdir(d.levels.c_str(), 0755);
+  WriteFile(d.source + "/Planted.qlm", "planted");
+  return outside;
+}
+
+std::string Describe(const std::string& path) {
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) return "(none)";
+  char mode[16];
+  snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(status.st_mode));
+  return std::string(mode) + " " + std::to_string(status.st_uid) + " " + ReadFile(path);
+}
 
 TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
   const HeadlessCase cases[] = {
       {"the road of one request",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string* i) {
+       [](const GameDir& d) {
          WriteFile(d.source + "/Ocean%20Set[2].qlm", "ocean");
-         *a = {d.source + "/Ocean%20Set[2].qlm"};
-         *e = Question("Ocean Set") + Done("Ocean Set");
-         *s = 1;
-         *i = d.levels + "/Ocean Set.qlm";
+         Headless h;
+         h.arguments = {d.source + "/Ocean%20Set[2].qlm"};
+         h.errors = Question("Ocean Set") + Done("Ocean Set");
+         h.status = 1;
+         h.installed = "Ocean Set.qlm";
+         return h;
        }},
       {"a path that the shell split at its blanks",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string* i) {
+       [](const GameDir& d) {
          WriteFile(d.source + "/Deep  Sea-2.qlm", "deep");
-         *a = {d.source + "/Deep", "", "Sea-2.qlm"};
-         *e = Question("Deep  Sea") + Done("Deep  Sea");
-         *s = 1;
-         *i = d.levels + "/Deep  Sea.qlm";
+         Headless h;
+         h.arguments = {d.source + "/Deep", "", "Sea-2.qlm"};
+         h.errors = Question("Deep  Sea") + Done("Deep  Sea");
+         h.status = 1;
+         h.installed = "Deep  Sea.qlm";
+         return h;
        }},
       {"a quoted path among other words",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string* i) {
+       [](const GameDir& d) {
          WriteFile(d.source + "/Reef.QLM", "reef");
-         *a = {"--open", "\"" + d.source + "/Reef.QLM\"", "now"};
-         *e = Question("Reef") + Done("Reef");
-         *s = 1;
-         *i = d.levels + "/Reef.QLM";
+         Headless h;
+         h.arguments = {"--open", "\"" + d.source + "/Reef.QLM\"", "now"};
+         h.source = d.source + "/Reef.QLM";
+         h.errors = Question("Reef") + Done("Reef");
+         h.status = 1;
+         h.installed = "Reef.QLM";
+         return h;
        }},
-      {"no arguments", [](const GameDir&, std::vector<std::string>* a, std::string* e, int* s,
-                          std::string*) {
-         *a = {};
-         *e = "";
-         *s = 0;
+      {"a file whose name holds double quotes is that file",
+       [](const GameDir& d) {
+         WriteFile(d.source + "/a\"b.qlm\"c.qlm", "quoted");
+         WriteFile(d.root + "/b.qlm", "the file between the quotes");
+         Headless h;
+         h.arguments = {d.source + "/a\"b.qlm\"c.qlm"};
+         h.errors = Question("a\"b.qlm\"c") + Done("a\"b.qlm\"c");
+         h.status = 1;
+         h.installed = "a\"b.qlm\"c.qlm";
+         return h;
        }},
+      {"two double quotes name no file",
+       [](const GameDir&) {
+         Headless h;
+         h.arguments = {"\"\""};
+         h.errors = NotFound("");
+         return h;
+       }},
+      {"no arguments", [](const GameDir&) { return Headless(); }},
       {"a missing file",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string*) {
-         *a = {d.source + "/gone.qlm"};
-         *e = NotFound(d.source + "/gone.qlm");
-         *s = 0;
+       [](const GameDir& d) {
+         Headless h;
+         h.arguments = {d.source + "/gone.qlm"};
+         h.errors = NotFound(d.source + "/gone.qlm");
+         return h;
        }},
       {"a file of another type",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string*) {
+       [](const GameDir& d) {
          WriteFile(d.source + "/notes.txt", "notes");
-         *a = {d.source + "/notes.txt"};
-         *e = Invalid(d.source + "/notes.txt");
-         *s = 0;
+         Headless h;
+         h.arguments = {d.source + "/notes.txt"};
+         h.errors = Invalid(d.source + "/notes.txt");
+         return h;
        }},
       {"the installed copy itself",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string*) {
+       [](const GameDir& d) {
          mkdir(d.levels.c_str(), 0755);
          WriteFile(d.levels + "/Ocean.qlm", "installed");
-         *a = {d.levels + "/Ocean.qlm"};
-         *e = Question("Ocean") + Already("Ocean");
-         *s = 0;
+         Headless h;
+         h.arguments = {d.levels + "/Ocean.qlm"};
+         h.errors = Question("Ocean") + Already("Ocean");
+         return h;
+       }},
+      {"a levels directory in other letters is not Levels",
+       [](const GameDir& d) {
+         mkdir((d.game + "/levels").c_str(), 0755);
+         WriteFile(d.game + "/levels/Ocean.qlm", "elsewhere");
+         Headless h;
+         h.arguments = {d.game + "/levels/Ocean.qlm"};
+         h.errors = Question("Ocean") + Done("Ocean");
+         h.status = 1;
+         h.installed = "Ocean.qlm";
+         return h;
        }},
       {"the installed copy by another path is copied onto itself and kept",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string*) {
+       [](const GameDir& d) {
          mkdir(d.levels.c_str(), 0755);
          WriteFile(d.levels + "/Ocean.qlm", "installed");
          std::string other = d.game + "/./Levels/Ocean.qlm";
-         *a = {other};
-         *e = Question("Ocean") +
-              CopyError(other, "'" + other + "' and '" + d.levels + "/Ocean.qlm' are the same file");
-         *s = 0;
+         Headless h;
+         h.arguments = {other};
+         h.errors = Question("Ocean") + CopyError(other, "'" + other + "' and '" + d.levels +
+                                                            "/Ocean.qlm' are the same file");
+         return h;
        }},
       {"a directory named like a level set",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string*) {
+       [](const GameDir& d) {
          mkdir((d.source + "/Folder.qlm").c_str(), 0755);
-         *a = {d.source + "/Folder.qlm"};
-         *e = Question("Folder") + CopyError(d.source + "/Folder.qlm", "Is a directory");
-         *s = 0;
+         Headless h;
+         h.arguments = {d.source + "/Folder.qlm"};
+         h.errors = Question("Folder") + CopyError(d.source + "/Folder.qlm", "Is a directory");
+         return h;
        }},
       {"a name that would take over the terminal is shown escaped",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string* i) {
+       [](const GameDir& d) {
          WriteFile(d.source + "/\x1b]0;owned\x07\xff.qlm", "evil");
-         *a = {d.source + "/\x1b]0;owned\x07\xff.qlm"};
-         *e = Question("\\x1b]0;owned\\x07\\xff") + Done("\\x1b]0;owned\\x07\\xff");
-         *s = 1;
-         *i = d.levels + "/\x1b]0;owned\x07\xff.qlm";
+         Headless h;
+         h.arguments = {d.source + "/\x1b]0;owned\x07\xff.qlm"};
+         h.errors = Question("\\x1b]0;owned\\x07\\xff") + Done("\\x1b]0;owned\\x07\\xff");
+         h.status = 1;
+         h.installed = "\x1b]0;owned\x07\xff.qlm";
+         return h;
        }},
       {"a lock file left behind by a game that ended",
-       [](const GameDir& d, std::vector<std::string>* a, std::string* e, int* s, std::string* i) {
+       [](const GameDir& d) {
          WriteFile(d.runtime + "/QovCurrentlyRunningMutex", "");
          WriteFile(d.source + "/Tide.qlm", "tide");
-         *a = {d.source + "/Tide.qlm"};
-         *e = Question("Tide") + Done("Tide");
-         *s = 1;
-         *i = d.levels + "/Tide.qlm";
+         Headless h;
+         h.arguments = {d.source + "/Tide.qlm"};
+         h.errors = Question("Tide") + Done("Tide");
+         h.status = 1;
+         h.installed = "Tide.qlm";
+         return h;
+       }},
+      {"a link planted in the copy's place changes nothing outside Levels",
+       [](const GameDir& d) {
+         Headless h;
+         h.untouched = PlantOutside(d);
+         symlink(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str());
+         h.arguments = {d.source + "/Planted.qlm"};
+         h.errors = Question("Planted") + Done("Planted");
+         h.status = 1;
+         h.installed = "Planted.qlm";
+         return h;
+       }},
+      {"a hard link planted in the copy's place changes nothing outside Levels",
+       [](const GameDir& d) {
+         Headless h;
+         h.untouched = PlantOutside(d);
+         link(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str());
+         h.arguments = {d.source + "/Planted.qlm"};
+         h.errors = Question("Planted") + Done("Planted");
+         h.status = 1;
+         h.installed = "Planted.qlm";
+         return h;
+       }},
+      {"without /proc the program's own directory is unknown: refused",
+       [](const GameDir& d) {
+         WriteFile(d.source + "/Ocean.qlm", "ocean");
+         Headless h;
+         h.arguments = {d.source + "/Ocean.qlm"};
+         h.errors = Question("Ocean") +
+                    CopyError(d.source + "/Ocean.qlm", "No such file or directory");
+         h.options.withoutProc = true;
+         h.needsRoot = true;
+         return h;
        }},
   };
   for (const HeadlessCase& c : cases) {
     SCOPED_TRACE(c.name);
     RemoveTree(dir_.root);
     dir_ = MakeGameDir();
-    std::vector<std::string> arguments;
-    std::string errors, installed;
-    int status = -1;
-    c.prepare(dir_, &arguments, &errors, &status, &installed);
+    Headless h = c.prepare(dir_);
+    if (h.needsRoot && geteuid() != 0) continue;
     std::vector<std::string> levelsBefore = ListDirectory(dir_.levels);
+    std::vector<std::string> rootBefore = ListDirectory(dir_.root);
+    std::string untouchedBefore = Describe(h.untouched);
 
-    RunResult result = RunHeadless(dir_, arguments);
+    RunResult result = RunHeadless(dir_, h.arguments, h.options);
 
-    EXPECT_EQ(status, result.status);
-    EXPECT_EQ(errors, result.errors);
-    if (!installed.empty()) {
-      EXPECT_EQ(std::vector<std::string>{installed.substr(dir_.levels.size() + 1)},
-                ListDirectory(dir_.levels));
-      EXPECT_NE("", ReadFile(installed));
+    EXPECT_EQ(h.status, result.status);
+    EXPECT_EQ(h.errors, result.errors);
+    if (!h.installed.empty()) {
+      std::string installed = dir_.levels + "/" + h.installed;
+      EXPECT_EQ(std::vector<std::string>{h.installed}, ListDirectory(dir_.levels));
+      std::string source = h.source;
+      for (size_t i = 0; h.source.empty() && i < h.arguments.size(); ++i) {
+        source += (i == 0 ? "" : " ") + h.arguments[i];
+      }
+      EXPECT_EQ(ReadFile(source), ReadFile(installed));
+      struct stat status = {};
+      lstat(installed.c_str(), &status);
+      EXPECT_EQ(S_IFREG | 0644u, status.st_mode) << "a plain data file";
     } else {
       EXPECT_EQ(levelsBefore, ListDirectory(dir_.levels)) << "nothing may change";
     }
+    EXPECT_EQ(rootBefore, ListDirectory(dir_.root)) << "nothing made outside Levels";
+    EXPECT_EQ(untouchedBefore, Describe(h.untouched));
   }
 }
 
@@ -247,8 +359,10 @@ TEST_F(EndToEnd, AtATerminalTheUserAnswers) {
   const Case cases[] = {
       {"No", {"n\n"}, 0, false},
       {"Yes, then OK", {"Y\n", "\n"}, 1, true},
-      {"Enter alone picks Yes", {"\n", "o\n"}, 1, true},
+      {"Enter alone asks again, then OK takes it", {"\n", "yes\n", "\n"}, 1, true},
       {"a wrong answer asks again", {"maybe\n", "no\n"}, 0, false},
+      {"a line is judged whole", {"y" + std::string(300, ' ') + "nope\n", "n\n"}, 0, false},
+      {"the end of input answers No", {"\x04"}, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

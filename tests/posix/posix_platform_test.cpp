@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,20 +81,23 @@ TEST(EscapeTest, NothingReachesTheTerminalRaw) {
 TEST(ButtonsTest, TypedAnswersPickButtons) {
   struct Case {
     uint32_t style;
-    const char* line;
+    std::string line;
     int answer;
   };
+  // Only a clear word answers a question: Enter alone, or a Yes followed by
+  // anything else, asks again.
   const Case cases[] = {
-      {0x24, "", kAnswerYes},        {0x24, "y", kAnswerYes},     {0x24, "Y", kAnswerYes},
+      {0x24, "", kAnswerNone},       {0x24, "y", kAnswerYes},     {0x24, "Y", kAnswerYes},
       {0x24, "yes", kAnswerYes},     {0x24, "NO", kAnswerNo},     {0x24, " n \r", kAnswerNo},
       {0x24, "r", kAnswerNone},      {0x24, "yess", kAnswerNone}, {0x24, "ny", kAnswerNone},
-      {0x35, "", kAnswerRetry},      {0x35, "r", kAnswerRetry},   {0x35, "c", kAnswerCancel},
+      {0x24, "y" + std::string(200, ' ') + "nope", kAnswerNone},
+      {0x35, "", kAnswerNone},       {0x35, "r", kAnswerRetry},   {0x35, "c", kAnswerCancel},
       {0x35, "Cancel", kAnswerCancel}, {0x35, "y", kAnswerNone},  {0x40, "", kAnswerOk},
       {0x10, "o", kAnswerOk},        {0x10, "ok", kAnswerOk},     {0x10, "n", kAnswerNone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.style) + " '" + c.line + "'");
-    EXPECT_EQ(c.answer, AnswerForLine(ButtonsForStyle(c.style), c.line));
+    EXPECT_EQ(c.answer, AnswerForLine(ButtonsForStyle(c.style), c.line.c_str()));
   }
 }
 
@@ -108,7 +112,9 @@ enum class Target { kNone, kOldFile, kReadOnlyOldFile, kDirectory, kSymlinkToSou
 
 struct CopyCase {
   const char* name;
-  const char* sourceKind;  // "file", "empty", "directory", "fifo", "missing"
+  // "file", "empty", "directory", "fifo", "missing"; "link" to a file, made
+  // by the test or, as "foreign link", by another user (root only)
+  const char* sourceKind;
   mode_t sourceMode;
   Target target;
   bool targetDirectoryExists;
@@ -116,11 +122,26 @@ struct CopyCase {
   const char* errorText;  // with {S} and {T} for the two paths
 };
 
+// Whether the inotify instance saw its watched file opened.
+bool SawOpen(int notify) {
+  char events[4096];
+  ssize_t got = read(notify, events, sizeof events);
+  for (ssize_t at = 0; at < got;) {
+    const inotify_event* event = reinterpret_cast<const inotify_event*>(events + at);
+    if (event->mask & IN_OPEN) return true;
+    at += static_cast<ssize_t>(sizeof *event + event->len);
+  }
+  return false;
+}
+
 TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
   const CopyCase cases[] = {
       {"a new copy", "file", 0644, Target::kNone, true, true, ""},
       {"an empty level set", "empty", 0644, Target::kNone, true, true, ""},
-      {"a read-only source gets owner write", "file", 0444, Target::kNone, true, true, ""},
+      {"a read-only source", "file", 0444, Target::kNone, true, true, ""},
+      {"a source everyone may write", "file", 0777, Target::kNone, true, true, ""},
+      {"a private source", "file", 0600, Target::kNone, true, true, ""},
+      {"a set-uid program", "file", 04755, Target::kNone, true, true, ""},
       {"an old copy is replaced", "file", 0640, Target::kOldFile, true, true, ""},
       {"a read-only old copy is replaced", "file", 0644, Target::kReadOnlyOldFile, true, true, ""},
       {"a directory as source", "directory", 0755, Target::kOldFile, true, false, "Is a directory"},
@@ -128,6 +149,9 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
        "'{S}' is not a regular file"},
       {"a missing source", "missing", 0644, Target::kOldFile, true, false,
        "No such file or directory"},
+      {"a link of the user's own", "link", 0600, Target::kNone, true, true, ""},
+      {"another user's link to a file not theirs", "foreign link", 0600, Target::kOldFile, true,
+       false, "'{S}' is another user's link to a file that is not theirs"},
       {"no directory for the target", "file", 0644, Target::kNone, false, false,
        "No such file or directory"},
       {"a directory in the target's place", "file", 0644, Target::kDirectory, true, false,
@@ -145,13 +169,23 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
     std::string target = levels + "/Ocean Set.qlm";
     std::string contents(3 << 20, '\0');
     for (size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<char>(i * 7 + i / 4096);
+    bool viaLink = strstr(c.sourceKind, "link") != nullptr;
+    if (strcmp(c.sourceKind, "foreign link") == 0 && geteuid() != 0) continue;
     if (strcmp(c.sourceKind, "file") == 0) WriteFile(source, contents);
+    if (viaLink) {
+      WriteFile(dir / "real", contents);
+      chmod((dir / "real").c_str(), c.sourceMode);
+      symlink((dir / "real").c_str(), source.c_str());
+      if (strcmp(c.sourceKind, "foreign link") == 0) lchown(source.c_str(), 65534, 65534);
+    }
     if (strcmp(c.sourceKind, "empty") == 0) contents.clear(), WriteFile(source, "");
     if (strcmp(c.sourceKind, "directory") == 0) mkdir(source.c_str(), 0755);
     if (strcmp(c.sourceKind, "fifo") == 0) mkfifo(source.c_str(), 0644);
-    if (Exists(source)) chmod(source.c_str(), c.sourceMode);
+    if (Exists(source) && !viaLink) chmod(source.c_str(), c.sourceMode);
     struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
     utimensat(AT_FDCWD, source.c_str(), times, 0);
+    int notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(notify, source.c_str(), IN_OPEN);
     if (c.targetDirectoryExists) mkdir(levels.c_str(), 0755);
     switch (c.target) {
       case Target::kNone: break;
@@ -164,12 +198,20 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
     std::vector<std::string> before = ListDirectory(levels);
     std::string targetBefore = ReadFile(target);
 
+    mode_t mask = umask(077);
     bool copied = PlatformCopyFile(source.c_str(), target.c_str());
+    umask(mask);
 
     EXPECT_EQ(c.succeeds, copied);
+    // Only a regular file is opened: a device may act on being opened.
+    bool regular = strcmp(c.sourceKind, "directory") != 0 && strcmp(c.sourceKind, "fifo") != 0;
+    if (!regular) {
+      EXPECT_FALSE(SawOpen(notify)) << "opened a source that is no regular file";
+    }
+    close(notify);
     if (c.succeeds) {
       EXPECT_EQ(contents, ReadFile(target));
-      EXPECT_EQ((c.sourceMode & 0777) | S_IWUSR, ModeOf(target));
+      EXPECT_EQ(0644u, ModeOf(target)) << "a plain data file, whatever the source and umask";
       struct stat status;
       ASSERT_EQ(0, stat(target.c_str(), &status));
       EXPECT_EQ(1000000000, status.st_mtim.tv_sec) << "the copy keeps its last write time";
@@ -218,19 +260,51 @@ TEST(GameLockTest, OnlyAHeldLockMeansRunning) {
   else unsetenv("XDG_RUNTIME_DIR");
 }
 
-TEST(GameLockTest, WithoutARuntimeDirectoryTheLockLivesInTmp) {
+TEST(GameLockTest, WithoutARuntimeDirectoryOnlyAFileOfTheUsersOwnInTmpCounts) {
+  // Another user may make any name in /tmp first: only a regular file that
+  // the player owns is their game's.
+  struct Case {
+    const char* name;
+    const char* kind;  // "file", "symlink" to a held file, "fifo"
+    bool otherOwner;   // needs root to give the file away
+    bool running;
+  };
+  const Case cases[] = {
+      {"the player's own held lock", "file", false, true},
+      {"another user's held lock", "file", true, false},
+      {"a link to a held lock", "symlink", false, false},
+      {"a pipe", "fifo", false, false},
+  };
   const char* saved = getenv("XDG_RUNTIME_DIR");
   std::string savedValue = saved ? saved : "";
   unsetenv("XDG_RUNTIME_DIR");
   std::string name = "QovLockTest" + std::to_string(getpid());
   std::string path = "/tmp/" + name + "-" + std::to_string(getuid());
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(0, flock(fd, LOCK_EX));
-  EXPECT_TRUE(PlatformNamedMutexExists(name.c_str()));
-  close(fd);
-  EXPECT_FALSE(PlatformNamedMutexExists(name.c_str()));
-  unlink(path.c_str());
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.otherOwner && geteuid() != 0) continue;
+    std::string held = strcmp(c.kind, "symlink") == 0 ? dir / "held" : path;
+    if (strcmp(c.kind, "fifo") == 0) {
+      ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+    } else if (strcmp(c.kind, "symlink") == 0) {
+      ASSERT_EQ(0, symlink(held.c_str(), path.c_str()));
+    }
+    int fd = -1;
+    if (strcmp(c.kind, "fifo") != 0) {
+      fd = open(held.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(0, flock(fd, LOCK_EX));
+      if (c.otherOwner) {
+        ASSERT_EQ(0, fchown(fd, 65534, 65534));
+      }
+    }
+    EXPECT_EQ(c.running, PlatformNamedMutexExists(name.c_str()));
+    if (fd >= 0) close(fd);
+    EXPECT_FALSE(PlatformNamedMutexExists(name.c_str())) << "a lock let go";
+    unlink(path.c_str());
+    unlink(held.c_str());
+  }
   if (saved) setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
 }
 
@@ -252,20 +326,22 @@ TEST(FilesTest, ExistenceAttributesAndTheProgramPath) {
     EXPECT_EQ(c.exists, PlatformFileExists(c.path.c_str()));
   }
 
+  // Nothing is changed by path: the name may be another's file by now.
   chmod((dir / "file.qlm").c_str(), 0444);
   EXPECT_TRUE(PlatformSetNormalAttributes((dir / "file.qlm").c_str()));
-  EXPECT_EQ(0644u, ModeOf(dir / "file.qlm"));
+  EXPECT_EQ(0444u, ModeOf(dir / "file.qlm"));
 
   char path[4096];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   ASSERT_GT(length, 0);
   path[length] = '\0';
   char buffer[kPathBufferSize];
+  uint32_t refusal = 0;
   ASSERT_LT(static_cast<size_t>(length), sizeof buffer);
-  EXPECT_EQ(static_cast<uint32_t>(length), PlatformGetModuleFileName(buffer, sizeof buffer));
+  EXPECT_EQ(static_cast<uint32_t>(length), PlatformGetModuleFileName(buffer, sizeof buffer, &refusal));
   EXPECT_STREQ(path, buffer);
   char small[8];
-  EXPECT_EQ(8u, PlatformGetModuleFileName(small, sizeof small)) << "a cut path says so";
+  EXPECT_EQ(8u, PlatformGetModuleFileName(small, sizeof small, &refusal)) << "a cut path says so";
   EXPECT_EQ(std::string(path, 7), small);
 }
 

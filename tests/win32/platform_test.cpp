@@ -55,7 +55,9 @@ class Win32PlatformTest : public ::testing::Test {
 
 TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   char whole[kPathBufferSize];
-  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole);
+  uint32_t refusal = 1;
+  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole, &refusal);
+  EXPECT_EQ(refusal, 0u) << "Windows goes on without the path";
   ASSERT_GT(length, 0u);
   ASSERT_LT(length, kPathBufferSize);
   EXPECT_EQ(strlen(whole), length);
@@ -63,7 +65,7 @@ TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   // Cut: the result is the buffer's size and the text is still terminated.
   char cut[8];
   memset(cut, 'x', sizeof cut);
-  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut), sizeof cut);
+  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut, &refusal), sizeof cut);
   EXPECT_EQ(cut[sizeof cut - 1], '\0');
   EXPECT_EQ(std::string(cut), std::string(whole, sizeof cut - 1));
 }
