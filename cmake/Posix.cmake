@@ -8,8 +8,10 @@ if(LEVELSET_WITH_GTK)
   set(posix_box_gtk platform/posix_box_gtk.cpp)
 endif()
 
+# posix.cpp is POSIX; linux.cpp gives what Linux does its own way.
 add_library(platform_posix STATIC
   platform/posix.cpp
+  platform/linux.cpp
   platform/posix_box.cpp
   ${posix_box_gtk})
 target_include_directories(platform_posix PUBLIC ${PROJECT_SOURCE_DIR})
@@ -21,7 +23,7 @@ if(LEVELSET_WITH_GTK)
   target_link_libraries(platform_posix PRIVATE ${CMAKE_DL_LIBS})
 endif()
 
-add_executable(levelset-installer platform/posix_main.cpp)
+add_executable(levelset-installer app/posix_main.cpp)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_posix)
 
 include(${PROJECT_SOURCE_DIR}/cmake/Packaging.cmake)

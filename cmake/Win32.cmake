@@ -8,19 +8,15 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
-# The logic counts on the C99 vsnprintf, which gives the length of the whole
-# text when it is cut; msvcrt's own gives -1. mingw-w64's stdio is the C99 one.
-target_compile_definitions(installer_logic PRIVATE __USE_MINGW_ANSI_STDIO=1)
-
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
 
 add_executable(levelset-installer WIN32
-  platform/win32_main.cpp
-  platform/win32.rc)
+  app/win32_main.cpp
+  app/win32.rc)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
-set_source_files_properties(platform/win32.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/platform/win32.manifest)
+set_source_files_properties(app/win32.rc PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/app/win32.manifest)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()

@@ -3,13 +3,15 @@
 
 #include <cstring>
 
-#include "dialogue/message.h"
 #include "levelset/levelset.h"
 #include "platform/platform.h"
-
-const char kGameMutexName[] = "QovCurrentlyRunningMutex";
+#include "text/codepage.h"
+#include "text/message.h"
 
 namespace {
+
+// The lock that every running game of the maker holds.
+const char kGameMutexName[] = "QovCurrentlyRunningMutex";
 
 const char kNotFoundCaption[] = "Level Set Not Found";
 const char kNotFoundTemplate[] =
@@ -29,6 +31,8 @@ const char kRunningTemplate[] =
     "to install the level set, close the game and click retry";
 const char kDoneTemplate[] =
     "The level set \"%s\" has been installed.\n\nYou can play it by running Quillomar.";
+
+bool IsGameRunning() { return PlatformNamedMutexExists(kGameMutexName); }
 
 }  // namespace
 
@@ -57,18 +61,15 @@ char* StripQuotes(char* text) {
   return first + 1;
 }
 
-bool IsGameRunning() { return PlatformNamedMutexExists(kGameMutexName); }
-
 int RunInstaller(char* tail) {
-  if (!tail || PlatformStringLength(tail) == 0) return 0;
+  if (!tail || tail[0] == '\0') return 0;
   return RunInstallerOnSource(StripQuotes(tail));
 }
 
 int RunInstallerOnSource(const char* source) {
   char displayName[kPathBufferSize];
-  SplitPath(source, nullptr, nullptr, displayName, nullptr);
-  DecodeSpaces(displayName);
-  StripCopySuffix(displayName);
+  GetDisplayName(source, displayName);
+  ProgramDirectory program = {};
 
   if (!FileExists(source)) {
     ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, source);
@@ -84,7 +85,7 @@ int RunInstallerOnSource(const char* source) {
                   displayName) == kAnswerNo) {
     return 0;
   }
-  if (IsAlreadyInstalled(source)) {
+  if (IsAlreadyInstalled(&program, source)) {
     ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kAlreadyInstalledTemplate,
                 displayName);
     return 0;
@@ -97,7 +98,7 @@ int RunInstallerOnSource(const char* source) {
       return 0;
     }
   }
-  if (!InstallLevelSet(source)) return 0;
+  if (!InstallLevelSet(&program, source)) return 0;
   ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, displayName);
   return 1;
 }

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "dialogue/installer.h"
-#include "fuzz/fuzz_platform.h"
+#include "fuzz/model.h"
+#include "tests/fake_platform.h"
 
 namespace {
 
@@ -18,20 +19,12 @@ bool Inside(const char* p, const char* begin, size_t length) {
 // Where the program's name ends, worked out the plain way: a quoted name
 // runs to the closing quote (double-byte characters skipped whole), any
 // other name to the first byte of 0x20 or below.
-size_t NameEnd(const std::string& line, bool codePage932) {
+size_t NameEnd(const std::string& line, bool cp932) {
   size_t at = 0;
   if (!line.empty() && line[0] == '"') {
     at = 1;
-    while (at < line.size() && line[at] != '"') {
-      if (codePage932 && IsCodePage932Lead(static_cast<unsigned char>(line[at])) &&
-          at + 1 < line.size()) {
-        at += 2;
-      } else {
-        at += 1;
-      }
-    }
-    if (at < line.size()) ++at;  // the closing quote goes with the name
-    return at;
+    while (at < line.size() && line[at] != '"') at += model::CharacterLength(line, at, cp932);
+    return at < line.size() ? at + 1 : at;  // the closing quote goes with the name
   }
   while (at < line.size() && static_cast<unsigned char>(line[at]) > 0x20) ++at;
   return at;
@@ -41,11 +34,12 @@ size_t NameEnd(const std::string& line, bool codePage932) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  bool codePage932 = data[0] & 1;
+  bool cp932 = data[0] & 1;
   // The command line is a C string: it ends at the first zero byte.
   std::string line(reinterpret_cast<const char*>(data + 1), size - 1);
   line = std::string(line.c_str());
-  FuzzReset(codePage932);
+  ResetFake();
+  if (cp932) UseCodePage932();
 
   size_t length = line.size();
   char* buffer = static_cast<char*>(malloc(length + 1));
@@ -57,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (first >= 0x01 && first <= 0x20) FuzzFail("the tail starts with no byte 0x01-0x20", line);
   if (memcmp(buffer, line.c_str(), length + 1) != 0) FuzzFail("the tail leaves the line alone", line);
   // Between the name and the tail lie only bytes 0x01 to 0x20.
-  size_t nameEnd = NameEnd(line, codePage932);
+  size_t nameEnd = NameEnd(line, cp932);
   size_t tailAt = static_cast<size_t>(tail - buffer);
   if (tailAt < nameEnd) FuzzFail("the tail begins after the program's name", line);
   for (size_t i = nameEnd; i < tailAt; ++i) {
@@ -70,21 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* text = round == 0 ? tail : buffer;
     if (round == 1) memcpy(buffer, line.c_str(), length + 1);
     std::string before = text;
-    size_t textLength = before.size();
     char* source = StripQuotes(text);
-    if (!Inside(source, text, textLength)) FuzzFail("the source path lies inside the tail", line);
-    size_t firstQuote = before.find('"');
-    size_t secondQuote =
-        firstQuote == std::string::npos ? std::string::npos : before.find('"', firstQuote + 1);
-    if (secondQuote == std::string::npos) {
-      if (source != text || before != text) FuzzFail("fewer than two quotes: the whole text", line);
-    } else {
-      if (source != text + firstQuote + 1) FuzzFail("the path starts after the first quote", line);
-      if (before.substr(firstQuote + 1, secondQuote - firstQuote - 1) != source) {
-        FuzzFail("the path is the text between the first two quotes", line);
-      }
-      if (strchr(source, '"')) FuzzFail("the path holds no quote", line);
+    if (!Inside(source, text, before.size())) FuzzFail("the source path lies inside the tail", line);
+    if (model::SourceOf(before) != source) {
+      FuzzFail("the path is the text between the first two quotes, or the whole text", line);
     }
+    size_t firstQuote = before.find('"');
+    bool quoted = firstQuote != std::string::npos && before.find('"', firstQuote + 1) != std::string::npos;
+    if (source != (quoted ? text + firstQuote + 1 : text)) FuzzFail("the path is taken in place", line);
   }
   free(buffer);
   return 0;

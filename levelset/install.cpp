@@ -1,22 +1,14 @@
 // Where level sets go and how they get there.
+#include "levelset/levelset.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "dialogue/message.h"
-#include "levelset/levelset.h"
-#include "platform/platform.h"
+#include "text/codepage.h"
+#include "text/message.h"
 
 namespace {
-
-// The program directory: filled on the first call that succeeds and kept
-// until the process ends.
-char g_programDirectory[kPathBufferSize];
-bool g_programDirectoryKnown = false;
-// Why no path can be built under the program directory (the program file's
-// path did not fit, or the platform refuses to go on without it); 0 when
-// paths can be built.
-uint32_t g_programPathRefusal = 0;
 
 const char kCopyFailureCaption[] = "Error Installing Level Set";
 const char kCopyFailureTemplate[] =
@@ -34,6 +26,8 @@ bool EndsInSeparator(const char* text) {
 }
 
 // Formats into a path buffer; false, with out empty, when it does not fit.
+// Either kind of vsnprintf will do: one that gives the whole length of a
+// cut text, or one that gives -1.
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
@@ -49,8 +43,8 @@ bool FormatPath(char* out, const char* format, ...) {
   return true;
 }
 
-void ReportCopyFailure(const char* source, uint32_t code) {
-  char* systemText = PlatformGetErrorText(code);
+void ReportCopyFailure(const char* source, const char* target, uint32_t code) {
+  char* systemText = PlatformGetErrorText(code, source, target);
   char fallback[64];
   const char* text = systemText;
   if (!text) {
@@ -65,31 +59,29 @@ void ReportCopyFailure(const char* source, uint32_t code) {
 
 }  // namespace
 
-bool FileExists(const char* path) { return PlatformFileExists(path); }
+const char* GetProgramDirectory(ProgramDirectory* program) {
+  if (program->known) return program->path;
 
-const char* GetProgramDirectory() {
-  if (g_programDirectoryKnown) return g_programDirectory;
-
-  uint32_t refusal = 0;
-  uint32_t length = PlatformGetModuleFileName(g_programDirectory, kPathBufferSize, &refusal);
+  char* path = program->path;
+  uint32_t length = PlatformGetModuleFileName(path, kPathBufferSize, &program->refusal);
   if (length == 0) {
-    g_programPathRefusal = refusal;
-    g_programDirectory[0] = '\0';
-    return g_programDirectory;
+    // Not remembered: the next operation asks again.
+    path[0] = '\0';
+    return path;
   }
-  g_programDirectoryKnown = true;
-  g_programPathRefusal = 0;
+  program->known = true;
+  program->refusal = 0;
   if (length >= kPathBufferSize) {
     // Cut to fit: the directory it would give is not the program's own.
-    g_programPathRefusal = PlatformNameTooLongError();
-    g_programDirectory[0] = '\0';
-    return g_programDirectory;
+    program->refusal = PlatformNameTooLongError();
+    path[0] = '\0';
+    return path;
   }
 
   char drive[kDriveSize];
   char directory[kPartSize];
-  SplitPath(g_programDirectory, drive, directory, nullptr, nullptr);
-  char* out = g_programDirectory;
+  SplitPath(path, drive, directory, nullptr, nullptr);
+  char* out = path;
   if (drive[0] != '\0') {
     *out++ = drive[0];
     *out++ = ':';
@@ -99,65 +91,59 @@ const char* GetProgramDirectory() {
   out += directoryLength;
   if (directoryLength != 0 && !EndsInSeparator(directory)) *out++ = PlatformPathSeparator();
   *out = '\0';
-  return g_programDirectory;
+  return path;
 }
 
-void ForgetProgramDirectory() {
-  g_programDirectory[0] = '\0';
-  g_programDirectoryKnown = false;
-  g_programPathRefusal = 0;
-}
-
-bool GetLevelsDirectory(char* out) {
-  const char* programDirectory = GetProgramDirectory();
-  if (g_programPathRefusal != 0) {
+bool GetLevelsDirectory(ProgramDirectory* program, char* out) {
+  const char* programDirectory = GetProgramDirectory(program);
+  if (program->refusal != 0) {
     out[0] = '\0';
     return false;
   }
   return FormatPath(out, "%sLevels", programDirectory);
 }
 
-bool GetInstalledPath(const char* source, char* out) {
-  const char* programDirectory = GetProgramDirectory();
-  if (g_programPathRefusal != 0) {
+bool GetInstalledPath(ProgramDirectory* program, const char* source, char* out) {
+  const char* programDirectory = GetProgramDirectory(program);
+  if (program->refusal != 0) {
     out[0] = '\0';
     return false;
   }
-  char fileName[kPartSize];
-  char extension[kPartSize];
-  SplitPath(source, nullptr, nullptr, fileName, extension);
   // Only the file name is cleaned: the program directory and the extension
   // are taken as they are, so the copy lands in the Levels directory that
   // InstallLevelSet creates, whatever the game's directory is called.
-  StripCopySuffix(fileName);
-  DecodeSpaces(fileName);
-  return FormatPath(out, "%sLevels%c%s%s", programDirectory, PlatformPathSeparator(), fileName,
+  char name[kPathBufferSize];
+  char extension[kPartSize];
+  GetDisplayName(source, name);
+  SplitPath(source, nullptr, nullptr, nullptr, extension);
+  return FormatPath(out, "%sLevels%c%s%s", programDirectory, PlatformPathSeparator(), name,
                     extension);
 }
 
-bool IsAlreadyInstalled(const char* source) {
+bool IsAlreadyInstalled(ProgramDirectory* program, const char* source) {
   char installedPath[kPathBufferSize];
-  if (!GetInstalledPath(source, installedPath)) return false;
+  if (!GetInstalledPath(program, source, installedPath)) return false;
   // Where names differ by letter case, another case is another file.
   if (!PlatformNamesIgnoreCase()) return strcmp(installedPath, source) == 0;
   return EqualsIgnoreCase(installedPath, source);
 }
 
-bool InstallLevelSet(const char* source) {
+bool InstallLevelSet(ProgramDirectory* program, const char* source) {
   char levelsDirectory[kPathBufferSize];
   char installedPath[kPathBufferSize];
   // Both paths are built before anything is touched, so a name too long to
   // build is refused with nothing changed.
-  if (!GetLevelsDirectory(levelsDirectory) || !GetInstalledPath(source, installedPath)) {
-    ReportCopyFailure(source, g_programPathRefusal != 0 ? g_programPathRefusal
-                                                         : PlatformNameTooLongError());
+  if (!GetLevelsDirectory(program, levelsDirectory) ||
+      !GetInstalledPath(program, source, installedPath)) {
+    uint32_t code = program->refusal != 0 ? program->refusal : PlatformNameTooLongError();
+    ReportCopyFailure(source, "", code);
     return false;
   }
   PlatformCreateDirectory(levelsDirectory);
   if (FileExists(installedPath)) PlatformSetNormalAttributes(installedPath);
-  if (!PlatformCopyFile(source, installedPath)) {
-    uint32_t code = PlatformGetLastError();
-    ReportCopyFailure(source, code);
+  uint32_t failure = 0;
+  if (!PlatformCopyFile(source, installedPath, &failure)) {
+    ReportCopyFailure(source, installedPath, failure);
     return false;
   }
   PlatformSetNormalAttributes(installedPath);

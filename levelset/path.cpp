@@ -1,14 +1,11 @@
-// Path splitting and the cleaning of file names. Pure byte work: the only
-// state is the lead-byte table, read once at start.
+// Path splitting and the cleaning of file names: pure byte work.
 #include "levelset/levelset.h"
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "text/codepage.h"
 
 namespace {
-
-bool g_leadBytes[256];
 
 void CopyPart(char* out, const char* begin, size_t length) {
   if (!out) return;
@@ -22,28 +19,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
 
 }  // namespace
-
-void LoadLeadBytes() {
-  unsigned char ranges[12] = {};
-  PlatformGetLeadByteRanges(ranges);
-  memset(g_leadBytes, 0, sizeof g_leadBytes);
-  for (int pair = 0; pair < 6 && ranges[2 * pair] != 0; ++pair) {
-    for (unsigned b = ranges[2 * pair]; b <= ranges[2 * pair + 1]; ++b) g_leadBytes[b] = true;
-  }
-}
-
-bool IsLeadByte(unsigned char byte) { return g_leadBytes[byte]; }
-
-size_t WholeCharacterPrefix(const char* text, size_t length, size_t limit) {
-  if (length <= limit) return length;
-  size_t at = 0;
-  while (at < limit) {
-    size_t step = (IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < length) ? 2 : 1;
-    if (at + step > limit) break;
-    at += step;
-  }
-  return at;
-}
 
 void SplitPath(const char* path, char* drive, char* directory, char* fileName, char* extension) {
   const char* rest = path;
@@ -114,6 +89,12 @@ void StripCopySuffix(char* text) {
     while (IsDigit(*digit)) ++digit;
     if (digit > open + 1 && *digit == ']') *open = '\0';
   }
+}
+
+void GetDisplayName(const char* path, char* out) {
+  SplitPath(path, nullptr, nullptr, out, nullptr);
+  DecodeSpaces(out);
+  StripCopySuffix(out);
 }
 
 bool EqualsIgnoreCase(const char* a, const char* b) {

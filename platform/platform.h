@@ -1,7 +1,8 @@
 // The operations through which the installer reaches the operating system.
 //
-// Each backend (platform/posix*.cpp, platform/win32*.cpp, and the scripted
-// fake in tests/) implements every function below. Nothing outside platform/
+// Each backend (platform/posix.cpp with platform/linux.cpp and the boxes of
+// platform/posix_box*.cpp, platform/win32.cpp, and the scripted fake in
+// tests/) implements every function below. Nothing outside platform/
 // includes a system header; the logic speaks only through this interface.
 #ifndef LEVELSET_PLATFORM_PLATFORM_H
 #define LEVELSET_PLATFORM_PLATFORM_H
@@ -11,9 +12,6 @@
 // Message-box styles and answers, with the values of the Windows message box.
 // The Windows backend passes them through; the others translate them.
 constexpr uint32_t kBoxOk = 0x00;
-constexpr uint32_t kBoxOkCancel = 0x01;
-constexpr uint32_t kBoxAbortRetryIgnore = 0x02;
-constexpr uint32_t kBoxYesNoCancel = 0x03;
 constexpr uint32_t kBoxYesNo = 0x04;
 constexpr uint32_t kBoxRetryCancel = 0x05;
 constexpr uint32_t kBoxButtonsMask = 0x0F;
@@ -27,14 +25,17 @@ constexpr uint32_t kBoxIconMask = 0xF0;
 constexpr int kAnswerNone = 0;  // the box could not be shown
 constexpr int kAnswerOk = 1;
 constexpr int kAnswerCancel = 2;
-constexpr int kAnswerAbort = 3;
 constexpr int kAnswerRetry = 4;
-constexpr int kAnswerIgnore = 5;
 constexpr int kAnswerYes = 6;
 constexpr int kAnswerNo = 7;
 
 // Size of every whole path the installer builds, terminator included.
 constexpr uint32_t kPathBufferSize = 260;
+
+// The process's whole command line as one 8-bit string, program name
+// included, where the system keeps one (Windows); null where the program is
+// handed an argument vector instead.
+char* PlatformGetCommandLine();
 
 // The lead-byte ranges of the system's ANSI code page: up to six pairs of
 // (first, last) in ranges[0..11], ended by a pair of zeros. A single-byte
@@ -43,9 +44,6 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]);
 
 // The separator the installer joins paths with.
 char PlatformPathSeparator();
-
-// Length of a terminated string.
-int PlatformStringLength(const char* text);
 
 // Whether a process currently holds the named game lock. The lock is looked
 // for and let go at once; it is never created, waited on or owned. Any
@@ -59,31 +57,30 @@ bool PlatformNamedMutexExists(const char* name);
 // otherwise the failure code with which the installation is refused.
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal);
 
-// Whether any entry, file or directory, matches the path.
-bool PlatformFileExists(const char* path);
+// Whether any entry, file or directory, matches the path. The level-set
+// check of the flow, done by the platform itself.
+bool FileExists(const char* path);
 
 // Whether file names that differ only in ASCII letter case name one file.
 bool PlatformNamesIgnoreCase();
 
-// Creates one directory with default permissions. Callers ignore the result.
-bool PlatformCreateDirectory(const char* path);
+// Creates one directory with default permissions, if it can.
+void PlatformCreateDirectory(const char* path);
 
-// Leaves an existing file with normal attributes (writable, not hidden).
-// Callers ignore the result. On POSIX it changes nothing: the copy gives the
-// new file its mode through its own descriptor, and the rename replaces a
-// read-only old copy without touching it.
-bool PlatformSetNormalAttributes(const char* path);
+// Leaves an existing file with normal attributes (writable, not hidden), if
+// it can. On POSIX it changes nothing: the copy gives the new file its mode
+// through its own descriptor, and the rename replaces a read-only old copy
+// without touching it.
+void PlatformSetNormalAttributes(const char* path);
 
 // Copies source onto target, replacing any file there. On failure the target
-// is as it was; PlatformGetLastError() then gives the failure code.
-bool PlatformCopyFile(const char* source, const char* target);
+// is as it was and *failure is the failure code.
+bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure);
 
-// The failure code of the last failed operation.
-uint32_t PlatformGetLastError();
-
-// The system's text for a failure code, allocated by the platform, or null
-// when it has none. Released with PlatformFreeErrorText.
-char* PlatformGetErrorText(uint32_t code);
+// The system's text for the failure code of a copy of source onto target,
+// allocated by the platform, or null when it has none. Released with
+// PlatformFreeErrorText.
+char* PlatformGetErrorText(uint32_t code, const char* source, const char* target);
 void PlatformFreeErrorText(char* text);
 
 // The failure code that says a file name is too long.

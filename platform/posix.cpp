@@ -1,18 +1,19 @@
-// The POSIX backend: files, the game lock and the program's own path.
+// The POSIX backend: files, the game lock and the copy. What each system
+// does its own way comes from platform/posix_system.h.
 #include <fcntl.h>
-#include <linux/limits.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/posix_system.h"
 
 namespace {
 
@@ -22,19 +23,20 @@ constexpr uint32_t kErrorNotRegularFile = 0x10002;
 constexpr uint32_t kErrorSourceReplaced = 0x10003;
 constexpr uint32_t kErrorForeignLink = 0x10004;
 
-uint32_t g_lastError = 0;
-// The names of the last failed copy, for the texts of our own codes.
-char g_failedSource[PATH_MAX];
-char g_failedTarget[PATH_MAX];
-
-bool Fail(uint32_t code) {
-  g_lastError = code;
+bool Fail(uint32_t* failure, uint32_t code) {
+  *failure = code;
   return false;
 }
 
-void RememberNames(const char* source, const char* target) {
-  snprintf(g_failedSource, sizeof g_failedSource, "%s", source);
-  snprintf(g_failedTarget, sizeof g_failedTarget, "%s", target);
+// The pieces one after the other, in memory from malloc.
+char* Concatenate(const char* const* pieces, size_t count) {
+  size_t length = 0;
+  for (size_t i = 0; i < count; ++i) length += strlen(pieces[i]);
+  char* text = static_cast<char*>(malloc(length + 1));
+  if (!text) return nullptr;
+  text[0] = '\0';
+  for (size_t i = 0; i < count; ++i) strcat(text, pieces[i]);
+  return text;
 }
 
 // Closes its descriptor when it goes out of scope.
@@ -44,6 +46,45 @@ struct Descriptor {
     if (fd >= 0) close(fd);
   }
 };
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Why the name path may not stand for the opened file, or 0. It must be
+// that file itself, or a link made by the installing user or by the owner
+// of the file it leads to: another user could otherwise point a name of
+// theirs at a file they may not read, and have the player publish it in the
+// shared Levels.
+uint32_t PathProblem(const char* path, const struct stat& opened) {
+  struct stat name;
+  if (lstat(path, &name) != 0) return kErrorSourceReplaced;
+  if (!S_ISLNK(name.st_mode)) return SameFile(name, opened) ? 0 : kErrorSourceReplaced;
+  return name.st_uid == geteuid() || name.st_uid == opened.st_uid ? 0 : kErrorForeignLink;
+}
+
+// Opens source for reading when it is a regular file, and only then: opening
+// a device or a pipe may act on it. -1 with *failure set otherwise.
+int OpenSource(const char* source, struct stat* status, uint32_t* failure) {
+  int fd = -1;
+  struct stat opened;
+  if (stat(source, status) != 0) {
+    *failure = static_cast<uint32_t>(errno);
+  } else if (S_ISDIR(status->st_mode)) {
+    *failure = EISDIR;
+  } else if (!S_ISREG(status->st_mode)) {
+    *failure = kErrorNotRegularFile;
+  } else if ((fd = open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) < 0) {
+    *failure = static_cast<uint32_t>(errno);
+  } else if (fstat(fd, &opened) != 0 || !SameFile(opened, *status)) {
+    *failure = kErrorSourceReplaced;
+  } else if ((*failure = PathProblem(source, opened)) == 0) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+  }
+  if (fd >= 0) close(fd);
+  return -1;
+}
 
 // Writes the directory part of path into out, up to, not including, its
 // last "/" ("." when it has none), and returns the name after it.
@@ -64,7 +105,7 @@ const char* SplitDirectory(const char* path, char* out, size_t size) {
 // A name for a temporary file that nobody can guess.
 void TemporaryName(char* name, size_t size, int attempt) {
   unsigned long long random = 0;
-  if (getrandom(&random, sizeof random, 0) != sizeof random) {
+  if (!RandomBytes(&random, sizeof random)) {
     random = static_cast<unsigned long long>(getpid()) << 32 ^
              static_cast<unsigned long long>(clock()) << 8 ^ static_cast<unsigned>(attempt);
   }
@@ -84,53 +125,20 @@ int CreateTemporary(int directory, char* name, size_t size) {
 
 // Gives the unnamed file fd a new, unused name in directory.
 bool NameTemporary(int fd, int directory, char* name, size_t size) {
-  char procPath[64];
-  snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
   for (int attempt = 0; attempt < 100; ++attempt) {
     TemporaryName(name, size, attempt);
-    if (linkat(AT_FDCWD, procPath, directory, name, AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno == EEXIST) continue;
-    // Without /proc, linking by descriptor needs a privilege we may have.
-    if (errno == ENOENT && linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0) return true;
-    if (errno == EEXIST) continue;
-    return false;
+    if (NameUnnamedFile(fd, directory, name)) return true;
+    if (errno != EEXIST) return false;
   }
   errno = EEXIST;
   return false;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Why the name path may not stand for the opened file, or 0. It must be
-// that file itself, or a link made by the installing user or by the owner
-// of the file it leads to: another user could otherwise point a name of
-// theirs at a file they may not read, and have the player publish it in the
-// shared Levels.
-uint32_t PathProblem(const char* path, const struct stat& opened) {
-  struct stat name;
-  if (lstat(path, &name) != 0) return kErrorSourceReplaced;
-  if (!S_ISLNK(name.st_mode)) return SameFile(name, opened) ? 0 : kErrorSourceReplaced;
-  return name.st_uid == geteuid() || name.st_uid == opened.st_uid ? 0 : kErrorForeignLink;
-}
-
 bool CopyContents(int in, int out) {
-  bool kernelCopy = true;
+  int kernel = CopyInKernel(in, out);
+  if (kernel != 0) return kernel > 0;
+  static char buffer[1 << 20];
   for (;;) {
-    if (kernelCopy) {
-      ssize_t copied = copy_file_range(in, nullptr, out, nullptr, 1u << 30, 0);
-      if (copied > 0) continue;
-      if (copied == 0) return true;
-      if (errno == EINTR) continue;
-      if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-          errno == EBADF) {
-        kernelCopy = false;
-        continue;
-      }
-      return false;
-    }
-    static char buffer[1 << 20];
     ssize_t got = read(in, buffer, sizeof buffer);
     if (got == 0) return true;
     if (got < 0) {
@@ -150,14 +158,14 @@ bool CopyContents(int in, int out) {
 
 }  // namespace
 
+char* PlatformGetCommandLine() { return nullptr; }
+
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   // UTF-8: "/", "\\" and "." never occur inside a multi-byte character.
   memset(ranges, 0, 12);
 }
 
 char PlatformPathSeparator() { return '/'; }
-
-int PlatformStringLength(const char* text) { return static_cast<int>(strlen(text)); }
 
 bool PlatformNamedMutexExists(const char* name) {
   // A running game holds an exclusive flock on this file. A file left behind
@@ -184,66 +192,26 @@ bool PlatformNamedMutexExists(const char* name) {
   return flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
-  char path[PATH_MAX + 1];
-  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0 || size == 0) {
-    // Without its own path the program knows no game directory: paths
-    // relative to wherever it was started would install where no game
-    // looks. The installation is refused instead.
-    *refusal = static_cast<uint32_t>(length < 0 ? errno : ENOENT);
-    return 0;
-  }
-  if (static_cast<size_t>(length) >= size) {
-    memcpy(buffer, path, size - 1);
-    buffer[size - 1] = '\0';
-    return size;
-  }
-  memcpy(buffer, path, static_cast<size_t>(length));
-  buffer[length] = '\0';
-  return static_cast<uint32_t>(length);
-}
-
-bool PlatformFileExists(const char* path) {
+bool FileExists(const char* path) {
   struct stat status;
   return stat(path, &status) == 0;
 }
 
 bool PlatformNamesIgnoreCase() { return false; }
 
-bool PlatformCreateDirectory(const char* path) {
-  return mkdir(path, 0777) == 0 || Fail(static_cast<uint32_t>(errno));
-}
+void PlatformCreateDirectory(const char* path) { mkdir(path, 0777); }
 
 // Nothing is ever changed by path: in a directory that others may write to,
 // the name may stand for another file by the time it is used.
-bool PlatformSetNormalAttributes(const char*) { return true; }
+void PlatformSetNormalAttributes(const char*) {}
 
-bool PlatformCopyFile(const char* source, const char* target) {
-  // Only a regular file is opened: opening a device or a pipe may act on it.
+bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
   struct stat sourceStatus;
-  if (stat(source, &sourceStatus) != 0) return Fail(static_cast<uint32_t>(errno));
-  if (S_ISDIR(sourceStatus.st_mode)) return Fail(EISDIR);
-  if (!S_ISREG(sourceStatus.st_mode)) {
-    RememberNames(source, target);
-    return Fail(kErrorNotRegularFile);
-  }
-  Descriptor in{open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (in.fd < 0) return Fail(static_cast<uint32_t>(errno));
-  struct stat opened;
-  uint32_t problem = fstat(in.fd, &opened) != 0 || !SameFile(opened, sourceStatus)
-                         ? kErrorSourceReplaced
-                         : PathProblem(source, opened);
-  if (problem != 0) {
-    RememberNames(source, target);
-    return Fail(problem);
-  }
-  fcntl(in.fd, F_SETFL, fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
-
+  Descriptor in{OpenSource(source, &sourceStatus, failure)};
+  if (in.fd < 0) return false;
   struct stat targetStatus;
   if (stat(target, &targetStatus) == 0 && SameFile(targetStatus, sourceStatus)) {
-    RememberNames(source, target);
-    return Fail(kErrorSameFile);
+    return Fail(failure, kErrorSameFile);
   }
 
   // Everything in the target's directory happens through one descriptor of
@@ -255,15 +223,15 @@ bool PlatformCopyFile(const char* source, const char* target) {
   char directoryPath[PATH_MAX];
   const char* name = SplitDirectory(target, directoryPath, sizeof directoryPath);
   Descriptor directory{open(directoryPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (directory.fd < 0) return Fail(static_cast<uint32_t>(errno));
+  if (directory.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
   char temporary[64];
+  Descriptor out{OpenUnnamedFile(directory.fd)};
   bool named = false;
-  Descriptor out{openat(directory.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)};
-  if (out.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+  if (out.fd < 0 && errno == EOPNOTSUPP) {
     out.fd = CreateTemporary(directory.fd, temporary, sizeof temporary);
     named = out.fd >= 0;
   }
-  if (out.fd < 0) return Fail(static_cast<uint32_t>(errno));
+  if (out.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
 
   // The installed copy is plain data that every player may read and only
   // its owner may change, whatever the source's bits and the umask.
@@ -277,29 +245,34 @@ bool PlatformCopyFile(const char* source, const char* target) {
   if (ok) ok = renameat(directory.fd, temporary, directory.fd, name) == 0;
   int error = errno;
   if (!ok && named) unlinkat(directory.fd, temporary, 0);
-  if (!ok) return Fail(static_cast<uint32_t>(error));
+  if (!ok) return Fail(failure, static_cast<uint32_t>(error));
   fsync(directory.fd);
   return true;
 }
 
-uint32_t PlatformGetLastError() { return g_lastError; }
-
-char* PlatformGetErrorText(uint32_t code) {
-  char* text = nullptr;
-  int length;
-  if (code == kErrorSameFile) {
-    length = asprintf(&text, "'%s' and '%s' are the same file", g_failedSource, g_failedTarget);
-  } else if (code == kErrorNotRegularFile) {
-    length = asprintf(&text, "'%s' is not a regular file", g_failedSource);
-  } else if (code == kErrorForeignLink) {
-    length = asprintf(&text, "'%s' is another user's link to a file that is not theirs",
-                      g_failedSource);
-  } else if (code == kErrorSourceReplaced) {
-    length = asprintf(&text, "'%s' was replaced while it was being opened", g_failedSource);
-  } else {
-    length = asprintf(&text, "%s", strerror(static_cast<int>(code)));
+char* PlatformGetErrorText(uint32_t code, const char* source, const char* target) {
+  switch (code) {
+    case kErrorSameFile: {
+      const char* pieces[] = {"'", source, "' and '", target, "' are the same file"};
+      return Concatenate(pieces, 5);
+    }
+    case kErrorNotRegularFile: {
+      const char* pieces[] = {"'", source, "' is not a regular file"};
+      return Concatenate(pieces, 3);
+    }
+    case kErrorSourceReplaced: {
+      const char* pieces[] = {"'", source, "' was replaced while it was being opened"};
+      return Concatenate(pieces, 3);
+    }
+    case kErrorForeignLink: {
+      const char* pieces[] = {"'", source, "' is another user's link to a file that is not theirs"};
+      return Concatenate(pieces, 3);
+    }
+    default: {
+      const char* pieces[] = {strerror(static_cast<int>(code))};
+      return Concatenate(pieces, 1);
+    }
   }
-  return length < 0 ? nullptr : text;
 }
 
 void PlatformFreeErrorText(char* text) { free(text); }

@@ -13,19 +13,8 @@
 
 namespace {
 
+// The three kinds of box the installer shows.
 const BoxButtons kOk = {1, {{kAnswerOk, "_OK", "OK"}}, kAnswerOk};
-const BoxButtons kOkCancel = {2, {{kAnswerOk, "_OK", "OK"}, {kAnswerCancel, "_Cancel", "Cancel"}},
-                              kAnswerCancel};
-const BoxButtons kAbortRetryIgnore = {
-    3,
-    {{kAnswerAbort, "_Abort", "Abort"},
-     {kAnswerRetry, "_Retry", "Retry"},
-     {kAnswerIgnore, "_Ignore", "Ignore"}},
-    kAnswerAbort};
-const BoxButtons kYesNoCancel = {
-    3,
-    {{kAnswerYes, "_Yes", "Yes"}, {kAnswerNo, "_No", "No"}, {kAnswerCancel, "_Cancel", "Cancel"}},
-    kAnswerCancel};
 const BoxButtons kYesNo = {2, {{kAnswerYes, "_Yes", "Yes"}, {kAnswerNo, "_No", "No"}}, kAnswerNo};
 const BoxButtons kRetryCancel = {
     2, {{kAnswerRetry, "_Retry", "Retry"}, {kAnswerCancel, "_Cancel", "Cancel"}}, kAnswerCancel};
@@ -126,9 +115,6 @@ LineRead ReadLine(char* line, size_t size) {
 
 const BoxButtons& ButtonsForStyle(uint32_t style) {
   switch (style & kBoxButtonsMask) {
-    case kBoxOkCancel: return kOkCancel;
-    case kBoxAbortRetryIgnore: return kAbortRetryIgnore;
-    case kBoxYesNoCancel: return kYesNoCancel;
     case kBoxYesNo: return kYesNo;
     case kBoxRetryCancel: return kRetryCancel;
     default: return kOk;

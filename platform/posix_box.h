@@ -15,7 +15,7 @@ struct BoxButton {
 
 struct BoxButtons {
   int count;
-  BoxButton buttons[3];
+  BoxButton buttons[2];
   int closeAnswer;  // what closing the box without a button answers
 };
 

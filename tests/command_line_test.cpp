@@ -4,7 +4,6 @@
 #include <string>
 
 #include "dialogue/installer.h"
-#include "levelset/levelset.h"
 #include "tests/fake_platform.h"
 
 namespace {
@@ -42,10 +41,7 @@ TEST(CommandLineTest, TheTailFollowsTheProgramName) {
   for (const TailCase& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
-    if (c.codePage932) {
-      Fake().leadByteRanges = {0x81, 0x9F, 0xE0, 0xFC};
-      LoadLeadBytes();
-    }
+    if (c.codePage932) UseCodePage932();
     std::string line = c.commandLine;
     char* tail = GetCommandLineTail(&line[0]);
     EXPECT_GE(tail, &line[0]);
@@ -88,8 +84,7 @@ TEST(CommandLineTest, AWholeWindowsCommandLineReachesTheQuestion) {
   std::string line = "\"C:\\Games\\Quillomar\\levelset-installer.exe\" \"C:\\Temp\\Ocean%20Set[2].qlm\"";
   EXPECT_EQ(0, RunInstaller(GetCommandLineTail(&line[0])));
   ASSERT_EQ(1u, Fake().boxes.size());
-  EXPECT_EQ("Would you like to install the level set \"Ocean Set\" into your Quillomar game?",
-            Fake().boxes[0].text);
+  EXPECT_EQ(QuestionBox("Ocean Set"), Fake().boxes[0]);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "levelset/levelset.h"
 #include "platform/platform.h"
+#include "text/codepage.h"
 
 namespace {
 
@@ -19,11 +19,12 @@ std::string Key(const std::string& path) {
   return key;
 }
 
-bool HasFile(const std::string& path) {
+// The file's name as the fake keeps it, or null.
+const std::string* FindFile(const std::string& path) {
   for (const auto& entry : Fake().files) {
-    if (Key(entry.first) == Key(path)) return true;
+    if (Key(entry.first) == Key(path)) return &entry.first;
   }
-  return false;
+  return nullptr;
 }
 
 bool HasDirectory(const std::string& path) {
@@ -44,16 +45,15 @@ std::string ParentOf(const std::string& path) {
   return last == std::string::npos ? std::string() : path.substr(0, last);
 }
 
-bool Fail(uint32_t code) {
-  Fake().lastError = code;
-  return false;
-}
-
-std::string FileKeyFor(const std::string& path) {
-  for (const auto& entry : Fake().files) {
-    if (Key(entry.first) == Key(path)) return entry.first;
-  }
-  return path;
+// Why a copy of source onto target fails, or 0.
+uint32_t CopyProblem(const std::string& source, const std::string& target) {
+  if (Fake().copyFailsWith != 0) return Fake().copyFailsWith;
+  if (HasDirectory(source)) return kFakeAccessDenied;
+  if (!FindFile(source)) return kFakeFileNotFound;
+  if (Key(source) == Key(target)) return kFakeSharingViolation;
+  if (!HasDirectory(ParentOf(target))) return kFakePathNotFound;
+  if (HasDirectory(target)) return kFakeAccessDenied;
+  return 0;
 }
 
 }  // namespace
@@ -66,9 +66,15 @@ FakePlatform& Fake() {
 void ResetFake() {
   delete g_fake;
   g_fake = new FakePlatform();
-  ForgetProgramDirectory();
   LoadLeadBytes();
 }
+
+void UseCodePage932() {
+  Fake().leadByteRanges = {0x81, 0x9F, 0xE0, 0xFC};
+  LoadLeadBytes();
+}
+
+char* PlatformGetCommandLine() { return nullptr; }
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   memset(ranges, 0, 12);
@@ -79,8 +85,6 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
 
 char PlatformPathSeparator() { return Fake().separator; }
 
-int PlatformStringLength(const char* text) { return static_cast<int>(strlen(text)); }
-
 bool PlatformNamedMutexExists(const char* name) {
   Fake().calls.push_back(std::string("GameCheck ") + name);
   ++Fake().gameChecks;
@@ -90,49 +94,47 @@ bool PlatformNamedMutexExists(const char* name) {
 }
 
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+  // As GetModuleFileName: whole when it fits, otherwise cut to size - 1
+  // bytes with the result size.
   ++Fake().moduleFileNameCalls;
   *refusal = Fake().moduleFileNameRefusal;
-  if (Fake().moduleFileNameFails) return 0;
-  return FakeModuleFileName(Fake().moduleFileName, buffer, size);
+  const std::string& path = Fake().moduleFileName;
+  if (Fake().moduleFileNameFails || size == 0) return 0;
+  size_t length = path.size() < size ? path.size() : size - 1;
+  path.copy(buffer, length);
+  buffer[length] = '\0';
+  return path.size() < size ? static_cast<uint32_t>(length) : size;
 }
 
-bool PlatformFileExists(const char* path) { return HasFile(path) || HasDirectory(path); }
+bool FileExists(const char* path) { return FindFile(path) || HasDirectory(path); }
 
 bool PlatformNamesIgnoreCase() { return Fake().caseInsensitive; }
 
-bool PlatformCreateDirectory(const char* path) {
+void PlatformCreateDirectory(const char* path) {
   Fake().calls.push_back(std::string("CreateDirectory ") + path);
-  if (Fake().createDirectoryFails) return Fail(kFakeAccessDenied);
-  if (HasDirectory(path) || HasFile(path)) return Fail(183);  // already exists
-  if (!HasDirectory(ParentOf(path))) return Fail(kFakePathNotFound);
-  Fake().directories.insert(path);
-  return true;
+  if (!Fake().createDirectoryFails && !HasDirectory(path) && !FindFile(path) &&
+      HasDirectory(ParentOf(path))) {
+    Fake().directories.insert(path);
+  }
 }
 
-bool PlatformSetNormalAttributes(const char* path) {
+void PlatformSetNormalAttributes(const char* path) {
   Fake().calls.push_back(std::string("SetNormal ") + path);
-  if (Fake().setAttributesFails) return Fail(kFakeAccessDenied);
-  if (!HasFile(path)) return Fail(kFakeFileNotFound);
-  ++Fake().attributesReset[FileKeyFor(path)];
-  return true;
+  const std::string* file = FindFile(path);
+  if (!Fake().setAttributesFails && file) ++Fake().attributesReset[*file];
 }
 
-bool PlatformCopyFile(const char* source, const char* target) {
+bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
   Fake().calls.push_back(std::string("Copy ") + source + " -> " + target);
-  if (Fake().copyFailsWith != 0) return Fail(Fake().copyFailsWith);
-  if (HasDirectory(source)) return Fail(kFakeAccessDenied);
-  if (!HasFile(source)) return Fail(kFakeFileNotFound);
-  if (Key(source) == Key(target)) return Fail(kFakeSharingViolation);
-  if (!HasDirectory(ParentOf(target))) return Fail(kFakePathNotFound);
-  if (HasDirectory(target)) return Fail(kFakeAccessDenied);
-  std::string contents = Fake().files[FileKeyFor(source)];
-  Fake().files[FileKeyFor(target)] = contents;
+  *failure = CopyProblem(source, target);
+  if (*failure != 0) return false;
+  const std::string* existing = FindFile(target);
+  std::string contents = Fake().files[*FindFile(source)];
+  Fake().files[existing ? *existing : std::string(target)] = contents;
   return true;
 }
 
-uint32_t PlatformGetLastError() { return Fake().lastError; }
-
-char* PlatformGetErrorText(uint32_t code) {
+char* PlatformGetErrorText(uint32_t code, const char*, const char*) {
   if (Fake().codesWithoutText.count(code)) return nullptr;
   std::string text = "System text " + std::to_string(code) + ".\r\n";
   char* out = static_cast<char*>(malloc(text.size() + 1));

@@ -1,5 +1,6 @@
-// A scripted platform for tests: queued answers, recorded boxes and calls,
-// an in-memory file system with Windows-style names, and injected failures.
+// A scripted platform for the tests and the fuzzers: queued answers,
+// recorded boxes and calls, an in-memory file system with Windows-style
+// names, and injected failures.
 #ifndef LEVELSET_TESTS_FAKE_PLATFORM_H
 #define LEVELSET_TESTS_FAKE_PLATFORM_H
 
@@ -10,11 +11,7 @@
 #include <string>
 #include <vector>
 
-struct FakeBox {
-  std::string caption;
-  uint32_t style;
-  std::string text;
-};
+#include "tests/texts.h"
 
 struct FakePlatform {
   // Code page: lead-byte ranges as the platform reports them (pairs, ended
@@ -45,7 +42,7 @@ struct FakePlatform {
   // defaultAnswer.
   std::deque<int> answers;
   int defaultAnswer = 1;
-  std::vector<FakeBox> boxes;
+  std::vector<Box> boxes;
 
   // Injected failures.
   uint32_t copyFailsWith = 0;          // nonzero: every copy fails with it
@@ -54,29 +51,18 @@ struct FakePlatform {
   std::set<uint32_t> codesWithoutText;  // the system has no text for these
 
   // What happened, in order: "CreateDirectory <path>", "SetNormal <path>",
-  // "Copy <from> -> <to>", "Box <caption>", "GameCheck".
+  // "Copy <from> -> <to>", "Box <caption>", "GameCheck <name>".
   std::vector<std::string> calls;
   int errorTextsOut = 0;  // allocated and not yet released
-  uint32_t lastError = 0;
 };
-
-// Writes path as GetModuleFileName does: whole when it fits, otherwise cut
-// to size - 1 bytes with the result size.
-inline uint32_t FakeModuleFileName(const std::string& path, char* buffer, uint32_t size) {
-  if (size == 0) return 0;
-  if (path.size() >= size) {
-    path.copy(buffer, size - 1);
-    buffer[size - 1] = '\0';
-    return size;
-  }
-  path.copy(buffer, path.size());
-  buffer[path.size()] = '\0';
-  return static_cast<uint32_t>(path.size());
-}
 
 // The fake that the platform functions use; reset before each test.
 FakePlatform& Fake();
 void ResetFake();
+
+// Code page 932, as Japanese Windows has it, for the code page and the
+// logic's lead bytes at once.
+void UseCodePage932();
 
 // Windows failure codes the fake uses.
 constexpr uint32_t kFakeFileNotFound = 2;

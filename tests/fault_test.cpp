@@ -5,7 +5,6 @@
 // and that the system text was given back.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,24 +12,13 @@
 #include "levelset/levelset.h"
 #include "platform/platform.h"
 #include "tests/fake_platform.h"
+#include "tests/texts.h"
 
 namespace {
 
 const char kLevels[] = "C:\\Games\\Quillomar\\Levels";
 const char kSource[] = "C:\\Temp\\Reef-4.qlm";
 const char kInstalled[] = "C:\\Games\\Quillomar\\Levels\\Reef.qlm";
-
-const char kQuestion[] = "Quillomar";
-const char kDone[] = "Level Set Installed";
-const char kNotFound[] = "Level Set Not Found";
-const char kInvalid[] = "Invalid File";
-const char kRunning[] = "Quillomar is Running";
-const char kCopyError[] = "Error Installing Level Set";
-
-std::string CopyErrorText(const std::string& source, const std::string& systemText) {
-  return "The Level Set: \"" + source +
-         "\" could not be installed, due to the following error:\n\t" + systemText;
-}
 
 // The game in C:\Games\Quillomar, the level set in C:\Temp.
 void Machine() {
@@ -43,19 +31,21 @@ void WithOldCopy() {
   Fake().files[kInstalled] = "old";
 }
 
+void WithLongProgramPath() { Fake().moduleFileName = "C:\\" + std::string(300, 'p') + "\\Setup.exe"; }
+
 struct FaultCase {
   const char* name;
-  void (*prepare)();
-  const char* tail;
-  std::vector<int> answers;  // then every box answers defaultAnswer
-  int defaultAnswer;
-  int gameRunningChecks;
+  void (*prepare)() = nullptr;
+  const char* tail = kSource;
+  std::vector<int> answers = {kAnswerYes};  // then every box answers defaultAnswer
+  int defaultAnswer = kAnswerOk;
+  int gameRunningChecks = 0;
   std::vector<std::string> captions;  // the boxes, in order
-  std::string copyErrorText;          // the text of the copy-failure box, if any
-  int status;
-  const char* installedContents;  // what kInstalled holds afterwards; null: absent
-  int attributeResets;            // of kInstalled
-  bool levelsExists;              // afterwards
+  const char* systemText = nullptr;   // in the copy-failure box, if there is one
+  int status = 0;
+  const char* installedContents = nullptr;  // what kInstalled holds afterwards; null: absent
+  int attributeResets = 0;                  // of kInstalled
+  bool levelsExists = true;                 // afterwards
 };
 
 class FaultTest : public ::testing::Test {
@@ -64,105 +54,106 @@ class FaultTest : public ::testing::Test {
 };
 
 TEST_F(FaultTest, EachPlatformOperationFailingInTurn) {
+  const std::vector<std::string> installed = {kQuestionCaption, kInstalledCaption};
+  const std::vector<std::string> copyError = {kQuestionCaption, kCopyErrorCaption};
   const FaultCase cases[] = {
       // Directory creation: tolerated; it matters only when Levels is not there.
-      {"Levels cannot be created but is there", [] { WithOldCopy(); Fake().createDirectoryFails = true; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kDone}, "", 1, "new", 2, true},
-      {"Levels cannot be created and is not there: the copy reports path not found",
-       [] { Fake().createDirectoryFails = true; }, kSource, {kAnswerYes}, kAnswerOk, 0,
-       {kQuestion, kCopyError}, CopyErrorText(kSource, "System text 3.\r\n"), 0, nullptr, 0,
-       false},
-      {"the program directory does not exist", [] { Fake().directories.erase("C:\\Games\\Quillomar"); },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 3.\r\n"), 0, nullptr, 0, false},
+      {.name = "Levels cannot be created but is there",
+       .prepare = [] { WithOldCopy(); Fake().createDirectoryFails = true; },
+       .captions = installed, .status = 1, .installedContents = "new", .attributeResets = 2},
+      {.name = "Levels cannot be created and is not there: the copy reports path not found",
+       .prepare = [] { Fake().createDirectoryFails = true; }, .captions = copyError,
+       .systemText = "System text 3.\r\n", .levelsExists = false},
+      {.name = "the program directory does not exist",
+       .prepare = [] { Fake().directories.erase("C:\\Games\\Quillomar"); },
+       .captions = copyError, .systemText = "System text 3.\r\n", .levelsExists = false},
 
       // Attribute changes: tolerated before and after the copy.
-      {"attributes of the old copy cannot be changed", [] { WithOldCopy(); Fake().setAttributesFails = true; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kDone}, "", 1, "new", 0, true},
-      {"attributes cannot be changed and there is no old copy", [] { Fake().setAttributesFails = true; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kDone}, "", 1, "new", 0, true},
+      {.name = "attributes of the old copy cannot be changed",
+       .prepare = [] { WithOldCopy(); Fake().setAttributesFails = true; },
+       .captions = installed, .status = 1, .installedContents = "new"},
+      {.name = "attributes cannot be changed and there is no old copy",
+       .prepare = [] { Fake().setAttributesFails = true; }, .captions = installed,
+       .status = 1, .installedContents = "new"},
 
       // The program file's path: the paths are then relative to the current
-      // directory, which here holds no Levels to create it in.
-      {"the program file's path cannot be had",
-       [] { WithOldCopy(); Fake().moduleFileNameFails = true; }, kSource, {kAnswerYes}, kAnswerOk,
-       0, {kQuestion, kCopyError}, CopyErrorText(kSource, "System text 3.\r\n"), 0, "old", 0,
-       true},
-      {"the program file's path cannot be had where the platform will not go on without it",
-       [] {
-         WithOldCopy();
-         Fake().moduleFileNameFails = true;
-         Fake().moduleFileNameRefusal = kFakeFileNotFound;
-       },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 2.\r\n"), 0, "old", 0, true},
-      {"the program file's path is too long to be had whole",
-       [] {
-         WithOldCopy();
-         Fake().moduleFileName = "C:\\" + std::string(300, 'p') + "\\Setup.exe";
-       },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 206.\r\n"), 0, "old", 0, true},
+      // directory, which here holds no Levels to create it in, unless the
+      // platform will not go on without it.
+      {.name = "the program file's path cannot be had",
+       .prepare = [] { WithOldCopy(); Fake().moduleFileNameFails = true; },
+       .captions = copyError, .systemText = "System text 3.\r\n", .installedContents = "old"},
+      {.name = "the program file's path cannot be had where the platform will not go on without it",
+       .prepare =
+           [] {
+             WithOldCopy();
+             Fake().moduleFileNameFails = true;
+             Fake().moduleFileNameRefusal = kFakeFileNotFound;
+           },
+       .captions = copyError, .systemText = "System text 2.\r\n", .installedContents = "old"},
+      {.name = "the program file's path is too long to be had whole",
+       .prepare = [] { WithOldCopy(); WithLongProgramPath(); }, .captions = copyError,
+       .systemText = "System text 206.\r\n", .installedContents = "old"},
 
       // The copy, with several failure codes; an old copy stays as it was,
       // with the normal attributes it was given before the copy.
-      {"copy: file not found", [] { WithOldCopy(); Fake().copyFailsWith = kFakeFileNotFound; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 2.\r\n"), 0, "old", 1, true},
-      {"copy: access denied", [] { WithOldCopy(); Fake().copyFailsWith = kFakeAccessDenied; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 5.\r\n"), 0, "old", 1, true},
-      {"copy: sharing violation", [] { WithOldCopy(); Fake().copyFailsWith = kFakeSharingViolation; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 32.\r\n"), 0, "old", 1, true},
-      {"copy: name too long, no old copy", [] { Fake().copyFailsWith = kFakeNameTooLong; },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "System text 206.\r\n"), 0, nullptr, 0, true},
-      {"copy: the failure names the source as it was given",
-       [] {
-         Fake().files["C:\\Temp\\A%20B[1].qlm"] = "x";
-         Fake().copyFailsWith = kFakeDiskFull;
-       },
-       "\"C:\\Temp\\A%20B[1].qlm\" ignored", {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText("C:\\Temp\\A%20B[1].qlm", "System text 112.\r\n"), 0, nullptr, 0, true},
+      {.name = "copy: file not found",
+       .prepare = [] { WithOldCopy(); Fake().copyFailsWith = kFakeFileNotFound; },
+       .captions = copyError, .systemText = "System text 2.\r\n", .installedContents = "old",
+       .attributeResets = 1},
+      {.name = "copy: access denied",
+       .prepare = [] { WithOldCopy(); Fake().copyFailsWith = kFakeAccessDenied; },
+       .captions = copyError, .systemText = "System text 5.\r\n", .installedContents = "old",
+       .attributeResets = 1},
+      {.name = "copy: sharing violation",
+       .prepare = [] { WithOldCopy(); Fake().copyFailsWith = kFakeSharingViolation; },
+       .captions = copyError, .systemText = "System text 32.\r\n", .installedContents = "old",
+       .attributeResets = 1},
+      {.name = "copy: name too long, no old copy",
+       .prepare = [] { Fake().copyFailsWith = kFakeNameTooLong; }, .captions = copyError,
+       .systemText = "System text 206.\r\n"},
 
       // The system text that cannot be had.
-      {"no system text for access denied",
-       [] {
-         WithOldCopy();
-         Fake().copyFailsWith = kFakeAccessDenied;
-         Fake().codesWithoutText = {kFakeAccessDenied};
-       },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "Error 5 (the system has no text for it)."), 0, "old", 1, true},
-      {"no system text for a name too long to build",
-       [] {
-         Fake().moduleFileName = "C:\\" + std::string(300, 'p') + "\\Setup.exe";
-         Fake().codesWithoutText = {kFakeNameTooLong};
-       },
-       kSource, {kAnswerYes}, kAnswerOk, 0, {kQuestion, kCopyError},
-       CopyErrorText(kSource, "Error 206 (the system has no text for it)."), 0, nullptr, 0,
-       false},
+      {.name = "no system text for access denied",
+       .prepare =
+           [] {
+             WithOldCopy();
+             Fake().copyFailsWith = kFakeAccessDenied;
+             Fake().codesWithoutText = {kFakeAccessDenied};
+           },
+       .captions = copyError, .systemText = "Error 5 (the system has no text for it).",
+       .installedContents = "old", .attributeResets = 1},
+      {.name = "no system text for a name too long to build",
+       .prepare =
+           [] {
+             WithLongProgramPath();
+             Fake().codesWithoutText = {kFakeNameTooLong};
+           },
+       .captions = copyError, .systemText = "Error 206 (the system has no text for it).",
+       .levelsExists = false},
 
       // A box that cannot be shown, at each box of the flow.
-      {"not-found box not shown", nullptr, "C:\\Temp\\gone.qlm", {}, kAnswerNone, 0,
-       {kNotFound}, "", 0, nullptr, 0, false},
-      {"invalid-file box not shown", [] { Fake().files["C:\\Temp\\a.txt"] = "t"; },
-       "C:\\Temp\\a.txt", {}, kAnswerNone, 0, {kInvalid}, "", 0, nullptr, 0, false},
-      {"already-installed box not shown", WithOldCopy, kInstalled, {kAnswerYes}, kAnswerNone, 0,
-       {kQuestion, kDone}, "", 0, "old", 0, true},
-      {"copy-failure box not shown: the text is still given back",
-       [] { Fake().copyFailsWith = kFakeAccessDenied; }, kSource, {kAnswerYes}, kAnswerNone, 0,
-       {kQuestion, kCopyError}, CopyErrorText(kSource, "System text 5.\r\n"), 0, nullptr, 0,
-       true},
-      {"confirmation not shown: still installed", nullptr, kSource, {kAnswerYes}, kAnswerNone, 0,
-       {kQuestion, kDone}, "", 1, "new", 1, true},
-      {"no box shown at all, game not running: installed", WithOldCopy, kSource, {}, kAnswerNone,
-       0, {kQuestion, kDone}, "", 1, "new", 2, true},
-      {"no box shown at all, game running: nothing done", WithOldCopy, kSource, {}, kAnswerNone,
-       -1, {kQuestion, kRunning}, "", 0, "old", 0, true},
-      {"warning not shown after a Retry", nullptr, kSource, {kAnswerYes, kAnswerRetry},
-       kAnswerNone, -1, {kQuestion, kRunning, kRunning}, "", 0, nullptr, 0, false},
+      {.name = "not-found box not shown", .tail = "C:\\Temp\\gone.qlm", .answers = {},
+       .defaultAnswer = kAnswerNone, .captions = {kNotFoundCaption}, .levelsExists = false},
+      {.name = "invalid-file box not shown",
+       .prepare = [] { Fake().files["C:\\Temp\\a.txt"] = "t"; }, .tail = "C:\\Temp\\a.txt",
+       .answers = {}, .defaultAnswer = kAnswerNone, .captions = {kInvalidCaption},
+       .levelsExists = false},
+      {.name = "already-installed box not shown", .prepare = WithOldCopy, .tail = kInstalled,
+       .defaultAnswer = kAnswerNone, .captions = installed, .installedContents = "old"},
+      {.name = "copy-failure box not shown: the text is still given back",
+       .prepare = [] { Fake().copyFailsWith = kFakeAccessDenied; }, .defaultAnswer = kAnswerNone,
+       .captions = copyError, .systemText = "System text 5.\r\n"},
+      {.name = "confirmation not shown: still installed", .defaultAnswer = kAnswerNone,
+       .captions = installed, .status = 1, .installedContents = "new", .attributeResets = 1},
+      {.name = "no box shown at all, game not running: installed", .prepare = WithOldCopy,
+       .answers = {}, .defaultAnswer = kAnswerNone, .captions = installed, .status = 1,
+       .installedContents = "new", .attributeResets = 2},
+      {.name = "no box shown at all, game running: nothing done", .prepare = WithOldCopy,
+       .answers = {}, .defaultAnswer = kAnswerNone, .gameRunningChecks = -1,
+       .captions = {kQuestionCaption, kRunningCaption}, .installedContents = "old"},
+      {.name = "warning not shown after a Retry", .answers = {kAnswerYes, kAnswerRetry},
+       .defaultAnswer = kAnswerNone, .gameRunningChecks = -1,
+       .captions = {kQuestionCaption, kRunningCaption, kRunningCaption}, .levelsExists = false},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,12 +168,12 @@ TEST_F(FaultTest, EachPlatformOperationFailingInTurn) {
     EXPECT_EQ(c.status, RunInstaller(&tail[0]));
 
     std::vector<std::string> captions;
-    for (const FakeBox& box : Fake().boxes) captions.push_back(box.caption);
+    for (const Box& box : Fake().boxes) captions.push_back(box.caption);
     EXPECT_EQ(c.captions, captions);
-    for (const FakeBox& box : Fake().boxes) {
-      if (box.caption != kCopyError) continue;
-      EXPECT_EQ(c.copyErrorText, box.text);
-      EXPECT_EQ(0x40u, box.style) << "the copy failure has the information icon";
+    for (const Box& box : Fake().boxes) {
+      if (box.caption == kCopyErrorCaption) {
+        EXPECT_EQ(CopyErrorBox(c.tail, c.systemText ? c.systemText : ""), box);
+      }
     }
     EXPECT_EQ(0, Fake().errorTextsOut) << "system text not given back";
     if (c.installedContents) {
@@ -195,6 +186,17 @@ TEST_F(FaultTest, EachPlatformOperationFailingInTurn) {
     EXPECT_EQ(c.levelsExists, Fake().directories.count(kLevels) == 1);
     EXPECT_EQ("new", Fake().files[kSource]) << "the source is never touched";
   }
+}
+
+TEST_F(FaultTest, TheFailureNamesTheSourceAsItWasGiven) {
+  Machine();
+  Fake().files["C:\\Temp\\A%20B[1].qlm"] = "x";
+  Fake().copyFailsWith = kFakeDiskFull;
+  Fake().answers = {kAnswerYes};
+  std::string tail = "\"C:\\Temp\\A%20B[1].qlm\" ignored";
+  EXPECT_EQ(0, RunInstaller(&tail[0]));
+  ASSERT_EQ(2u, Fake().boxes.size());
+  EXPECT_EQ(CopyErrorBox("C:\\Temp\\A%20B[1].qlm", "System text 112.\r\n"), Fake().boxes[1]);
 }
 
 TEST_F(FaultTest, AFailedCopyIsReportedOnceAndNotRetried) {
@@ -211,12 +213,12 @@ TEST_F(FaultTest, AFailedCopyIsReportedOnceAndNotRetried) {
     std::string tail = kSource;
     EXPECT_EQ(0, RunInstaller(&tail[0]));
     const std::vector<std::string> expected = {
-        "Box Quillomar",
-        "GameCheck QovCurrentlyRunningMutex",
+        std::string("Box ") + kQuestionCaption,
+        std::string("GameCheck ") + kGameLockName,
         std::string("CreateDirectory ") + kLevels,
         std::string("SetNormal ") + kInstalled,
         std::string("Copy ") + kSource + " -> " + kInstalled,
-        std::string("Box ") + kCopyError,
+        std::string("Box ") + kCopyErrorCaption,
     };
     EXPECT_EQ(expected, Fake().calls);
     EXPECT_EQ(0, Fake().errorTextsOut);
@@ -228,16 +230,17 @@ TEST_F(FaultTest, AProgramPathThatFailsIsAskedForAgainByTheNextOperation) {
   // each ask again, and the first success is kept.
   Machine();
   Fake().moduleFileNameFails = true;
+  ProgramDirectory program = {};
   char path[kPathBufferSize];
-  ASSERT_TRUE(GetInstalledPath(kSource, path));
+  ASSERT_TRUE(GetInstalledPath(&program, kSource, path));
   EXPECT_STREQ("Levels\\Reef.qlm", path);
-  ASSERT_TRUE(GetLevelsDirectory(path));
+  ASSERT_TRUE(GetLevelsDirectory(&program, path));
   EXPECT_STREQ("Levels", path);
   EXPECT_EQ(2, Fake().moduleFileNameCalls);
   Fake().moduleFileNameFails = false;
-  ASSERT_TRUE(GetInstalledPath(kSource, path));
+  ASSERT_TRUE(GetInstalledPath(&program, kSource, path));
   EXPECT_STREQ(kInstalled, path);
-  ASSERT_TRUE(GetLevelsDirectory(path));
+  ASSERT_TRUE(GetLevelsDirectory(&program, path));
   EXPECT_STREQ(kLevels, path);
   EXPECT_EQ(3, Fake().moduleFileNameCalls);
 }

@@ -10,6 +10,7 @@
 #include "levelset/levelset.h"
 #include "platform/platform.h"
 #include "tests/fake_platform.h"
+#include "tests/texts.h"
 
 namespace {
 
@@ -17,40 +18,6 @@ const char kGame[] = "C:\\Games\\Quillomar";
 const char kLevels[] = "C:\\Games\\Quillomar\\Levels";
 const char kOcean[] = "C:\\Temp\\Ocean%20Set[2].qlm";
 const char kInstalledOcean[] = "C:\\Games\\Quillomar\\Levels\\Ocean Set.qlm";
-
-FakeBox Question(const std::string& name) {
-  return {"Quillomar", 0x24,
-          "Would you like to install the level set \"" + name + "\" into your Quillomar game?"};
-}
-FakeBox Done(const std::string& name) {
-  return {"Level Set Installed", 0x40,
-          "The level set \"" + name +
-              "\" has been installed.\n\nYou can play it by running Quillomar."};
-}
-FakeBox Already(const std::string& name) {
-  return {"Level Set Installed", 0x40,
-          "The level set \"" + name +
-              "\" is already installed.\n\nYou can play it by running Quillomar."};
-}
-FakeBox NotFound(const std::string& path) {
-  return {"Level Set Not Found", 0x10,
-          "The named file: \"" + path +
-              "\" could not be found, so it could not be installed as a Quillomar level set"};
-}
-FakeBox Invalid(const std::string& path) {
-  return {"Invalid File", 0x10, "The named file: \"" + path + "\" is not a Quillomar level set"};
-}
-FakeBox Running() {
-  return {"Quillomar is Running", 0x35,
-          "You can not install level sets while Quillomar is running.  Quillomar (or another "
-          "Morvalic game) is running on this computer and must be closed before you can "
-          "continue.\n\nIf you want to install the level set, close the game and click retry"};
-}
-FakeBox CopyError(const std::string& path, const std::string& text) {
-  return {"Error Installing Level Set", 0x40,
-          "The Level Set: \"" + path + "\" could not be installed, due to the following error:\n\t" +
-              text};
-}
 
 // A game installed in C:\Games\Quillomar and the level set of the road of
 // one request waiting in C:\Temp.
@@ -63,12 +30,12 @@ void StandardMachine() {
 struct FlowCase {
   const char* name;
   const char* tail;  // null: no tail at all
-  void (*prepare)();
-  std::vector<int> answers;
-  int gameRunningChecks;
-  std::vector<FakeBox> boxes;
-  int status;
-  const char* installedPath;  // where the copy must be, or null for no copy
+  void (*prepare)() = nullptr;
+  std::vector<int> answers = {};
+  int gameRunningChecks = 0;
+  std::vector<Box> boxes = {};
+  int status = 0;
+  const char* installedPath = nullptr;  // where the copy must be, or null for no copy
 };
 
 class FlowTest : public ::testing::Test {
@@ -76,7 +43,7 @@ class FlowTest : public ::testing::Test {
   void SetUp() override { ResetFake(); }
 };
 
-void ExpectBoxes(const std::vector<FakeBox>& expected) {
+void ExpectBoxes(const std::vector<Box>& expected) {
   ASSERT_EQ(expected.size(), Fake().boxes.size());
   for (size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE("box " + std::to_string(i));
@@ -94,97 +61,116 @@ bool AnyCopy() {
 }
 
 TEST_F(FlowTest, EveryEndOfTheRun) {
+  const Box question = QuestionBox("Ocean Set"), done = DoneBox("Ocean Set");
   const FlowCase cases[] = {
-      {"the road of one request", "\"C:\\Temp\\Ocean%20Set[2].qlm\"", nullptr, {kAnswerYes}, 0,
-       {Question("Ocean Set"), Done("Ocean Set")}, 1, kInstalledOcean},
-      {"no tail at all", nullptr, nullptr, {}, 0, {}, 0, nullptr},
-      {"an empty tail", "", nullptr, {}, 0, {}, 0, nullptr},
-      {"a missing file", "C:\\Temp\\gone.qlm", nullptr, {}, 0,
-       {NotFound("C:\\Temp\\gone.qlm")}, 0, nullptr},
-      {"a file of another type", "C:\\Temp\\notes.txt", nullptr, {}, 0,
-       {Invalid("C:\\Temp\\notes.txt")}, 0, nullptr},
-      {"the user says No", kOcean, nullptr, {kAnswerNo}, 0, {Question("Ocean Set")}, 0, nullptr},
-      {"a question that could not be shown goes on", kOcean, nullptr, {kAnswerNone, kAnswerNone},
-       0, {Question("Ocean Set"), Done("Ocean Set")}, 1, kInstalledOcean},
-      {"the installed copy in other letter cases",
-       "\"c:\\GAMES\\quillomar\\levels\\OCEAN SET.QLM\"",
-       [] { Fake().files[kInstalledOcean] = "old"; }, {kAnswerYes}, 0,
-       {Question("OCEAN SET"), Already("OCEAN SET")}, 0, nullptr},
-      {"the installed copy opened and refused with No", kInstalledOcean,
-       [] { Fake().files[kInstalledOcean] = "old"; }, {kAnswerNo}, 0, {Question("Ocean Set")}, 0,
-       nullptr},
-      {"Retry until the game has ended", kOcean, nullptr,
-       {kAnswerYes, kAnswerRetry, kAnswerRetry}, 2,
-       {Question("Ocean Set"), Running(), Running(), Done("Ocean Set")}, 1, kInstalledOcean},
-      {"Cancel while the game runs", kOcean, nullptr, {kAnswerYes, kAnswerRetry, kAnswerCancel},
-       -1, {Question("Ocean Set"), Running(), Running()}, 0, nullptr},
-      {"a warning that could not be shown ends the run", kOcean, nullptr,
-       {kAnswerYes, kAnswerNone}, -1, {Question("Ocean Set"), Running()}, 0, nullptr},
-      {"OK pressed on the warning ends the run too", kOcean, nullptr, {kAnswerYes, kAnswerOk}, -1,
-       {Question("Ocean Set"), Running()}, 0, nullptr},
-      {"a copy that fails", kOcean, [] { Fake().copyFailsWith = kFakeDiskFull; }, {kAnswerYes}, 0,
-       {Question("Ocean Set"), CopyError(kOcean, "System text 112.\r\n")}, 0, nullptr},
-      {"a failure code the system has no text for", kOcean,
-       [] {
-         Fake().copyFailsWith = 0xE0001234;
-         Fake().codesWithoutText = {0xE0001234};
-       },
-       {kAnswerYes}, 0,
-       {Question("Ocean Set"),
-        CopyError(kOcean, "Error 3758101044 (the system has no text for it).")},
-       0, nullptr},
-      {"a directory named like a level set", "C:\\Temp\\Folder.qlm",
-       [] { Fake().directories.insert("C:\\Temp\\Folder.qlm"); }, {kAnswerYes}, 0,
-       {Question("Folder"), CopyError("C:\\Temp\\Folder.qlm", "System text 5.\r\n")}, 0,
-       nullptr},
-      {"words before and after the quotes", "before \"C:\\Temp\\Ocean%20Set[2].qlm\" after",
-       nullptr, {kAnswerYes}, 0, {Question("Ocean Set"), Done("Ocean Set")}, 1, kInstalledOcean},
-      {"an unquoted path with blanks is one path", "C:\\Temp\\Deep Sea-3.qlm",
-       [] { Fake().files["C:\\Temp\\Deep Sea-3.qlm"] = "deep"; }, {kAnswerYes}, 0,
-       {Question("Deep Sea"), Done("Deep Sea")}, 1,
-       "C:\\Games\\Quillomar\\Levels\\Deep Sea.qlm"},
-      {"an unquoted path keeps its trailing blank", "C:\\Temp\\Deep.qlm ",
-       [] { Fake().files["C:\\Temp\\Deep.qlm "] = "deep"; }, {}, 0,
-       {Invalid("C:\\Temp\\Deep.qlm ")}, 0, nullptr},
-      {"two quotes and nothing between", "\"\"", nullptr, {}, 0, {NotFound("")}, 0, nullptr},
-      {"a quote that is never closed", "\"C:\\Temp\\Ocean%20Set[2].qlm", nullptr, {}, 0,
-       {NotFound("\"C:\\Temp\\Ocean%20Set[2].qlm")}, 0, nullptr},
-      {"a name made only of a suffix", "C:\\Temp\\[3].qlm",
-       [] { Fake().files["C:\\Temp\\[3].qlm"] = "three"; }, {kAnswerYes}, 0,
-       {Question(""), Done("")}, 1, "C:\\Games\\Quillomar\\Levels\\.qlm"},
-      {"a name that is only the extension", "C:\\Temp\\.QLM",
-       [] { Fake().files["C:\\Temp\\.QLM"] = "dot"; }, {kAnswerYes}, 0, {Question(""), Done("")},
-       1, "C:\\Games\\Quillomar\\Levels\\.QLM"},
-      {"a copy in Levels with a suffix is installed under its clean name",
-       "C:\\Games\\Quillomar\\Levels\\Ocean Set-2.qlm",
-       [] {
-         Fake().directories.insert(kLevels);
-         Fake().files["C:\\Games\\Quillomar\\Levels\\Ocean Set-2.qlm"] = "two";
-         Fake().files[kInstalledOcean] = "old";
-       },
-       {kAnswerYes}, 0, {Question("Ocean Set"), Done("Ocean Set")}, 1, kInstalledOcean},
-      {"a game directory holding %20 gets the copy in its own Levels", kOcean,
-       [] {
-         Fake().moduleFileName = "C:\\Games\\My%20Game\\Setup.exe";
-         Fake().directories.insert("C:\\Games\\My%20Game");
-       },
-       {kAnswerYes}, 0, {Question("Ocean Set"), Done("Ocean Set")}, 1,
-       "C:\\Games\\My%20Game\\Levels\\Ocean Set.qlm"},
-      {"a program file path that cannot be had installs beside the current directory", kOcean,
-       [] {
-         Fake().moduleFileNameFails = true;
-         Fake().directories.insert("");
-       },
-       {kAnswerYes}, 0, {Question("Ocean Set"), Done("Ocean Set")}, 1, "Levels\\Ocean Set.qlm"},
-      {"a Levels directory that cannot be created", kOcean,
-       [] { Fake().createDirectoryFails = true; }, {kAnswerYes}, 0,
-       {Question("Ocean Set"), CopyError(kOcean, "System text 3.\r\n")}, 0, nullptr},
-      {"attributes that cannot be changed do not matter", kOcean,
-       [] {
-         Fake().setAttributesFails = true;
-         Fake().files[kInstalledOcean] = "old";
-       },
-       {kAnswerYes}, 0, {Question("Ocean Set"), Done("Ocean Set")}, 1, kInstalledOcean},
+      {.name = "the road of one request", .tail = "\"C:\\Temp\\Ocean%20Set[2].qlm\"",
+       .answers = {kAnswerYes}, .boxes = {question, done}, .status = 1,
+       .installedPath = kInstalledOcean},
+      {.name = "no tail at all", .tail = nullptr},
+      {.name = "an empty tail", .tail = ""},
+      {.name = "a missing file", .tail = "C:\\Temp\\gone.qlm",
+       .boxes = {NotFoundBox("C:\\Temp\\gone.qlm")}},
+      {.name = "a file of another type", .tail = "C:\\Temp\\notes.txt",
+       .boxes = {InvalidBox("C:\\Temp\\notes.txt")}},
+      {.name = "the user says No", .tail = kOcean, .answers = {kAnswerNo}, .boxes = {question}},
+      {.name = "a question that could not be shown goes on", .tail = kOcean,
+       .answers = {kAnswerNone, kAnswerNone}, .boxes = {question, done}, .status = 1,
+       .installedPath = kInstalledOcean},
+      {.name = "the installed copy in other letter cases",
+       .tail = "\"c:\\GAMES\\quillomar\\levels\\OCEAN SET.QLM\"",
+       .prepare = [] { Fake().files[kInstalledOcean] = "old"; }, .answers = {kAnswerYes},
+       .boxes = {QuestionBox("OCEAN SET"), AlreadyBox("OCEAN SET")}},
+      {.name = "the installed copy opened and refused with No", .tail = kInstalledOcean,
+       .prepare = [] { Fake().files[kInstalledOcean] = "old"; }, .answers = {kAnswerNo},
+       .boxes = {question}},
+      {.name = "Retry until the game has ended", .tail = kOcean,
+       .answers = {kAnswerYes, kAnswerRetry, kAnswerRetry}, .gameRunningChecks = 2,
+       .boxes = {question, RunningBox(), RunningBox(), done}, .status = 1,
+       .installedPath = kInstalledOcean},
+      {.name = "Cancel while the game runs", .tail = kOcean,
+       .answers = {kAnswerYes, kAnswerRetry, kAnswerCancel}, .gameRunningChecks = -1,
+       .boxes = {question, RunningBox(), RunningBox()}},
+      {.name = "a warning that could not be shown ends the run", .tail = kOcean,
+       .answers = {kAnswerYes, kAnswerNone}, .gameRunningChecks = -1,
+       .boxes = {question, RunningBox()}},
+      {.name = "OK pressed on the warning ends the run too", .tail = kOcean,
+       .answers = {kAnswerYes, kAnswerOk}, .gameRunningChecks = -1,
+       .boxes = {question, RunningBox()}},
+      {.name = "a copy that fails", .tail = kOcean,
+       .prepare = [] { Fake().copyFailsWith = kFakeDiskFull; }, .answers = {kAnswerYes},
+       .boxes = {question, CopyErrorBox(kOcean, "System text 112.\r\n")}},
+      {.name = "a failure code the system has no text for", .tail = kOcean,
+       .prepare =
+           [] {
+             Fake().copyFailsWith = 0xE0001234;
+             Fake().codesWithoutText = {0xE0001234};
+           },
+       .answers = {kAnswerYes},
+       .boxes = {question,
+                 CopyErrorBox(kOcean, "Error 3758101044 (the system has no text for it).")}},
+      {.name = "a directory named like a level set", .tail = "C:\\Temp\\Folder.qlm",
+       .prepare = [] { Fake().directories.insert("C:\\Temp\\Folder.qlm"); },
+       .answers = {kAnswerYes},
+       .boxes = {QuestionBox("Folder"), CopyErrorBox("C:\\Temp\\Folder.qlm", "System text 5.\r\n")}},
+      {.name = "words before and after the quotes",
+       .tail = "before \"C:\\Temp\\Ocean%20Set[2].qlm\" after", .answers = {kAnswerYes},
+       .boxes = {question, done}, .status = 1, .installedPath = kInstalledOcean},
+      {.name = "an unquoted path with blanks is one path", .tail = "C:\\Temp\\Deep Sea-3.qlm",
+       .prepare = [] { Fake().files["C:\\Temp\\Deep Sea-3.qlm"] = "deep"; },
+       .answers = {kAnswerYes}, .boxes = {QuestionBox("Deep Sea"), DoneBox("Deep Sea")},
+       .status = 1, .installedPath = "C:\\Games\\Quillomar\\Levels\\Deep Sea.qlm"},
+      {.name = "an unquoted path keeps its trailing blank", .tail = "C:\\Temp\\Deep.qlm ",
+       .prepare = [] { Fake().files["C:\\Temp\\Deep.qlm "] = "deep"; },
+       .boxes = {InvalidBox("C:\\Temp\\Deep.qlm ")}},
+      {.name = "two quotes and nothing between", .tail = "\"\"", .boxes = {NotFoundBox("")}},
+      {.name = "a quote that is never closed", .tail = "\"C:\\Temp\\Ocean%20Set[2].qlm",
+       .boxes = {NotFoundBox("\"C:\\Temp\\Ocean%20Set[2].qlm")}},
+      {.name = "a name made only of a suffix", .tail = "C:\\Temp\\[3].qlm",
+       .prepare = [] { Fake().files["C:\\Temp\\[3].qlm"] = "three"; }, .answers = {kAnswerYes},
+       .boxes = {QuestionBox(""), DoneBox("")}, .status = 1,
+       .installedPath = "C:\\Games\\Quillomar\\Levels\\.qlm"},
+      {.name = "a name that is only the extension", .tail = "C:\\Temp\\.QLM",
+       .prepare = [] { Fake().files["C:\\Temp\\.QLM"] = "dot"; }, .answers = {kAnswerYes},
+       .boxes = {QuestionBox(""), DoneBox("")}, .status = 1,
+       .installedPath = "C:\\Games\\Quillomar\\Levels\\.QLM"},
+      {.name = "a copy in Levels with a suffix is installed under its clean name",
+       .tail = "C:\\Games\\Quillomar\\Levels\\Ocean Set-2.qlm",
+       .prepare =
+           [] {
+             Fake().directories.insert(kLevels);
+             Fake().files["C:\\Games\\Quillomar\\Levels\\Ocean Set-2.qlm"] = "two";
+             Fake().files[kInstalledOcean] = "old";
+           },
+       .answers = {kAnswerYes}, .boxes = {question, done}, .status = 1,
+       .installedPath = kInstalledOcean},
+      {.name = "a game directory holding %20 gets the copy in its own Levels", .tail = kOcean,
+       .prepare =
+           [] {
+             Fake().moduleFileName = "C:\\Games\\My%20Game\\Setup.exe";
+             Fake().directories.insert("C:\\Games\\My%20Game");
+           },
+       .answers = {kAnswerYes}, .boxes = {question, done}, .status = 1,
+       .installedPath = "C:\\Games\\My%20Game\\Levels\\Ocean Set.qlm"},
+      {.name = "a program file path that cannot be had installs beside the current directory",
+       .tail = kOcean,
+       .prepare =
+           [] {
+             Fake().moduleFileNameFails = true;
+             Fake().directories.insert("");
+           },
+       .answers = {kAnswerYes}, .boxes = {question, done}, .status = 1,
+       .installedPath = "Levels\\Ocean Set.qlm"},
+      {.name = "a Levels directory that cannot be created", .tail = kOcean,
+       .prepare = [] { Fake().createDirectoryFails = true; }, .answers = {kAnswerYes},
+       .boxes = {question, CopyErrorBox(kOcean, "System text 3.\r\n")}},
+      {.name = "attributes that cannot be changed do not matter", .tail = kOcean,
+       .prepare =
+           [] {
+             Fake().setAttributesFails = true;
+             Fake().files[kInstalledOcean] = "old";
+           },
+       .answers = {kAnswerYes}, .boxes = {question, done}, .status = 1,
+       .installedPath = kInstalledOcean},
   };
   for (const FlowCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -248,13 +234,13 @@ TEST_F(FlowTest, InstallsInTheOrderOfTheSteps) {
   std::string tail = kOcean;
   ASSERT_EQ(1, RunInstaller(&tail[0]));
   const std::vector<std::string> expected = {
-      "Box Quillomar",
-      "GameCheck QovCurrentlyRunningMutex",
+      std::string("Box ") + kQuestionCaption,
+      std::string("GameCheck ") + kGameLockName,
       std::string("CreateDirectory ") + kLevels,
       std::string("SetNormal ") + kInstalledOcean,
       std::string("Copy ") + kOcean + " -> " + kInstalledOcean,
       std::string("SetNormal ") + kInstalledOcean,
-      "Box Level Set Installed",
+      std::string("Box ") + kInstalledCaption,
   };
   EXPECT_EQ(expected, Fake().calls);
   EXPECT_EQ("ocean", Fake().files[kInstalledOcean]);
@@ -263,13 +249,12 @@ TEST_F(FlowTest, InstallsInTheOrderOfTheSteps) {
 TEST_F(FlowTest, NamesInCodePage932) {
   // In code page 932 the second byte of "so" (0x83 0x5C) is a backslash in
   // ASCII; it must not split the name.
-  Fake().leadByteRanges = {0x81, 0x9F, 0xE0, 0xFC};
-  LoadLeadBytes();
+  UseCodePage932();
   StandardMachine();
   Fake().files["C:\\Temp\\\x83\x5C[2].qlm"] = "so";
   std::string tail = "\"C:\\Temp\\\x83\x5C[2].qlm\"";
   EXPECT_EQ(1, RunInstaller(&tail[0]));
-  ExpectBoxes({Question("\x83\x5C"), Done("\x83\x5C")});
+  ExpectBoxes({QuestionBox("\x83\x5C"), DoneBox("\x83\x5C")});
   EXPECT_EQ("so", Fake().files["C:\\Games\\Quillomar\\Levels\\\x83\x5C.qlm"]);
 }
 
@@ -287,23 +272,22 @@ TEST_F(FlowTest, PosixPathsWithTheirOwnSeparator) {
     Fake().files[source] = "ocean";
     std::string tail = source;
     EXPECT_EQ(1, RunInstaller(&tail[0]));
-    ExpectBoxes({Question("Ocean Set"), Done("Ocean Set")});
+    ExpectBoxes({QuestionBox("Ocean Set"), DoneBox("Ocean Set")});
     EXPECT_EQ("ocean", Fake().files["/opt/quillomar/Levels/Ocean Set.qlm"]);
   }
 }
 
-struct ProgramDirectoryCase {
-  const char* name;
-  std::string moduleFileName;
-  char separator;
-  bool codePage932;
-  std::string expected;
-};
-
 TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWithItsSeparator) {
+  struct Case {
+    const char* name;
+    std::string moduleFileName;
+    char separator;
+    bool codePage932;
+    std::string expected;
+  };
   const std::string a254(254, 'a');
   const std::string pairs(254, '\x82');
-  const ProgramDirectoryCase cases[] = {
+  const Case cases[] = {
       {"the example", "C:\\Games\\Quillomar\\Setup.exe", '\\', false, "C:\\Games\\Quillomar\\"},
       {"forward slashes", "C:/Games/Setup.exe", '\\', false, "C:/Games/"},
       {"POSIX", "/opt/quillomar/levelset-installer", '/', false, "/opt/quillomar/"},
@@ -321,17 +305,15 @@ TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWithItsSeparator) {
        "C:\\" + pairs.substr(0, 252) + "\x83\x5C\\x", '\\', true,
        "C:\\" + pairs.substr(0, 252) + "\x83\x5C\\"},
   };
-  for (const ProgramDirectoryCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
-    if (c.codePage932) {
-      Fake().leadByteRanges = {0x81, 0x9F, 0xE0, 0xFC};
-      LoadLeadBytes();
-    }
+    if (c.codePage932) UseCodePage932();
     Fake().separator = c.separator;
     Fake().moduleFileName = c.moduleFileName;
-    EXPECT_EQ(c.expected, GetProgramDirectory());
-    EXPECT_EQ(c.expected, GetProgramDirectory());
+    ProgramDirectory program = {};
+    EXPECT_EQ(c.expected, GetProgramDirectory(&program));
+    EXPECT_EQ(c.expected, GetProgramDirectory(&program));
     EXPECT_EQ(1, Fake().moduleFileNameCalls) << "the directory is asked for once";
   }
 }
@@ -339,31 +321,31 @@ TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWithItsSeparator) {
 TEST(ProgramDirectoryTest, AFailureIsNotRememberedButASuccessIs) {
   ResetFake();
   Fake().moduleFileNameFails = true;
-  EXPECT_STREQ("", GetProgramDirectory());
+  ProgramDirectory program = {};
+  EXPECT_STREQ("", GetProgramDirectory(&program));
   char path[kPathBufferSize];
-  ASSERT_TRUE(GetInstalledPath("x.qlm", path));
+  ASSERT_TRUE(GetInstalledPath(&program, "x.qlm", path));
   EXPECT_STREQ("Levels\\x.qlm", path);
   Fake().moduleFileNameFails = false;
-  EXPECT_STREQ("C:\\Games\\Quillomar\\", GetProgramDirectory());
+  EXPECT_STREQ("C:\\Games\\Quillomar\\", GetProgramDirectory(&program));
   Fake().moduleFileName = "D:\\Other\\x.exe";
-  EXPECT_STREQ("C:\\Games\\Quillomar\\", GetProgramDirectory());
+  EXPECT_STREQ("C:\\Games\\Quillomar\\", GetProgramDirectory(&program));
   EXPECT_EQ(3, Fake().moduleFileNameCalls);
 }
 
-struct InstalledPathCase {
-  const char* name;
-  std::string moduleFileName;
-  std::string source;
-  bool builds;
-  std::string expected;
-};
-
 TEST(InstalledPathTest, IsBuiltExactlyOrRefused) {
+  struct Case {
+    const char* name;
+    std::string moduleFileName;
+    std::string source;
+    bool builds;
+    std::string expected;
+  };
   // C:\Games\Quillomar\Levels\ is 26 bytes, so a name of 229 bytes and
   // ".qlm" fill 259 exactly.
   const std::string game = "C:\\Games\\Quillomar\\Setup.exe";
   const std::string levels = "C:\\Games\\Quillomar\\Levels\\";
-  const InstalledPathCase cases[] = {
+  const Case cases[] = {
       {"the example", game, "C:\\Temp\\Ocean%20Set[2].qlm", true, levels + "Ocean Set.qlm"},
       {"only the file name is decoded", "C:\\My%20Game\\x.exe", "a%20b.q%20lm", true,
        "C:\\My%20Game\\Levels\\a b.q%20lm"},
@@ -378,13 +360,14 @@ TEST(InstalledPathTest, IsBuiltExactlyOrRefused) {
       {"a program file path that was cut is refused", "C:\\" + std::string(300, 'd') + "\\x.exe",
        "a.qlm", false, ""},
   };
-  for (const InstalledPathCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
     Fake().moduleFileName = c.moduleFileName;
+    ProgramDirectory program = {};
     char out[kPathBufferSize];
     memset(out, 'x', sizeof out);
-    EXPECT_EQ(c.builds, GetInstalledPath(c.source.c_str(), out));
+    EXPECT_EQ(c.builds, GetInstalledPath(&program, c.source.c_str(), out));
     EXPECT_EQ(c.expected, out);
   }
 }
@@ -409,7 +392,7 @@ TEST_F(FlowTest, ANameTooLongToBuildIsRefusedWithNothingTouched) {
     Fake().files[source] = "long";
     std::string tail = source;
     EXPECT_EQ(0, RunInstaller(&tail[0]));
-    ExpectBoxes({Question(c.fileName), CopyError(source, "System text 206.\r\n")});
+    ExpectBoxes({QuestionBox(c.fileName), CopyErrorBox(source, "System text 206.\r\n")});
     EXPECT_FALSE(AnyCopy());
     EXPECT_EQ(0, Fake().errorTextsOut);
   }

@@ -3,10 +3,9 @@
 
 #include <string>
 
-#include "dialogue/message.h"
-#include "levelset/levelset.h"
 #include "platform/platform.h"
 #include "tests/fake_platform.h"
+#include "text/message.h"
 
 namespace {
 
@@ -52,21 +51,18 @@ TEST_F(MessageTest, KeepsTextsUpTo2047BytesWholeAndCutsLongerOnes) {
   };
   const std::string pairs(3000, '\x82');
   const Case cases[] = {
-      {"2047 bytes stay whole", std::string(2045, 'a'), false, "<" + std::string(2045, 'a') + ">"},
-      {"2048 bytes lose the last", std::string(2046, 'a'), false, "<" + std::string(2046, 'a')},
-      {"a long path is cut at 2047", std::string(5000, 'a'), false, "<" + std::string(2046, 'a')},
+      {"2047 bytes stay whole", std::string(2045, 'a'), false, std::string("<") + std::string(2045, 'a') + ">"},
+      {"2048 bytes lose the last", std::string(2046, 'a'), false, std::string("<") + std::string(2046, 'a')},
+      {"a long path is cut at 2047", std::string(5000, 'a'), false, std::string("<") + std::string(2046, 'a')},
       // "<" and 1023 pairs make 2047 bytes exactly.
-      {"pairs that end at the bound", pairs, true, "<" + pairs.substr(0, 2046)},
+      {"pairs that end at the bound", pairs, true, std::string("<") + pairs.substr(0, 2046)},
       // "<x" then pairs: byte 2047 would be half a pair, so it goes.
-      {"no half character at the end", "x" + pairs, true, "<x" + pairs.substr(0, 2044)},
+      {"no half character at the end", "x" + pairs, true, std::string("<x") + pairs.substr(0, 2044)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
-    if (c.codePage932) {
-      Fake().leadByteRanges = {0x81, 0x9F, 0xE0, 0xFC};
-      LoadLeadBytes();
-    }
+    if (c.codePage932) UseCodePage932();
     ShowMessage("C", 0x10, "<%s>", c.argument.c_str());
     ASSERT_EQ(1u, Fake().boxes.size());
     EXPECT_EQ(c.expected.size(), Fake().boxes[0].text.size());

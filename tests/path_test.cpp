@@ -9,11 +9,6 @@
 
 namespace {
 
-void UseCodePage932() {
-  Fake().leadByteRanges = {0x81, 0x9F, 0xE0, 0xFC};
-  LoadLeadBytes();
-}
-
 struct SplitCase {
   const char* path;
   const char* drive;

@@ -20,7 +20,8 @@ class Win32PlatformTest : public ::testing::Test {
     char temp[MAX_PATH];
     ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
     directory_ = std::string(temp) + "levelset-platform-test-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(PlatformCreateDirectory(directory_.c_str()));
+    PlatformCreateDirectory(directory_.c_str());
+    ASSERT_TRUE(FileExists(directory_.c_str()));
   }
   void TearDown() override {
     for (const char* name : {"a.qlm", "b.qlm"}) {
@@ -87,7 +88,7 @@ TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(PlatformFileExists(row.path.c_str()), row.exists);
+    EXPECT_EQ(FileExists(row.path.c_str()), row.exists);
   }
 }
 
@@ -95,9 +96,10 @@ TEST_F(Win32PlatformTest, CopyReplacesAReadOnlyTargetOnceItsAttributesAreNormal)
   Write("a.qlm", "new level set");
   Write("b.qlm", "old");
   ASSERT_TRUE(SetFileAttributesA(Path("b.qlm").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_TRUE(PlatformSetNormalAttributes(Path("b.qlm").c_str()));
+  PlatformSetNormalAttributes(Path("b.qlm").c_str());
   EXPECT_EQ(GetFileAttributesA(Path("b.qlm").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-  EXPECT_TRUE(PlatformCopyFile(Path("a.qlm").c_str(), Path("b.qlm").c_str()));
+  uint32_t failure = 0;
+  EXPECT_TRUE(PlatformCopyFile(Path("a.qlm").c_str(), Path("b.qlm").c_str(), &failure));
   EXPECT_EQ(Read("b.qlm"), "new level set");
   EXPECT_EQ(Read("a.qlm"), "new level set");
 }
@@ -116,10 +118,10 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    EXPECT_FALSE(PlatformCopyFile(row.source.c_str(), row.target.c_str()));
-    uint32_t code = PlatformGetLastError();
+    uint32_t code = 0;
+    EXPECT_FALSE(PlatformCopyFile(row.source.c_str(), row.target.c_str(), &code));
     EXPECT_NE(code, 0u);
-    char* text = PlatformGetErrorText(code);
+    char* text = PlatformGetErrorText(code, row.source.c_str(), row.target.c_str());
     ASSERT_NE(text, nullptr);
     EXPECT_GT(strlen(text), 0u);
     PlatformFreeErrorText(text);
@@ -128,11 +130,11 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
 }
 
 TEST_F(Win32PlatformTest, ErrorTextsOfTheSystemAndNone) {
-  char* tooLong = PlatformGetErrorText(PlatformNameTooLongError());
+  char* tooLong = PlatformGetErrorText(PlatformNameTooLongError(), "a", "");
   ASSERT_NE(tooLong, nullptr);
   PlatformFreeErrorText(tooLong);
   // A code of an application's own (bit 29) has no system text.
-  EXPECT_EQ(PlatformGetErrorText(0x20001234u), nullptr);
+  EXPECT_EQ(PlatformGetErrorText(0x20001234u, "a", "b"), nullptr);
 }
 
 TEST_F(Win32PlatformTest, GameLockIsAMutexHeldByItsName) {

@@ -1,12 +1,12 @@
 // Every word the installer says goes through here.
-#include "dialogue/message.h"
+#include "text/message.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "levelset/levelset.h"
 #include "platform/platform.h"
+#include "text/codepage.h"
 
 int ShowMessage(const char* caption, uint32_t style, const char* format, ...) {
   char text[kMessageBufferSize];
@@ -15,7 +15,9 @@ int ShowMessage(const char* caption, uint32_t style, const char* format, ...) {
   va_start(arguments, format);
   int length = vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
-  // Some C runtimes report a cut text as -1 and leave it unterminated.
+  // A C99 vsnprintf gives the length of the whole text when it cuts it;
+  // older C runtimes (Windows' msvcrt) give -1 and leave it unterminated.
+  // Either will do here.
   text[kMessageBufferSize - 1] = '\0';
   if (length < 0 || length >= kMessageBufferSize) {
     // The text went on past the buffer: it must not end in half a

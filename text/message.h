@@ -1,6 +1,7 @@
-// The one way the installer speaks to the user.
-#ifndef LEVELSET_DIALOGUE_MESSAGE_H
-#define LEVELSET_DIALOGUE_MESSAGE_H
+// The one way the installer speaks to the user, for the flow and the
+// installation alike.
+#ifndef LEVELSET_TEXT_MESSAGE_H
+#define LEVELSET_TEXT_MESSAGE_H
 
 #include <cstdint>
 

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "dialogue/installer.h"
-#include "levelset/levelset.h"
+#include "platform/platform.h"
+#include "text/codepage.h"
 
 int main(int argc, char** argv) {
   // A file-size limit or a closed standard error must fail a write, not end
