@@ -19,8 +19,15 @@ add_executable(levelset-installer WIN32
   platform/win32_main.cpp
   platform/win32.rc)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
+# The version resource shows the project's version, as numbers and as text.
+set(levelset_version_header ${PROJECT_BINARY_DIR}/generated/levelset_version.h)
+file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
+#define LEVELSET_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,0
+#define LEVELSET_VERSION_TEXT "@PROJECT_VERSION@"
+]] @ONLY)
+target_include_directories(levelset-installer PRIVATE ${PROJECT_BINARY_DIR}/generated)
 set_source_files_properties(platform/win32.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/platform/win32.manifest)
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/platform/win32.manifest;${levelset_version_header}")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
