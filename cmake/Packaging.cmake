@@ -110,4 +110,31 @@ set(CPACK_STRIP_FILES ON)
 # /usr/share/mime/packages and /usr/share/applications rebuild the caches
 # when this package is installed or removed, so it has no maintainer scripts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
+
+# The package's documentation, as Debian has it: the licence as a
+# machine-readable copyright file, and the changelog, whose newest entry
+# carries the project's version and the time of the last commit. Both are
+# made from LICENSE and packaging/linux/changelog.in here.
+set(levelset_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME}")
+file(READ "${PROJECT_SOURCE_DIR}/LICENSE" levelset_licence)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" levelset_match "${levelset_licence}")
+set(LEVELSET_COPYRIGHT "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "^.*\n\n(Permission)" "\\1" LEVELSET_LICENSE_TEXT "${levelset_licence}")
+string(STRIP "${LEVELSET_LICENSE_TEXT}" LEVELSET_LICENSE_TEXT)
+string(REPLACE "\n\n" "\n.\n" LEVELSET_LICENSE_TEXT "${LEVELSET_LICENSE_TEXT}")
+string(REPLACE "\n" "\n " LEVELSET_LICENSE_TEXT " ${LEVELSET_LICENSE_TEXT}")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in
+               ${PROJECT_BINARY_DIR}/packaging/copyright @ONLY)
+string(TIMESTAMP LEVELSET_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/changelog.in
+               ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+execute_process(COMMAND gzip -9nc
+                INPUT_FILE ${PROJECT_BINARY_DIR}/packaging/changelog
+                OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+                COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+        DESTINATION "${levelset_doc_dir}")
+# What lintian says of this package and is wrong about, each with its reason.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME "${CPACK_PACKAGE_NAME}")
 include(CPack)
