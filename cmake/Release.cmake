@@ -32,11 +32,6 @@ set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/CPackSourceDateEpoch.cmake"
 # made them, they are packed again.
 list(APPEND CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/CPackReproducible.cmake")
 
-# Directories that an install creates are 0755 whatever the umask, in the
-# .deb too.
-set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-
 # No path of this checkout in what the compiler writes (debug information,
 # __FILE__): sources are named from the top of the tree.
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
