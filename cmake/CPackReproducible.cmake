@@ -31,16 +31,17 @@ elseif(CPACK_GENERATOR STREQUAL "DEB")
   # CPack's .deb is sorted, owned by root and dated by the last commit, but
   # its Installed-Size adds up the sizes that the file system gives its
   # directories (4 KiB each on ext4, far less elsewhere), and the directories
-  # that the install made lost what the packer's umask takes off (mkdir
-  # honours it). Every directory gets read and search for all again (nothing
-  # is taken away: Levels stays 1777); Installed-Size is counted as dpkg
+  # that the install made have the modes that the packer's umask gives
+  # (mkdir honours it). Every directory but the sticky Levels (1777, set by
+  # the install itself) is made 0755; Installed-Size is counted as dpkg
   # counts it: each file in whole KiB, 1 KiB for anything else. Then packed
   # again by dpkg-deb, which sorts, dates and owns as CPack does.
   foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     set(root "${CPACK_TOPLEVEL_DIRECTORY}/repack")
     file(REMOVE_RECURSE "${root}")
     execute_process(COMMAND dpkg-deb --raw-extract "${deb}" "${root}" COMMAND_ERROR_IS_FATAL ANY)
-    execute_process(COMMAND find "${root}" -type d -exec chmod go+rx {} + COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND find "${root}" -type d ! -perm -1000 -exec chmod 0755 {} +
+                    COMMAND_ERROR_IS_FATAL ANY)
     file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${root}" "${root}/*")
     set(kib 0)
     foreach(entry IN LISTS entries)

@@ -58,7 +58,7 @@ build() {
 
 second=/dev/shm
 [ -d "$second" ] && [ -w "$second" ] || second=${TMPDIR:-/tmp}
-build "${TMPDIR:-/tmp}" 022 || exit 1
+build "${TMPDIR:-/tmp}" 002 || exit 1
 build "$second" 077 || exit 1
 [ -z "$out" ] || { mkdir -p "$out" && rm -f "$out/SHA256SUMS.new"; } || exit 1
 
