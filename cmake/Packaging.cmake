@@ -134,7 +134,10 @@ execute_process(COMMAND gzip -9nc
                 COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION "${levelset_doc_dir}")
-# What lintian says of this package and is wrong about, each with its reason.
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
-        DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME "${CPACK_PACKAGE_NAME}")
+# What lintian says of this package and is wrong about, each with its
+# reason: all of it is about the shared Levels.
+if(LEVELSET_SHARED_LEVELS)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME "${CPACK_PACKAGE_NAME}")
+endif()
 include(CPack)
