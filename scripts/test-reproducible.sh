@@ -10,9 +10,9 @@
 # OUT-DIR: also copy the artefacts there, with their checksums in SHA256SUMS
 # (what a release publishes; see "Releases" in README.md).
 set -uo pipefail
+out=${1:+$(realpath -m "$1")}
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-out=${1:-}
 started=$SECONDS
 
 scripts/install-deps.sh git dpkg-dev file python3 g++-mingw-w64-x86-64-posix >/dev/null ||
@@ -22,7 +22,8 @@ echo "commit $commit, $(git log -1 --format='committed %cI' HEAD)"
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
   echo "note: the changes not committed are not in these builds"
 echo "tools: $(cmake --version | head -n1); $(g++ --version | head -n1);" \
-  "$(x86_64-w64-mingw32-g++-posix --version | head -n1); $(dpkg-deb --version | head -n1)"
+  "$(x86_64-w64-mingw32-g++-posix --version | head -n1); $(dpkg-deb --version | head -n1);" \
+  "$(python3 --version)"
 
 artefacts=(
   build/desktop/levelset-installer
