@@ -11,7 +11,10 @@ set(LEVELSET_GAME_DIR "lib/quillomar" CACHE STRING
     "The game's installation directory, relative to the prefix or absolute; the installer goes there and fills its Levels directory")
 set(LEVELSET_MIME_TYPE "application/x-quillomar-levelset")
 option(LEVELSET_SHARED_LEVELS
-       "Ship an empty Levels directory that every user may add to (mode 1777, like /tmp)" ON)
+       "Ship an empty Levels directory that every user may add to (mode 1777, like /tmp), under the variable data of games, and link the game's Levels to it" ON)
+# Level sets that players install are variable data: they go under /var
+# (for the prefix /usr), where a read-only /usr does not stop them.
+set(LEVELSET_SHARED_LEVELS_DIR "${CMAKE_INSTALL_FULL_LOCALSTATEDIR}/games/quillomar/Levels")
 
 if(IS_ABSOLUTE "${LEVELSET_GAME_DIR}")
   set(levelset_game_dir_full "${LEVELSET_GAME_DIR}")
@@ -44,16 +47,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quillomar-levelset.xml
 if(LEVELSET_SHARED_LEVELS)
   # A player double-clicks as themself, not as root: the directory that the
   # installer copies into must take their files. Sticky, so that nobody
-  # replaces another user's level set.
-  install(DIRECTORY DESTINATION "${LEVELSET_GAME_DIR}/Levels")
+  # replaces another user's level set. The installer finds it as Levels
+  # beside itself, through a link.
+  install(DIRECTORY DESTINATION "${LEVELSET_SHARED_LEVELS_DIR}")
   string(CONFIGURE [[
-    set(levels "${CMAKE_INSTALL_PREFIX}/@LEVELSET_GAME_DIR@/Levels")
+    set(game_dir "${CMAKE_INSTALL_PREFIX}/@LEVELSET_GAME_DIR@")
     if(IS_ABSOLUTE "@LEVELSET_GAME_DIR@")
-      set(levels "@LEVELSET_GAME_DIR@/Levels")
+      set(game_dir "@LEVELSET_GAME_DIR@")
     endif()
-    execute_process(COMMAND chmod 1777 "$ENV{DESTDIR}${levels}")
-  ]] levelset_chmod_code @ONLY)
-  install(CODE "${levelset_chmod_code}")
+    execute_process(COMMAND chmod 1777 "$ENV{DESTDIR}@LEVELSET_SHARED_LEVELS_DIR@")
+    file(CREATE_LINK "@LEVELSET_SHARED_LEVELS_DIR@" "$ENV{DESTDIR}${game_dir}/Levels" SYMBOLIC)
+  ]] levelset_shared_levels_code @ONLY)
+  install(CODE "${levelset_shared_levels_code}")
 endif()
 
 # Installed straight onto this system (no DESTDIR, not into a package's
@@ -82,13 +87,17 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Morvalic")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Installs Quillomar level sets opened from the desktop")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
+# The shared Levels lies outside the prefix (under /var): CPack installs
+# into its staging tree through DESTDIR, which absolute paths honour too.
+set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillomar maintainers <maintainers@quillomar.invalid>"
     CACHE STRING "The Maintainer field of the .deb")
 # The long description under the summary line; CPack indents each line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "A double-click on a downloaded level set (*.qlm, ${LEVELSET_MIME_TYPE})
-asks whether to install it and copies it into the Levels directory of the
-game in ${levelset_game_dir_full}. It refuses while the game is running.")
+    "A double-click on a downloaded level set (a *.qlm file, of the type
+${LEVELSET_MIME_TYPE}) asks whether to install it and
+copies it into the game's Levels directory.
+It refuses while the game is running.")
 set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
@@ -101,4 +110,34 @@ set(CPACK_STRIP_FILES ON)
 # /usr/share/mime/packages and /usr/share/applications rebuild the caches
 # when this package is installed or removed, so it has no maintainer scripts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
+
+# The package's documentation, as Debian has it: the licence as a
+# machine-readable copyright file, and the changelog, whose newest entry
+# carries the project's version and the time of the last commit. Both are
+# made from LICENSE and packaging/linux/changelog.in here.
+set(levelset_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME}")
+file(READ "${PROJECT_SOURCE_DIR}/LICENSE" levelset_licence)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" levelset_match "${levelset_licence}")
+set(LEVELSET_COPYRIGHT "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "^.*\n\n(Permission)" "\\1" LEVELSET_LICENSE_TEXT "${levelset_licence}")
+string(STRIP "${LEVELSET_LICENSE_TEXT}" LEVELSET_LICENSE_TEXT)
+string(REPLACE "\n\n" "\n.\n" LEVELSET_LICENSE_TEXT "${LEVELSET_LICENSE_TEXT}")
+string(REPLACE "\n" "\n " LEVELSET_LICENSE_TEXT " ${LEVELSET_LICENSE_TEXT}")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/copyright.in
+               ${PROJECT_BINARY_DIR}/packaging/copyright @ONLY)
+string(TIMESTAMP LEVELSET_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/changelog.in
+               ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+execute_process(COMMAND gzip -9nc
+                INPUT_FILE ${PROJECT_BINARY_DIR}/packaging/changelog
+                OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+                COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+        DESTINATION "${levelset_doc_dir}")
+# What lintian says of this package and is wrong about, each with its
+# reason: all of it is about the shared Levels.
+if(LEVELSET_SHARED_LEVELS)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME "${CPACK_PACKAGE_NAME}")
+endif()
 include(CPack)

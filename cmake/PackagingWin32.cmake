@@ -1,7 +1,11 @@
-# The Windows .zip: the program and a note on where it goes. `cpack -G ZIP`
-# in the Windows build directory.
+# The Windows .zip: the program, a note on where it goes and the licence.
+# `cpack -G ZIP` in the Windows build directory.
 install(TARGETS levelset-installer RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
+# The licence with Windows line ends, like README.txt.
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/packaging/LICENSE.txt
+               @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/LICENSE.txt DESTINATION .)
 
 set(CPACK_GENERATOR "ZIP")
 set(CPACK_PACKAGE_NAME "quillomar-levelset-installer")

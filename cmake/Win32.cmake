@@ -6,6 +6,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # Every program of this build, the tests included, carries its C and C++
   # runtimes inside: no libstdc++, libgcc or winpthread DLL beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # No link time in the programs' headers: a rebuild gives the same bytes.
+  add_link_options(-Wl,--no-insert-timestamp)
 endif()
 
 add_library(platform_win32 STATIC platform/win32.cpp)
@@ -15,8 +17,15 @@ add_executable(levelset-installer WIN32
   app/win32_main.cpp
   app/win32.rc)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
+# The version resource shows the project's version, as numbers and as text.
+set(levelset_version_header ${PROJECT_BINARY_DIR}/generated/levelset_version.h)
+file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
+#define LEVELSET_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,0
+#define LEVELSET_VERSION_TEXT "@PROJECT_VERSION@"
+]] @ONLY)
+target_include_directories(levelset-installer PRIVATE ${PROJECT_BINARY_DIR}/generated)
 set_source_files_properties(app/win32.rc PROPERTIES
-  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/app/win32.manifest)
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/app/win32.manifest;${levelset_version_header}")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()

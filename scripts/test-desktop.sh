@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Linux program on a desktop: builds it in build/desktop, packages it as
-# a .deb, installs the package with dpkg and checks the file association and
-# a double-click, removes it again, then answers the GTK message boxes on an
-# Xvfb display from the keyboard. Also packs the Windows .zip when the
-# Windows program has been built. Runs every step, then says which failed.
+# a .deb, checks the package with lintian, installs it with dpkg and checks
+# the file association and a double-click, removes it again, then answers the
+# GTK message boxes on an Xvfb display from the keyboard. Also packs the
+# Windows .zip when the Windows program has been built. Runs every step, then
+# says which failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
@@ -29,7 +30,7 @@ run_step() {  # NAME COMMAND...
 }
 
 install_deps() {
-  scripts/install-deps.sh dpkg-dev file xvfb xdotool x11-utils procps python3 python3-xlib \
+  scripts/install-deps.sh dpkg-dev file lintian xvfb xdotool x11-utils procps python3 python3-xlib \
     util-linux xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils libglib2.0-bin
 }
 
@@ -47,6 +48,13 @@ build_deb() {
   echo "$deb:"
   dpkg-deb -f "$deb"
   dpkg-deb -c "$deb"
+}
+
+# Debian's checks: no error and no warning. What lintian is wrong about is
+# overridden in the package itself (packaging/linux/lintian-overrides).
+lintian_deb() {
+  [ -n "${deb:-}" ] || { echo "no .deb was built"; return 1; }
+  lintian --fail-on error,warning --display-info "$deb"
 }
 
 test_deb() {
@@ -80,12 +88,14 @@ pack_windows_zip() {
   listing=$(cmake -E tar tf "$zip") || return 1
   echo "$zip:"
   echo "$listing"
-  grep -q '/levelset-installer.exe$' <<<"$listing" && grep -q '/README.txt$' <<<"$listing"
+  grep -q '/levelset-installer.exe$' <<<"$listing" && grep -q '/README.txt$' <<<"$listing" &&
+    grep -q '/LICENSE.txt$' <<<"$listing"
 }
 
 run_step "install what the desktop tests need" install_deps
 run_step "build the Linux program ($build)" build_program
 run_step "build the .deb (cpack)" build_deb
+run_step "lintian on the .deb" lintian_deb
 run_step "install the .deb, file association, double-click, remove" test_deb
 run_step "GTK message boxes on Xvfb" test_gtk
 run_step "Windows .zip (cpack)" pack_windows_zip

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs everything, builds every program and runs every test: Linux,
-# Windows under Wine, sanitizers and fuzzing, and the desktop integration.
+# Windows under Wine, sanitizers and fuzzing, the desktop integration, and
+# two builds of the release artefacts that must come out the same.
 # Runs all parts even when one fails, then says which failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-parts=(linux windows hardening desktop)
+parts=(linux windows hardening desktop reproducible)
 passed=0
 failed=0
 failures=()

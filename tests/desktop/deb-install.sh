@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the .deb on this system with dpkg, checks what the desktop then
 # knows (the MIME type of *.qlm in any letter case, its default application,
-# a double-click through GIO by a player who is not root), removes the
-# package again and checks that the system is as it was.
+# a double-click through GIO by a player who is not root, which installs
+# through the game's Levels link into the shared directory), removes and
+# purges the package again and checks that players' level sets stay and
+# nothing else does.
 #
 # Usage (as root): tests/desktop/deb-install.sh PATH-TO.deb
 # Needs: dpkg, xdg-utils, libfile-mimeinfo-perl, shared-mime-info,
@@ -17,6 +19,8 @@ desktop_id=quillomar-levelset-installer.desktop
 package=$(dpkg-deb -f "$deb" Package)
 game_dir=/usr/lib/quillomar
 program=$game_dir/levelset-installer
+shared_dir=/var/games/quillomar
+levels=$shared_dir/Levels
 player=nobody
 
 work=$(mktemp -d)
@@ -74,9 +78,10 @@ cache_names_us() { grep -qx "$mime_type=$desktop_id;" /usr/share/applications/mi
 not_() { ! "$@"; }
 
 # Double-clicks a file as the player: GIO starts the type's default
-# application, as a file manager does; then answers Yes and OK.
+# application, as a file manager does; then answers Yes and OK. The copy
+# lands in the shared directory, through the link.
 double_click() {  # FILE INSTALLED-NAME
-  local file=$1 installed=$game_dir/Levels/$2 id
+  local file=$1 id
   runuser -u "$player" -- env DISPLAY="$DISPLAY" HOME="$HOME" XDG_DATA_DIRS="$XDG_DATA_DIRS" \
     XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$XDG_CONFIG_HOME" XDG_DATA_HOME="$XDG_DATA_HOME" \
     GDK_BACKEND=x11 NO_AT_BRIDGE=1 gio open "$file" || return 1
@@ -89,15 +94,16 @@ double_click() {  # FILE INSTALLED-NAME
     [ $SECONDS -lt $deadline ] || { echo "the installer did not end"; return 1; }
     sleep 0.1
   done
-  cmp "$file" "$installed" || return 1
-  echo "installed: $(stat -c '%U %a %n' "$installed")"
-  [ "$(stat -c %U "$installed")" = "$player" ]
+  cmp "$file" "$levels/$2" || return 1
+  echo "installed: $(stat -c '%U %a %n' "$levels/$2")"
+  [ "$(stat -c %U "$levels/$2")" = "$player" ] && [ -L "$game_dir/Levels" ]
 }
 
 if is_installed; then
   echo "note: $package was installed; removing it first"
   dpkg -r "$package" >/dev/null || exit 1
 fi
+var_games_was_there=$(ls -d /var/games 2>/dev/null)
 
 downloads=$work/Downloads
 mkdir -p "$downloads" "$work/run"
@@ -115,7 +121,8 @@ check "the package depends on libgtk-3-0" depends_on_gtk
 check "dpkg -i installs the package" dpkg -i "$deb"
 check "the package is installed" is_installed
 check "the program is in $game_dir" test -x "$program"
-check "Levels is there for every player (1777)" test "$(stat -c %a "$game_dir/Levels" 2>/dev/null)" = 1777
+check "$levels is there for every player (1777)" test "$(stat -c %a "$levels" 2>/dev/null)" = 1777
+check "$game_dir/Levels links to it" test "$(readlink "$game_dir/Levels")" = "$levels"
 check "the desktop entry is valid" desktop-file-validate "/usr/share/applications/$desktop_id"
 check "the desktop entry starts $program with %f" \
   grep -qx "Exec=$program %f" "/usr/share/applications/$desktop_id"
@@ -129,7 +136,7 @@ check "gio: *.QLM is $mime_type" gio_type_is "$downloads/Ocean%20Set-2.QLM" "$mi
 check "xdg-mime: the default for $mime_type is $desktop_id" default_is "$desktop_id"
 
 if start_display; then
-  check "double-click as $player: asked, installed as Levels/Ocean Set.QLM" \
+  check "double-click as $player: asked, installed as $levels/Ocean Set.QLM" \
     double_click "$downloads/Ocean%20Set-2.QLM" "Ocean Set.QLM"
 else
   check "an X display for the double-click" false
@@ -137,6 +144,7 @@ fi
 stop_display
 
 check "dpkg -r removes the package" dpkg -r "$package"
+check "dpkg --purge purges the package" dpkg --purge "$package"
 check "the package is gone" not_ is_installed
 check "the program is gone" not_ test -e "$program"
 check "the desktop entry is gone" not_ test -e "/usr/share/applications/$desktop_id"
@@ -144,10 +152,11 @@ check "the type is gone" not_ test -e "/usr/share/mime/$mime_type.xml"
 check "the desktop cache no longer names the entry" not_ cache_names_us
 check "xdg-mime: *.qlm has no type of its own again" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
 # A player's level set outlives the package; what this test put there goes.
-check "the player's level set is kept" test -f "$game_dir/Levels/Ocean Set.QLM"
-rm -f "$game_dir/Levels/Ocean Set.QLM"
-rmdir "$game_dir/Levels" "$game_dir" 2>/dev/null
-check "nothing of the package is left" not_ test -e "$game_dir"
+check "the player's level set is kept" test -f "$levels/Ocean Set.QLM"
+check "nothing of the package is left in $game_dir" not_ test -e "$game_dir"
+rm -f "$levels/Ocean Set.QLM"
+rmdir "$levels" "$shared_dir" 2>/dev/null
+[ -n "$var_games_was_there" ] || rmdir /var/games 2>/dev/null
 
 echo "deb install: $passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -309,11 +309,13 @@ expect_absent "$drive/Games/Sea Games"
 expect_absent "$levels"
 finish
 
-# What Windows reads from the program file: its version and its manifest.
+# What Windows reads from the program file: its version (the project's, in
+# four parts) and its manifest.
 scenario program-resources
+version=$(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1.0/p' "$(dirname "$0")/../../CMakeLists.txt")
 timeout 60 "$WINE" "$driver" resources 'C:\Games\Quillomar\levelset-installer.exe' >"$work/$current.report" 2>"$work/$current.stderr" ||
   problems+=("the driver could not read the resources")
-diff -u <(printf '%s\n' 'version 1.0.0.0 1.0.0.0 "Quillomar level-set installer" "Quillomar level-set installer"' \
+diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set installer\" \"Quillomar level-set installer\"" \
             'manifest "asInvoker" "PerMonitorV2" "true" "6.0.0.0"') "$work/$current.report" >"$work/$current.diff" ||
   problems+=("resources differ from what was expected:" "$(cat "$work/$current.diff")")
 finish
