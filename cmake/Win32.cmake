@@ -32,3 +32,6 @@ endif()
 
 # The .zip that carries the program (cpack -G ZIP in the build directory).
 include(${PROJECT_SOURCE_DIR}/cmake/PackagingWin32.cmake)
+# The setup that puts it beside the game and opens .qlm files with it
+# (cmake --build --preset windows --target setup).
+include(${PROJECT_SOURCE_DIR}/cmake/SetupWin32.cmake)

@@ -5,8 +5,9 @@
 # build/windows/levelset-installer.exe has been built, the Windows boxes
 # under Wine (docs/windows-KIND.png; the question is
 # docs/windows-question-box.png, since docs/windows-question.png is the
-# Windows tests' own screen shot). Each picture is cropped to the box's
-# window.
+# Windows tests' own screen shot), and, when the setup has been built
+# (target "setup"), its directory page (docs/windows-setup-directory.png).
+# Each picture is cropped to the box's window.
 #
 #   scripts/render-pictures.sh [gtk|windows|all]     (default: all)
 #
@@ -194,6 +195,20 @@ CODE
   mkdir "$downloads/Ocean Set.qlm"
   windows_box windows-copy-failure 'C:\Users\Public\Downloads\Ocean Set.qlm' \
     "Error Installing Level Set" Return "Quillomar" alt+y
+
+  local setup
+  setup=$(ls "$root"/build/windows/quillomar-levelset-installer-*-setup.exe 2>/dev/null | head -n 1)
+  if [ -z "$setup" ]; then
+    echo "the setup's page skipped: it is not built (cmake --build --preset windows --target setup)"
+  else
+    wine "$setup" >/dev/null 2>&1 &
+    # (a pattern: NSIS ends the window's name with a blank)
+    if id=$(wait_window "Quillomar Level-Set Installer Setup ?" "" ""); then
+      shoot "$id" windows-setup-directory
+    else
+      problem "windows-setup-directory: no setup window"
+    fi
+  fi
 
   wineserver -k >/dev/null 2>&1
   stop_display

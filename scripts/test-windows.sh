@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Windows program with mingw-w64 (preset "windows") and tests it
-# under Wine: the logic and backend tests through CTest, then the end-to-end
-# scenarios of tests/win32/e2e.sh on a virtual X server. Works unattended on
-# a fresh Debian 12; exits non-zero when anything fails.
+# Builds the Windows program with mingw-w64 (preset "windows") and its setup
+# with NSIS, signed with a throwaway certificate, and tests them under Wine:
+# the logic and backend tests through CTest, then the end-to-end scenarios
+# of tests/win32/e2e.sh on a virtual X server (the setup's among them).
+# Works unattended on a fresh Debian 12; exits non-zero when anything fails.
 #
 #   scripts/test-windows.sh [--update-screenshot]
 #
@@ -31,7 +32,8 @@ summary() {
 
 step "Installing what the Windows build and its tests need"
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 libwine fonts-wine \
-  xvfb xauth imagemagick locales || { echo "cannot install the packages" >&2; exit 1; }
+  xvfb xauth imagemagick locales nsis osslsigncode openssl ||
+  { echo "cannot install the packages" >&2; exit 1; }
 
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   step "Generating the ja_JP.UTF-8 locale"
@@ -54,6 +56,25 @@ if [ -n "$unexpected" ]; then
 else
   record "imports only system DLLs ($imports)" 0
 fi
+
+step "Making the setup, signed with a throwaway certificate"
+# A self-signed code-signing certificate made for this run, handed to the
+# build the way a publisher hands over theirs.
+signing=$root/build/windows/test-signing
+rm -rf "$signing" build/windows/quillomar-levelset-installer-*-setup.exe
+mkdir -p "$signing"
+(umask 077 && head -c 24 /dev/urandom | base64 >"$signing/password") &&
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillomar test signer" \
+    -addext extendedKeyUsage=codeSigning -keyout "$signing/key.pem" -out "$signing/cert.pem" \
+    >"$signing/openssl.log" 2>&1 &&
+  openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" \
+    -passout "file:$signing/password" -out "$signing/signer.p12" >>"$signing/openssl.log" 2>&1 ||
+  cat "$signing/openssl.log"
+LEVELSET_SIGN_PKCS12="$signing/signer.p12" LEVELSET_SIGN_PASSWORD_FILE="$signing/password" \
+  cmake --build --preset windows --target setup
+record "setup built and signed" $?
+setup=$(ls build/windows/quillomar-levelset-installer-*-setup.exe 2>/dev/null)
+[ -n "$setup" ] && echo "$setup: $(stat -c %s "$setup") bytes"
 
 # One Wine prefix for the whole run, booted once: the CTest preset and the
 # end-to-end scenarios both use it.
@@ -78,7 +99,7 @@ record "ctest --preset windows" $?
 
 step "End-to-end scenarios under Xvfb and Wine"
 bash tests/win32/e2e.sh --build build/windows --work build/wine-e2e --prefix "$WINEPREFIX" \
-  --screenshot "$screenshot"
+  --screenshot "$screenshot" ${setup:+--setup "$setup" --signed-by "$signing/cert.pem"}
 record "end-to-end scenarios" $?
 
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true

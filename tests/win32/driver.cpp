@@ -2,7 +2,7 @@
 // raw command line, reads every message box it shows, presses the scripted
 // buttons and reports what it saw and the exit status, one line each.
 //
-//   driver run --app PATH --cmdline-hex HEX --answers yes,ok
+//   driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers yes,ok
 //              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
 //              [--timeout-ms N]
 //   driver game READY-EVENT QUIT-EVENT
@@ -14,7 +14,9 @@
 // installer; with --game-ends-at N it ends it on seeing box N, before
 // pressing that box's button. With --pause-at N it writes PAUSE-FILE.shown
 // on seeing box N and waits for PAUSE-FILE.go before pressing (for a
-// screenshot).
+// screenshot). With --attach, "run" starts nothing: it waits for a process
+// whose program file is named IMAGE (levelset-installer.exe) to appear, as
+// one started by the shell for an opened file, and drives that.
 //
 // "resources" reports what Windows reads from a program file's resources:
 //   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION"
@@ -37,6 +39,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -396,6 +399,7 @@ int ReportResources(const char* path) {
 struct Options {
   std::string app;
   std::string commandLine;
+  std::string attach;
   std::vector<std::string> answers;
   bool game = false;
   int gameEndsAt = 0;
@@ -429,7 +433,8 @@ Options ParseRun(int argc, char** argv) {
     else if (name == "--cmdline-hex") {
       if (!FromHex(value().c_str(), &options.commandLine)) Fail("bad --cmdline-hex");
       haveCommandLine = true;
-    } else if (name == "--answers") options.answers = SplitList(value());
+    } else if (name == "--attach") options.attach = value();
+    else if (name == "--answers") options.answers = SplitList(value());
     else if (name == "--game") options.game = true;
     else if (name == "--game-ends-at") options.gameEndsAt = atoi(value().c_str());
     else if (name == "--pause-at") options.pauseAt = atoi(value().c_str());
@@ -437,7 +442,9 @@ Options ParseRun(int argc, char** argv) {
     else if (name == "--timeout-ms") options.timeoutMs = strtoul(value().c_str(), nullptr, 10);
     else Fail("unknown option " + name);
   }
-  if (options.app.empty() || !haveCommandLine) Fail("--app and --cmdline-hex are needed");
+  if (options.attach.empty() == (options.app.empty() || !haveCommandLine)) {
+    Fail("either --app and --cmdline-hex or --attach is needed");
+  }
   for (const std::string& answer : options.answers) {
     if (ButtonId(answer) == 0) Fail("unknown answer " + answer);
   }
@@ -445,23 +452,50 @@ Options ParseRun(int argc, char** argv) {
   return options;
 }
 
+// The first process whose program file is named image, once there is one.
+PROCESS_INFORMATION WaitForProcess(const std::string& image, DWORD timeoutMs) {
+  DWORD started = GetTickCount();
+  do {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+      if (_stricmp(entry.szExeFile, image.c_str()) != 0) continue;
+      PROCESS_INFORMATION process = {};
+      process.dwProcessId = entry.th32ProcessID;
+      process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                                     FALSE, entry.th32ProcessID);
+      if (process.hProcess) {
+        CloseHandle(snapshot);
+        return process;
+      }
+    }
+    CloseHandle(snapshot);
+    Sleep(20);
+  } while (GetTickCount() - started < timeoutMs);
+  Fail("no process " + Escape(image) + " appeared");
+}
+
 int Run(const Options& options) {
   Game game;
   if (options.game) game = StartGame();
 
-  std::string commandLine = options.commandLine;
-  commandLine.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(options.app.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
-    Fail("cannot start " + Escape(options.app) + ", error " + std::to_string(GetLastError()));
-  }
-  CloseHandle(process.hThread);
-
   DWORD started = GetTickCount();
   auto timeLeft = [&]() { return GetTickCount() - started < options.timeoutMs; };
+  PROCESS_INFORMATION process = {};
+  if (!options.attach.empty()) {
+    process = WaitForProcess(options.attach, options.timeoutMs);
+  } else {
+    std::string commandLine = options.commandLine;
+    commandLine.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(options.app.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+      Fail("cannot start " + Escape(options.app) + ", error " + std::to_string(GetLastError()));
+    }
+    CloseHandle(process.hThread);
+  }
   size_t answered = 0;
   int seen = 0;
   std::string reportedOther;
@@ -563,5 +597,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 2 && strcmp(argv[1], "run") == 0) return Run(ParseRun(argc, argv));
-  Fail("usage: driver run --app PATH --cmdline-hex HEX --answers A,B,... | driver game R Q");
+  Fail("usage: driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers A,B,... | "
+       "driver game R Q");
 }

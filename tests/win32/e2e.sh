@@ -1,27 +1,36 @@
 #!/usr/bin/env bash
 # End-to-end scenarios of the Windows program, as a user meets it: the real
 # levelset-installer.exe in a Wine prefix, on an X server of its own (Xvfb),
-# driven by levelset-driver.exe, which starts it with an exact command line,
-# reads every message box and presses the scripted buttons.
+# driven by levelset-driver.exe, which starts it with an exact command line
+# (or finds it started by the shell), reads every message box and presses
+# the scripted buttons.
 #
 #   tests/win32/e2e.sh --build build/windows --work build/wine-e2e
 #                      [--prefix DIR] [--screenshot OUT.png]
+#                      [--setup SETUP.exe [--signed-by CERT.pem]]
 #
 # --prefix: an already booted Wine prefix to use (default: a fresh one under
 # the work directory, booted here). --screenshot: also save the question box
-# as a PNG. Exits non-zero when any scenario fails.
+# as a PNG. --setup: also install with the setup, open a level set through
+# the file type and uninstall; --signed-by: the setup, the program in it and
+# its uninstaller must carry intact signatures by that certificate. Exits
+# non-zero when any scenario fails.
 set -uo pipefail
 
 build=""
 work=""
 prefix=""
 screenshot=""
+setup=""
+signed_by=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --prefix) prefix=$2; shift 2 ;;
     --screenshot) screenshot=$2; shift 2 ;;
+    --setup) setup=$(realpath "$2"); shift 2 ;;
+    --signed-by) signed_by=$(realpath "$2"); shift 2 ;;
     *) echo "e2e: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -128,7 +137,22 @@ failures=()
 current=""
 problems=()
 
-# run NAME EXPECTED RAW-COMMAND-LINE [driver options...]
+# drive EXPECTED DRIVER-OPTIONS...: runs the driver and compares its report
+# with EXPECTED.
+drive() {
+  local expected=$1
+  shift
+  local report="$work/$current.report"
+  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "$@" >"$report" 2>"$work/$current.stderr"
+  local status=$?
+  if [ $status -ne 0 ]; then problems+=("driver ended with status $status"); fi
+  if ! diff -u <(printf '%s\n' "$expected") "$report" >"$work/$current.diff"; then
+    problems+=("report differs from what was expected:")
+    problems+=("$(cat "$work/$current.diff")")
+  fi
+}
+
+# run_installer EXPECTED RAW-COMMAND-LINE [driver options...]
 # Runs the installer from $app_override or $app with the exact command line
 # (bytes) and compares the driver's report with EXPECTED.
 run_installer() {
@@ -136,15 +160,7 @@ run_installer() {
   shift 2
   local hex
   hex=$(printf '%s' "$commandLine" | od -An -v -tx1 | tr -d ' \n')
-  local report="$work/$current.report"
-  timeout 120 "$WINE" "$driver" run --app "${app_override:-$app}" --cmdline-hex "$hex" \
-    --timeout-ms 60000 "$@" >"$report" 2>"$work/$current.stderr"
-  local status=$?
-  if [ $status -ne 0 ]; then problems+=("driver ended with status $status"); fi
-  if ! diff -u <(printf '%s\n' "$expected") "$report" >"$work/$current.diff"; then
-    problems+=("report differs from what was expected:")
-    problems+=("$(cat "$work/$current.diff")")
-  fi
+  drive "$expected" --app "${app_override:-$app}" --cmdline-hex "$hex" "$@"
 }
 
 expect_same() {  # expect_same FILE-A FILE-B
@@ -160,11 +176,11 @@ expect_files_in_levels() {  # expect_files_in_levels NAME... (exactly these)
   [ "$want" = "$have" ] || problems+=("Levels holds [$(echo $have)], expected [$(echo $want)]")
 }
 
-scenario() {  # scenario NAME: starts a scenario on a fresh machine
+scenario() {  # scenario NAME [--same-machine]: starts a scenario, on a fresh machine unless told
   current=$1
   problems=()
   app_override=""
-  reset_machine
+  [ "${2:-}" = --same-machine ] || reset_machine
 }
 
 finish() {
@@ -319,6 +335,125 @@ diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set install
             'manifest "asInvoker" "PerMonitorV2" "true" "6.0.0.0"') "$work/$current.report" >"$work/$current.diff" ||
   problems+=("resources differ from what was expected:" "$(cat "$work/$current.diff")")
 finish
+
+# --- The setup ----------------------------------------------------------------------
+# The setup puts the program beside the game and opens .qlm files with it; a
+# double-click goes through the file type to the installer; the uninstaller
+# takes the program and the file type away and keeps the level sets.
+
+if [ -n "$setup" ]; then
+  version=$(basename "$setup")
+  version=${version#quillomar-levelset-installer-}
+  version=${version%-setup.exe}
+  uninstaller="$game/levelset-installer-uninstall.exe"
+  classes='HKLM\Software\Classes'
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
+  reg_query() { "$WINE" reg query "$1" /s 2>&1 | tr -d '\r' | sed '/^$/d'; }
+  expect_signed() {  # expect_signed FILE: an intact signature by the test's certificate
+    osslsigncode verify -CAfile "$signed_by" -in "$1" >"$work/$current.verify" 2>&1 ||
+      problems+=("$1 carries no intact signature by $signed_by:" "$(tail -n 4 "$work/$current.verify")")
+  }
+
+  scenario setup-silent-install
+  rm -rf "$game"
+  mkdir -p "$game"
+  echo "the game" >"$game/Quillomar.exe"
+  # Wine keeps no access lists on files, only Unix mode bits: what the setup
+  # asks of Windows for Levels is read from Wine's own trace of the calls.
+  WINEDEBUG=trace+advapi,trace+security timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' \
+    2>"$work/$current.trace"
+  status=$?
+  [ $status -eq 0 ] || problems+=("the setup ended with status $status")
+  if [ -n "$signed_by" ]; then
+    expect_signed "$setup"
+    expect_signed "$game/levelset-installer.exe"
+    expect_signed "$uninstaller"
+    osslsigncode remove-signature -in "$game/levelset-installer.exe" -out "$work/unsigned.exe" >/dev/null 2>&1
+    expect_same "$installer" "$work/unsigned.exe"
+  else
+    expect_same "$installer" "$game/levelset-installer.exe"
+  fi
+  [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
+  [ -d "$levels" ] || problems+=("no Levels directory")
+  expect_files_in_levels
+  diff -u <(printf '%s\n' \
+    'ConvertStringSidToSidW L"S-1-5-32-545"' \
+    'ConvertStringSidToSidW L"S-1-3-0"' \
+    'GetNamedSecurityInfoW L"C:\\Games\\Quillomar\\Levels" 1 4' \
+    'SetEntriesInAclW 2' \
+    'SetEntriesInAclW [0]:' \
+    $'\tgrfAccessPermissions = 0x1200ab' $'\tgrfAccessMode = 1' $'\tgrfInheritance = 0x0' \
+    $'\tTrusteeForm = 0' $'\tTrustee.TrusteeType = 5' \
+    'SetEntriesInAclW [1]:' \
+    $'\tgrfAccessPermissions = 0x1301bf' $'\tgrfAccessMode = 1' $'\tgrfInheritance = 0x9' \
+    $'\tTrusteeForm = 0' $'\tTrustee.TrusteeType = 5' \
+    'SetNamedSecurityInfoW L"C:\\Games\\Quillomar\\Levels" 1 4') \
+    <(grep -E ':(ConvertStringSidToSidW|[GS]etNamedSecurityInfoW|SetEntriesInAclW) |^'$'\t''(grfAccess|grfInheritance|TrusteeForm|Trustee\.TrusteeType)' \
+        "$work/$current.trace" | sed -E 's/^[0-9a-f]+:trace:[a-z]+://; s/,? [0-9A-F]{16}//g') \
+    >"$work/$current.diff" || problems+=("the permissions asked for Levels differ:" "$(cat "$work/$current.diff")")
+  diff -u <(printf '%s\n' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\.qlm' \
+    '    (Default)    REG_SZ    Quillomar.LevelSet' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\.qlm\OpenWithProgids' \
+    '    Quillomar.LevelSet    REG_SZ    ' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet' \
+    '    (Default)    REG_SZ    Quillomar Level Set' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open\command' \
+    '    (Default)    REG_SZ    "C:\Games\Quillomar\levelset-installer.exe" "%1"' \
+    'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller' \
+    '    DisplayName    REG_SZ    Quillomar Level-Set Installer' \
+    "    DisplayVersion    REG_SZ    $version" \
+    '    InstallLocation    REG_SZ    C:\Games\Quillomar' \
+    '    NoModify    REG_DWORD    0x1' \
+    '    NoRepair    REG_DWORD    0x1' \
+    '    Publisher    REG_SZ    Morvalic' \
+    '    QuietUninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /S' \
+    '    UninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe"') \
+    <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key") \
+    >"$work/$current.diff" || problems+=("the registry differs:" "$(cat "$work/$current.diff")")
+  # Wine's own Programs and Features.
+  "$WINE" uninstaller --list 2>/dev/null | tr -d '\r' |
+    grep -qxF 'QuillomarLevelSetInstaller|||Quillomar Level-Set Installer' ||
+    problems+=("the uninstaller is not listed in Programs and Features")
+  cp "$setup" "$drive/Temp/setup.exe"
+  diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\"" \
+              'manifest "requireAdministrator" "-" "true" "6.0.0.0"') \
+    <(timeout 60 "$WINE" "$driver" resources 'C:\Temp\setup.exe' 2>&1) >"$work/$current.diff" ||
+    problems+=("the setup's resources differ:" "$(cat "$work/$current.diff")")
+  finish
+
+  # What Explorer does on a double-click: ShellExecute with the verb "open".
+  scenario double-click-through-the-file-type --same-machine
+  timeout 120 "$WINE" start /wait /unix "$drive/Temp/Ocean%20Set[2].qlm" >"$work/$current.start" 2>&1 &
+  opener=$!
+  drive "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+    --attach levelset-installer.exe --answers yes,ok
+  wait "$opener"
+  status=$?
+  [ $status -eq 1 ] || problems+=("start /wait ended with status $status, not the installer's 1: $(cat "$work/$current.start")")
+  expect_same "$ocean" "$levels/Ocean Set.qlm"
+  expect_files_in_levels 'Ocean Set.qlm'
+  finish
+
+  scenario setup-silent-uninstall --same-machine
+  "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S
+  status=$?
+  [ $status -eq 0 ] || problems+=("the uninstaller ended with status $status")
+  # It returns at once and leaves the work to a copy of itself, which
+  # removes the uninstaller last.
+  for _ in $(seq 600); do [ -e "$uninstaller" ] || break; sleep 0.1; done
+  expect_absent "$uninstaller"
+  expect_absent "$game/levelset-installer.exe"
+  expect_same "$ocean" "$levels/Ocean Set.qlm"
+  expect_files_in_levels 'Ocean Set.qlm'
+  [ -f "$game/Quillomar.exe" ] || problems+=("the game's own program is gone")
+  for key in "$classes\\.qlm" "$classes\\Quillomar.LevelSet" "$uninstall_key"; do
+    "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
+  done
+  finish
+fi
 
 # --- The question box on the screen ------------------------------------------------
 

@@ -1,0 +1,38 @@
+# The Windows setup, quillomar-levelset-installer-<version>-setup.exe, made
+# with NSIS from packaging/windows/setup.nsi:
+#
+#   cmake --build --preset windows --target setup
+#
+# When LEVELSET_SIGN_PKCS12 and LEVELSET_SIGN_PASSWORD_FILE are set in the
+# build's environment (see cmake/SignWin32.cmake), the program is signed
+# before it is packed, and so are the uninstaller and the setup itself.
+# The target always runs, so that it signs with the environment of this build.
+find_program(LEVELSET_MAKENSIS makensis)
+set(LEVELSET_SETUP_FILE
+    "${PROJECT_BINARY_DIR}/quillomar-levelset-installer-${PROJECT_VERSION}-setup.exe")
+set(setup_dir "${PROJECT_BINARY_DIR}/setup")
+set(sign_command "\"${CMAKE_COMMAND}\" \"-DFILE=%1\" -P \"${PROJECT_SOURCE_DIR}/cmake/SignWin32.cmake\"")
+
+if(LEVELSET_MAKENSIS)
+  add_custom_target(setup
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${setup_dir}"
+    COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:levelset-installer>" "${setup_dir}/levelset-installer.exe"
+    COMMAND "${CMAKE_COMMAND}" "-DFILE=${setup_dir}/levelset-installer.exe"
+            -P "${PROJECT_SOURCE_DIR}/cmake/SignWin32.cmake"
+    COMMAND "${LEVELSET_MAKENSIS}" -V2 -INPUTCHARSET UTF8
+            "-DVERSION=${PROJECT_VERSION}"
+            "-DVERSION_QUAD=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0"
+            "-DPROGRAM=${setup_dir}/levelset-installer.exe"
+            "-DOUTFILE=${LEVELSET_SETUP_FILE}"
+            "-DSIGN=${sign_command}"
+            "${PROJECT_SOURCE_DIR}/packaging/windows/setup.nsi"
+    BYPRODUCTS "${LEVELSET_SETUP_FILE}"
+    DEPENDS levelset-installer
+    COMMENT "Making ${LEVELSET_SETUP_FILE}"
+    VERBATIM)
+else()
+  add_custom_target(setup
+    COMMAND "${CMAKE_COMMAND}" -E echo "the setup needs makensis: apt-get install nsis, then configure again"
+    COMMAND "${CMAKE_COMMAND}" -E false
+    VERBATIM)
+endif()
