@@ -13,7 +13,7 @@
 #   BENCH_DIR=/tmp      where the level sets are written (its file system
 #                       is what is measured); needs about 3.5 GiB free
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 RUNS="${RUNS:-5}"
 SMALL_RUNS="${SMALL_RUNS:-21}"

@@ -3,7 +3,7 @@
 # level set. The build directory stands in for the game's directory, so the
 # copy lands in build/linux/Levels/.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 scripts/install-deps.sh
 cmake --preset linux
 cmake --build --preset linux --target levelset-installer

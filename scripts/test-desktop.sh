@@ -6,28 +6,12 @@
 # Windows .zip when the Windows program has been built. Runs every step, then
 # says which failed.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 export DEBIAN_FRONTEND=noninteractive
 build=build/desktop
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-
-passed=0
-failed=0
-failures=()
-run_step() {  # NAME COMMAND...
-  local name=$1 start=$SECONDS
-  shift
-  echo "--- $name"
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "--- $name: passed ($((SECONDS - start)) s)"
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
-    echo "--- $name: FAILED ($((SECONDS - start)) s)"
-  fi
-}
+source scripts/lib.sh
 
 install_deps() {
   scripts/install-deps.sh dpkg-dev file lintian xvfb xdotool x11-utils procps python3 python3-xlib \
@@ -36,9 +20,7 @@ install_deps() {
 
 build_program() {
   # The preset "desktop": Release, installed under /usr, no unit tests.
-  mkdir -p "$build"
-  cmake --preset desktop >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; return 1; }
-  cmake --build --preset desktop
+  quietly cmake --preset desktop && cmake --build --preset desktop
 }
 
 build_deb() {
@@ -82,7 +64,7 @@ pack_windows_zip() {
   rm -f "$build"/*.zip
   cpack -G ZIP --config "$windows/CPackConfig.cmake" -B "$PWD/$build/windows-package" || return 1
   mv "$build"/windows-package/*.zip "$build"/ || return 1
-  rm -rf "$build/windows-package"
+  rm -r "$build/windows-package"
   local zip listing
   zip=$(ls "$build"/*.zip) || return 1
   listing=$(cmake -E tar tf "$zip") || return 1
@@ -92,14 +74,12 @@ pack_windows_zip() {
     grep -q '/LICENSE.txt$' <<<"$listing"
 }
 
-run_step "install what the desktop tests need" install_deps
-run_step "build the Linux program ($build)" build_program
-run_step "build the .deb (cpack)" build_deb
-run_step "lintian on the .deb" lintian_deb
-run_step "install the .deb, file association, double-click, remove" test_deb
-run_step "GTK message boxes on Xvfb" test_gtk
-run_step "Windows .zip (cpack)" pack_windows_zip
+check "install what the desktop tests need" install_deps
+check "build the Linux program ($build)" build_program
+check "build the .deb (cpack)" build_deb
+check "lintian on the .deb" lintian_deb
+check "install the .deb, file association, double-click, remove" test_deb
+check "GTK message boxes on Xvfb" test_gtk
+check "Windows .zip (cpack)" pack_windows_zip
 
-[ $failed -eq 0 ] || echo "desktop: failed steps: $(printf '\n  %s' "${failures[@]}")"
-echo "desktop: $passed steps passed, $failed failed"
-[ $failed -eq 0 ]
+ledger_end desktop

@@ -6,49 +6,25 @@
 #
 #   FUZZ_SECONDS=60   time per fuzz target
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
+source scripts/lib.sh
 
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
-results=()
-failed=0
 
-step() {  # step NAME COMMAND...: runs it, records the outcome
-  local name="$1"
-  shift
-  local start=$SECONDS
-  echo "--- $name"
-  if "$@"; then
-    results+=("passed  $name ($((SECONDS - start)) s)")
-  else
-    results+=("FAILED  $name ($((SECONDS - start)) s)")
-    failed=$((failed + 1))
-    return 1
-  fi
-}
-
-summary() {
-  echo
-  echo "=== hardening summary ==="
-  printf '%s\n' "${results[@]}"
-  local total=${#results[@]}
-  echo "hardening: $((total - failed)) passed, $failed failed"
-}
-
-step "install packages" scripts/install-deps.sh clang libclang-rt-14-dev || { summary; exit 1; }
+check "install packages" scripts/install-deps.sh clang libclang-rt-14-dev || { ledger_end hardening; exit 1; }
 
 # --- Sanitizers: the whole suite, the built program included (the options
 # are the test preset's).
-if step "asan: configure" cmake --preset asan >/dev/null &&
-   step "asan: build" cmake --build --preset asan; then
-  step "asan: tests" ctest --preset asan -j 2 </dev/null
+if check "asan: configure" quietly cmake --preset asan &&
+   check "asan: build" cmake --build --preset asan; then
+  check "asan: tests" ctest --preset asan -j 2 </dev/null
 fi
 
 # --- Fuzzing: each target from its committed seeds, for a bounded time.
 run_fuzzer() {  # run_fuzzer TARGET
   local target="$1"
   local work="build/fuzz/run/$target"
-  rm -rf "$work"
-  mkdir -p "$work/corpus" "$work/artifacts"
+  fresh_directory "$work" && mkdir -p "$work/corpus" "$work/artifacts" || return 1
   # New inputs go to the work corpus; the committed seeds are only read.
   build/fuzz/fuzz/"$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
     -max_len=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
@@ -63,14 +39,13 @@ run_fuzzer() {  # run_fuzzer TARGET
   fi
 }
 
-if step "fuzz: configure" cmake --preset fuzz >/dev/null &&
-   step "fuzz: build" cmake --build --preset fuzz --target fuzz_targets; then
+if check "fuzz: configure" quietly cmake --preset fuzz &&
+   check "fuzz: build" cmake --build --preset fuzz --target fuzz_targets; then
   # The list of targets is the build's own (fuzz/CMakeLists.txt).
   mapfile -t fuzz_targets <build/fuzz/fuzz/targets.txt
   for target in "${fuzz_targets[@]}"; do
-    step "fuzz: $target (${FUZZ_SECONDS} s)" run_fuzzer "$target"
+    check "fuzz: $target (${FUZZ_SECONDS} s)" run_fuzzer "$target"
   done
 fi
 
-summary
-[ $failed -eq 0 ]
+ledger_end hardening

@@ -4,26 +4,15 @@
 # two builds of the release artefacts that must come out the same.
 # Runs all parts even when one fails, then says which failed.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
+source scripts/lib.sh
 
-parts=(linux windows hardening desktop reproducible)
-passed=0
-failed=0
-failures=()
-for part in "${parts[@]}"; do
-  script="scripts/test-$part.sh"
-  [ -x "$script" ] || continue
+for part in linux windows hardening desktop reproducible; do
   echo "=== $part ==="
-  start=$SECONDS
-  if "$script"; then
-    passed=$((passed + 1))
-    echo "=== $part: passed in $((SECONDS - start)) s ==="
+  if [ -x "scripts/test-$part.sh" ]; then
+    check "$part" "scripts/test-$part.sh"
   else
-    failed=$((failed + 1))
-    failures+=("$part")
-    echo "=== $part: FAILED after $((SECONDS - start)) s ==="
+    record "$part: scripts/test-$part.sh is missing" 1
   fi
 done
-[ $failed -eq 0 ] || echo "failed parts: ${failures[*]}"
-echo "parts: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+ledger_end parts

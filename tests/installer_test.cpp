@@ -19,8 +19,8 @@ const char kLevels[] = "C:\\Games\\Quillomar\\Levels";
 const char kOcean[] = "C:\\Temp\\Ocean%20Set[2].qlm";
 const char kInstalledOcean[] = "C:\\Games\\Quillomar\\Levels\\Ocean Set.qlm";
 
-// A game installed in C:\Games\Quillomar and the level set of the road of
-// one request waiting in C:\Temp.
+// A game installed in C:\Games\Quillomar, and the level set of the example
+// request, Ocean%20Set[2].qlm, waiting in C:\Temp.
 void StandardMachine() {
   Fake().directories = {"C:", "C:\\Games", kGame, "C:\\Temp"};
   Fake().files[kOcean] = "ocean";

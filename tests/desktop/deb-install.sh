@@ -34,21 +34,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {  # DESCRIPTION COMMAND...: passes when the command succeeds
-  local what=$1
-  shift
-  if "$@" >"$work/check.out" 2>&1; then
-    passed=$((passed + 1))
-    echo "PASS  $what"
-  else
-    failed=$((failed + 1))
-    echo "FAIL  $what"
-    sed 's/^/      /' "$work/check.out"
-  fi
-}
-
 # Settings of whoever runs this must not decide the answers.
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data HOME=$work/home
 export XDG_DATA_DIRS=/usr/local/share:/usr/share
@@ -115,48 +100,47 @@ for name in "Ocean%20Set-2.QLM" "Ocean Set.qlm" "Mixed.QlM" "Notes.qlmx"; do
 done
 chmod 644 "$downloads"/*
 
-check "before: *.qlm has no type of its own" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+expect "before: *.qlm has no type of its own" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
 depends_on_gtk() { dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -q '^ *libgtk-3-0\b'; }
-check "the package depends on libgtk-3-0" depends_on_gtk
-check "dpkg -i installs the package" dpkg -i "$deb"
-check "the package is installed" is_installed
-check "the program is in $game_dir" test -x "$program"
-check "$levels is there for every player (1777)" test "$(stat -c %a "$levels" 2>/dev/null)" = 1777
-check "$game_dir/Levels links to it" test "$(readlink "$game_dir/Levels")" = "$levels"
-check "the desktop entry is valid" desktop-file-validate "/usr/share/applications/$desktop_id"
-check "the desktop entry starts $program with %f" \
+expect "the package depends on libgtk-3-0" depends_on_gtk
+expect "dpkg -i installs the package" dpkg -i "$deb"
+expect "the package is installed" is_installed
+expect "the program is in $game_dir" test -x "$program"
+expect "$levels is there for every player (1777)" test "$(stat -c %a "$levels" 2>/dev/null)" = 1777
+expect "$game_dir/Levels links to it" test "$(readlink "$game_dir/Levels")" = "$levels"
+expect "the desktop entry is valid" desktop-file-validate "/usr/share/applications/$desktop_id"
+expect "the desktop entry starts $program with %f" \
   grep -qx "Exec=$program %f" "/usr/share/applications/$desktop_id"
-check "the MIME trigger compiled the type" test -f "/usr/share/mime/$mime_type.xml"
-check "the desktop trigger listed the entry for the type" cache_names_us
-check "xdg-mime: *.QLM is $mime_type" filetype_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
-check "xdg-mime: *.qlm is $mime_type" filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
-check "xdg-mime: *.QlM is $mime_type" filetype_is "$downloads/Mixed.QlM" "$mime_type"
-check "xdg-mime: *.qlmx is not" not_ filetype_is "$downloads/Notes.qlmx" "$mime_type"
-check "gio: *.QLM is $mime_type" gio_type_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
-check "xdg-mime: the default for $mime_type is $desktop_id" default_is "$desktop_id"
+expect "the MIME trigger compiled the type" test -f "/usr/share/mime/$mime_type.xml"
+expect "the desktop trigger listed the entry for the type" cache_names_us
+expect "xdg-mime: *.QLM is $mime_type" filetype_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
+expect "xdg-mime: *.qlm is $mime_type" filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+expect "xdg-mime: *.QlM is $mime_type" filetype_is "$downloads/Mixed.QlM" "$mime_type"
+expect "xdg-mime: *.qlmx is not" not_ filetype_is "$downloads/Notes.qlmx" "$mime_type"
+expect "gio: *.QLM is $mime_type" gio_type_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
+expect "xdg-mime: the default for $mime_type is $desktop_id" default_is "$desktop_id"
 
 if start_display; then
-  check "double-click as $player: asked, installed as $levels/Ocean Set.QLM" \
+  expect "double-click as $player: asked, installed as $levels/Ocean Set.QLM" \
     double_click "$downloads/Ocean%20Set-2.QLM" "Ocean Set.QLM"
 else
-  check "an X display for the double-click" false
+  expect "an X display for the double-click" false
 fi
 stop_display
 
-check "dpkg -r removes the package" dpkg -r "$package"
-check "dpkg --purge purges the package" dpkg --purge "$package"
-check "the package is gone" not_ is_installed
-check "the program is gone" not_ test -e "$program"
-check "the desktop entry is gone" not_ test -e "/usr/share/applications/$desktop_id"
-check "the type is gone" not_ test -e "/usr/share/mime/$mime_type.xml"
-check "the desktop cache no longer names the entry" not_ cache_names_us
-check "xdg-mime: *.qlm has no type of its own again" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
+expect "dpkg -r removes the package" dpkg -r "$package"
+expect "dpkg --purge purges the package" dpkg --purge "$package"
+expect "the package is gone" not_ is_installed
+expect "the program is gone" not_ test -e "$program"
+expect "the desktop entry is gone" not_ test -e "/usr/share/applications/$desktop_id"
+expect "the type is gone" not_ test -e "/usr/share/mime/$mime_type.xml"
+expect "the desktop cache no longer names the entry" not_ cache_names_us
+expect "xdg-mime: *.qlm has no type of its own again" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
 # A player's level set outlives the package; what this test put there goes.
-check "the player's level set is kept" test -f "$levels/Ocean Set.QLM"
-check "nothing of the package is left in $game_dir" not_ test -e "$game_dir"
+expect "the player's level set is kept" test -f "$levels/Ocean Set.QLM"
+expect "nothing of the package is left in $game_dir" not_ test -e "$game_dir"
 rm -f "$levels/Ocean Set.QLM"
 rmdir "$levels" "$shared_dir" 2>/dev/null
 [ -n "$var_games_was_there" ] || rmdir /var/games 2>/dev/null
 
-echo "deb install: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+ledger_end "deb install"

@@ -29,16 +29,12 @@ export XDG_RUNTIME_DIR=$work/run
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 game_lock=$XDG_RUNTIME_DIR/QovCurrentlyRunningMutex
 
-passed=0
-failed=0
-failures=()
-
 # --- one case ---------------------------------------------------------------
 case_begin() {
   case_name=$1
   case_ok=1
   case_reason=""
-  case_dir=$work/case$((passed + failed))
+  case_dir=$work/case$((ledger_passed + ledger_failed))
   game=$case_dir/Quillomar
   downloads=$case_dir/Downloads
   mkdir -p "$game" "$downloads"
@@ -111,16 +107,9 @@ expect_nothing_copied() {
 case_end() {
   [ -n "$pid" ] && { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=""; }
   release_game
-  if [ $case_ok -eq 1 ]; then
-    passed=$((passed + 1))
-    echo "PASS  $case_name"
-  else
-    failed=$((failed + 1))
-    failures+=("$case_name")
-    echo "FAIL  $case_name"
-    echo "      $case_reason"
-    [ -s "$case_dir/output" ] && sed 's/^/      output: /' "$case_dir/output"
-  fi
+  local output=()
+  [ -s "$case_dir/output" ] && mapfile -t output < <(sed 's/^/output: /' "$case_dir/output")
+  record "$case_name" $((1 - case_ok)) "$case_reason" "${output[@]}"
   seen=""
 }
 
@@ -274,5 +263,4 @@ expect_exit 0
 [ $case_ok -eq 1 ] && [ -e "$game/Levels/Folder.QLM" ] && fail "Levels/Folder.QLM was made"
 case_end
 
-echo "gtk dialogs: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+ledger_end "gtk dialogs"

@@ -1,45 +1,12 @@
 # Helpers for driving the installer's GTK message boxes on an X display as a
 # user would: find a box by its caption, give it the keyboard focus, press
-# keys through XTEST, and wait for it to go. Sourced by the desktop tests.
+# keys through XTEST, and wait for it to go. Sourced by the desktop tests
+# and the picture script.
 
 desktop_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 DESKTOP_TIMEOUT=${DESKTOP_TIMEOUT:-15}  # seconds to wait for a box or an exit
-desktop_xvfb_pid=""
-
-# Starts a private Xvfb on a free display and exports DISPLAY, unless
-# DESKTOP_DISPLAY names a display to use instead.
-start_display() {
-  unset WAYLAND_DISPLAY
-  export GDK_BACKEND=x11 NO_AT_BRIDGE=1
-  if [ -n "${DESKTOP_DISPLAY:-}" ]; then
-    export DISPLAY=$DESKTOP_DISPLAY
-    return 0
-  fi
-  local fdfile
-  fdfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fdfile" >/dev/null 2>&1 &
-  desktop_xvfb_pid=$!
-  local waited=0
-  while [ ! -s "$fdfile" ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-    if [ $waited -ge 100 ] || ! kill -0 "$desktop_xvfb_pid" 2>/dev/null; then
-      echo "Xvfb did not start" >&2
-      rm -f "$fdfile"
-      return 1
-    fi
-  done
-  export DISPLAY=":$(tr -dc 0-9 <"$fdfile")"
-  rm -f "$fdfile"
-}
-
-stop_display() {
-  if [ -n "$desktop_xvfb_pid" ]; then
-    kill "$desktop_xvfb_pid" 2>/dev/null
-    wait "$desktop_xvfb_pid" 2>/dev/null
-    desktop_xvfb_pid=""
-  fi
-}
+# The ledger and the private display are the test scripts' common ones.
+source "$desktop_here/../../scripts/lib.sh"
 
 # Prints the id of a visible window whose name is exactly title and, when
 # pid is not empty, that belongs to that process; skips the ids in "skip".

@@ -23,6 +23,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/texts.h"
+
 namespace {
 
 void MakeDirectory(const std::string& path) {
@@ -265,7 +267,7 @@ int Finish(TerminalRun& run) {
 
 GameLock HoldGameLock(const GameDir& dir) {
   GameLock lock;
-  std::string path = dir.runtime + "/QovCurrentlyRunningMutex";
+  std::string path = dir.runtime + "/" + kGameLockName;
   lock.fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lock.fd < 0 || flock(lock.fd, LOCK_EX) != 0) ADD_FAILURE() << "cannot hold the game lock";
   return lock;

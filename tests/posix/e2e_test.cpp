@@ -11,43 +11,21 @@
 #include <vector>
 
 #include "tests/posix/e2e_support.h"
+#include "tests/texts.h"
 
 namespace {
 
-std::string Box(const std::string& caption, const std::string& text) {
-  return caption + "\n" + text + "\n\n";
-}
-std::string Question(const std::string& name) {
-  return Box("Quillomar",
-             "Would you like to install the level set \"" + name + "\" into your Quillomar game?");
-}
-std::string Done(const std::string& name) {
-  return Box("Level Set Installed", "The level set \"" + name +
-                                        "\" has been installed.\n\nYou can play it by running "
-                                        "Quillomar.");
-}
-std::string Already(const std::string& name) {
-  return Box("Level Set Installed", "The level set \"" + name +
-                                        "\" is already installed.\n\nYou can play it by running "
-                                        "Quillomar.");
-}
-std::string NotFound(const std::string& path) {
-  return Box("Level Set Not Found",
-             "The named file: \"" + path +
-                 "\" could not be found, so it could not be installed as a Quillomar level set");
-}
-std::string Invalid(const std::string& path) {
-  return Box("Invalid File", "The named file: \"" + path + "\" is not a Quillomar level set");
-}
-const char kRunningText[] =
-    "You can not install level sets while Quillomar is running.  Quillomar (or another Morvalic "
-    "game) is running on this computer and must be closed before you can continue.\n\nIf you "
-    "want to install the level set, close the game and click retry";
-std::string Running() { return Box("Quillomar is Running", kRunningText); }
+// The boxes as a run with no display and no terminal writes them on
+// standard error.
+std::string Said(const Box& box) { return box.caption + "\n" + box.text + "\n\n"; }
+std::string Question(const std::string& name) { return Said(QuestionBox(name)); }
+std::string Done(const std::string& name) { return Said(DoneBox(name)); }
+std::string Already(const std::string& name) { return Said(AlreadyBox(name)); }
+std::string NotFound(const std::string& path) { return Said(NotFoundBox(path)); }
+std::string Invalid(const std::string& path) { return Said(InvalidBox(path)); }
+std::string Running() { return Said(RunningBox()); }
 std::string CopyError(const std::string& path, const std::string& text) {
-  return Box("Error Installing Level Set",
-             "The Level Set: \"" + path +
-                 "\" could not be installed, due to the following error:\n\t" + text);
+  return Said(CopyErrorBox(path, text));
 }
 
 class EndToEnd : public ::testing::Test {
@@ -220,7 +198,7 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
        }},
       {"a lock file left behind by a game that ended",
        [](const GameDir& d) {
-         WriteFile(d.runtime + "/QovCurrentlyRunningMutex", "");
+         WriteFile(d.runtime + "/" + kGameLockName, "");
          WriteFile(d.source + "/Tide.qlm", "tide");
          Headless h;
          h.arguments = {d.source + "/Tide.qlm"};

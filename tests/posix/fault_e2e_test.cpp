@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/posix/e2e_support.h"
+#include "tests/texts.h"
 
 namespace {
 
@@ -104,11 +105,8 @@ TEST_F(FaultEndToEnd, ALevelsDirectoryThatCannotBeWrittenIsReported) {
   const std::string& text = result.errors;
 
   EXPECT_EQ(0, result.status) << text;
-  EXPECT_NE(std::string::npos,
-            text.find("Error Installing Level Set\nThe Level Set: \"" + source +
-                      "\" could not be installed, due to the following error:\n\tPermission "
-                      "denied\n"))
-      << text;
+  const Box failure = CopyErrorBox(source, "Permission denied");
+  EXPECT_NE(std::string::npos, text.find(failure.caption + "\n" + failure.text + "\n")) << text;
   EXPECT_EQ(std::string::npos, text.find("has been installed")) << text;
   EXPECT_EQ(std::vector<std::string>{"Reef.qlm"}, ListDirectory(dir.levels));
   EXPECT_EQ(oldCopy, ReadFile(dir.levels + "/Reef.qlm"));
@@ -132,7 +130,7 @@ TEST_F(FaultEndToEnd, ASourceGoneBeforeTheCopyIsReported) {
   int status = Finish(run);
 
   EXPECT_EQ(0, status) << run.screen;
-  EXPECT_NE(std::string::npos, after.find("Error Installing Level Set")) << after;
+  EXPECT_NE(std::string::npos, after.find(kCopyErrorCaption)) << after;
   EXPECT_NE(std::string::npos, after.find("The Level Set: \"" + source + "\" could not be installed"))
       << after;
   EXPECT_NE(std::string::npos, after.find("\tNo such file or directory")) << after;

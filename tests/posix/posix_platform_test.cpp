@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "platform/posix_box.h"
 #include "tests/posix/e2e_support.h"
+#include "tests/texts.h"
 
 namespace {
 
@@ -247,13 +248,13 @@ TEST(GameLockTest, OnlyAHeldLockMeansRunning) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
-    std::string path = dir / "QovCurrentlyRunningMutex";
+    std::string path = dir / kGameLockName;
     int fd = -1;
     if (c.fileExists) fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (c.lock != 0) {
       ASSERT_EQ(0, flock(fd, c.lock));
     }
-    EXPECT_EQ(c.running, PlatformNamedMutexExists("QovCurrentlyRunningMutex"));
+    EXPECT_EQ(c.running, PlatformNamedMutexExists(kGameLockName));
     EXPECT_EQ(c.fileExists, Exists(path)) << "the check never creates the file";
     if (fd >= 0) close(fd);
   }

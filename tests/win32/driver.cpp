@@ -6,7 +6,6 @@
 //              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
 //              [--timeout-ms N]
 //   driver game READY-EVENT QUIT-EVENT
-//   driver idle
 //   driver resources PATH
 //
 // "game" is the stand-in for a running game: it holds the game's named
@@ -14,17 +13,14 @@
 // installer; with --game-ends-at N it ends it on seeing box N, before
 // pressing that box's button. With --pause-at N it writes PAUSE-FILE.shown
 // on seeing box N and waits for PAUSE-FILE.go before pressing (for a
-// screenshot). With --attach, "run" starts nothing: it waits for a process
-// whose program file is named IMAGE (levelset-installer.exe) to appear, as
+// picture). With --attach, "run" starts nothing: it waits for a process
+// whose program file is named IMAGE (the installer, or the setup) to appear, as
 // one started by the shell for an opened file, and drives that.
 //
 // "resources" reports what Windows reads from a program file's resources:
 //   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION"
 //   manifest "execution-level" "dpi-awareness" "common-controls-version"
 // (each manifest field as found in the text, or "-").
-//
-// "idle" does nothing for an hour: while it runs, Wine keeps its own
-// services up between the scenarios instead of starting them anew for each.
 //
 // Report lines on standard output (bytes, with \n, \t, \", \\ and \xHH
 // escapes for everything outside printable ASCII):
@@ -47,9 +43,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/texts.h"
+
 namespace {
 
-const char kGameMutexName[] = "QovCurrentlyRunningMutex";
 constexpr int kMessageTextId = 0xFFFF;
 
 struct Button {
@@ -279,7 +276,7 @@ bool FileThere(const std::string& path) {
 // --- The game stand-in ------------------------------------------------------
 
 int RunGame(const char* readyName, const char* quitName) {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, kGameMutexName);
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kGameLockName);
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
   HANDLE quit = OpenEventA(SYNCHRONIZE, FALSE, quitName);
   if (!mutex || !ready || !quit) return 3;
@@ -592,10 +589,6 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc == 4 && strcmp(argv[1], "game") == 0) return RunGame(argv[2], argv[3]);
   if (argc == 3 && strcmp(argv[1], "resources") == 0) return ReportResources(argv[2]);
-  if (argc == 2 && strcmp(argv[1], "idle") == 0) {
-    Sleep(3600 * 1000);
-    return 0;
-  }
   if (argc >= 2 && strcmp(argv[1], "run") == 0) return Run(ParseRun(argc, argv));
   Fail("usage: driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers A,B,... | "
        "driver game R Q");

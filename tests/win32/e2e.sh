@@ -3,24 +3,26 @@
 # levelset-installer.exe in a Wine prefix, on an X server of its own (Xvfb),
 # driven by levelset-driver.exe, which starts it with an exact command line
 # (or finds it started by the shell), reads every message box and presses
-# the scripted buttons.
+# the scripted buttons. On the way, each kind of box is pictured.
 #
 #   tests/win32/e2e.sh --build build/windows --work build/wine-e2e
-#                      [--prefix DIR] [--screenshot OUT.png]
+#                      [--prefix DIR] [--pictures DIR]
 #                      [--setup SETUP.exe [--signed-by CERT.pem]]
 #
 # --prefix: an already booted Wine prefix to use (default: a fresh one under
-# the work directory, booted here). --screenshot: also save the question box
-# as a PNG. --setup: also install with the setup, open a level set through
-# the file type and uninstall; --signed-by: the setup, the program in it and
-# its uninstaller must carry intact signatures by that certificate. Exits
-# non-zero when any scenario fails.
+# the work directory, booted here). --pictures: where the pictures of the
+# boxes go, as windows-KIND.png (default: the work directory). --setup: also
+# install with the setup, open a level set through the file type and
+# uninstall; --signed-by: the setup, the program in it and its uninstaller
+# must carry intact signatures by that certificate. Exits non-zero when any
+# scenario fails.
 set -uo pipefail
+source "$(dirname "$0")/../../scripts/lib.sh"
 
 build=""
 work=""
 prefix=""
-screenshot=""
+pictures=""
 setup=""
 signed_by=""
 while [ $# -gt 0 ]; do
@@ -28,19 +30,20 @@ while [ $# -gt 0 ]; do
     --build) build=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --prefix) prefix=$2; shift 2 ;;
-    --screenshot) screenshot=$2; shift 2 ;;
+    --pictures) pictures=$2; shift 2 ;;
     --setup) setup=$(realpath "$2"); shift 2 ;;
     --signed-by) signed_by=$(realpath "$2"); shift 2 ;;
     *) echo "e2e: unknown argument $1" >&2; exit 2 ;;
   esac
 done
-[ -n "$build" ] && [ -n "$work" ] || { echo "usage: $0 --build DIR --work DIR [--prefix DIR] [--screenshot OUT]" >&2; exit 2; }
+[ -n "$build" ] && [ -n "$work" ] || { echo "usage: $0 --build DIR --work DIR [--prefix DIR] [--pictures DIR] [--setup EXE [--signed-by PEM]]" >&2; exit 2; }
 
 WINE=${WINE:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
-build=$(cd "$build" && pwd)
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
+build=$(cd "$build" && pwd) || exit 2
+mkdir -p "$work" && work=$(cd "$work" && pwd) || exit 2
+pictures=${pictures:-$work/pictures}
+mkdir -p "$pictures" && pictures=$(cd "$pictures" && pwd) || exit 2
 installer="$build/levelset-installer.exe"
 driver="$build/tests/win32/levelset-driver.exe"
 for program in "$installer" "$driver"; do
@@ -53,30 +56,23 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset LC_ALL LC_CTYPE LANGUAGE
 export LANG=C.UTF-8
 
-xvfb_pid=""
 cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  return 0
+  "$WINESERVER" -k >/dev/null 2>&1
+  stop_display
 }
 trap cleanup EXIT
 
 # --- The display and the prefix ------------------------------------------------
 
-: >"$work/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -br 5>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "e2e: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 2; }
-export DISPLAY=":$(head -n1 "$work/display")"
-
+start_display || exit 2
 if [ -z "$prefix" ]; then
   prefix="$work/prefix"
-  rm -rf "$prefix"
+  fresh_directory "$prefix" || exit 2
   export WINEPREFIX="$prefix"
   "$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { echo "e2e: wineboot failed" >&2; cat "$work/wineboot.log" >&2; exit 2; }
 else
-  export WINEPREFIX=$(cd "$prefix" && pwd)
+  WINEPREFIX=$(cd "$prefix" && pwd) || exit 2
+  export WINEPREFIX
   # Wine processes of this prefix that started without this display (tests
   # run before, say) would keep a desktop that cannot show a box.
   "$WINESERVER" -k >/dev/null 2>&1
@@ -131,21 +127,50 @@ running() { printf 'box "Quillomar is Running" "You can not install level sets w
 # The copy failure, with Wine's own text for the error (ending in CR LF).
 copy_failed() { printf 'box "Error Installing Level Set" "The Level Set: \\"%s\\" could not be installed, due to the following error:\\n\\t%s\\x0D\\n" [OK*] information -> OK\n' "$1" "$2"; }
 
-passed=0
-failed=0
-failures=()
 current=""
 problems=()
+picture=""
+
+# take_picture NAME PAUSE: once the driver has stopped at the box to picture
+# (it makes PAUSE.shown), the screen, cut to the box, is NAME.png among the
+# pictures; then the driver goes on (PAUSE.go).
+take_picture() {
+  local name=$1 pause=$2 size
+  for _ in $(seq 300); do [ -e "$pause.shown" ] && break; sleep 0.1; done
+  if [ ! -e "$pause.shown" ]; then
+    problems+=("the box to picture as $name did not appear")
+  else
+    sleep 0.5  # let the box finish drawing
+    if import -window root "$work/screen.png" 2>"$work/import.log" &&
+       convert "$work/screen.png" -trim +repage "$pictures/$name.png"; then
+      size=$(identify -format '%wx%h' "$pictures/$name.png")
+      [ "${size%x*}" -gt 200 ] || problems+=("the picture $name is only $size")
+    else
+      problems+=("$name could not be pictured: $(cat "$work/import.log")")
+    fi
+  fi
+  touch "$pause.go"
+}
 
 # drive EXPECTED DRIVER-OPTIONS...: runs the driver and compares its report
-# with EXPECTED.
+# with EXPECTED ("*": any report). With picture set to KIND@N, box N is
+# pictured as windows-KIND.png before it is answered.
 drive() {
   local expected=$1
   shift
-  local report="$work/$current.report"
-  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "$@" >"$report" 2>"$work/$current.stderr"
+  local report="$work/$current.report" pause="$work/$current.pause" options=()
+  if [ -n "$picture" ]; then
+    rm -f "$pause.shown" "$pause.go"
+    options=(--pause-at "${picture#*@}" --pause-file "Z:${pause//\//\\}")
+  fi
+  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" "$@" \
+    >"$report" 2>"$work/$current.stderr" &
+  local runner=$!
+  [ -z "$picture" ] || take_picture "windows-${picture%@*}" "$pause"
+  wait "$runner"
   local status=$?
   if [ $status -ne 0 ]; then problems+=("driver ended with status $status"); fi
+  [ "$expected" = "*" ] && return
   if ! diff -u <(printf '%s\n' "$expected") "$report" >"$work/$current.diff"; then
     problems+=("report differs from what was expected:")
     problems+=("$(cat "$work/$current.diff")")
@@ -180,20 +205,14 @@ scenario() {  # scenario NAME [--same-machine]: starts a scenario, on a fresh ma
   current=$1
   problems=()
   app_override=""
+  picture=""
   [ "${2:-}" = --same-machine ] || reset_machine
 }
 
 finish() {
-  if [ ${#problems[@]} -eq 0 ]; then
-    passed=$((passed + 1))
-    echo "PASS $current"
-  else
-    failed=$((failed + 1))
-    failures+=("$current")
-    echo "FAIL $current"
-    printf '  %s\n' "${problems[@]}"
-    [ -s "$work/$current.stderr" ] && sed 's/^/  stderr: /' "$work/$current.stderr"
-  fi
+  local details=("${problems[@]}")
+  [ -s "$work/$current.stderr" ] && mapfile -t -O ${#details[@]} details < <(sed 's/^/stderr: /' "$work/$current.stderr")
+  record "$current" ${#problems[@]} "${details[@]}"
 }
 
 started=$(date +%s)
@@ -201,6 +220,7 @@ started=$(date +%s)
 # --- Scenarios --------------------------------------------------------------------
 
 scenario road-of-one-request
+picture=installed@2
 run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
 expect_same "$ocean" "$levels/Ocean Set.qlm"
@@ -214,12 +234,14 @@ expect_absent "$levels"
 finish
 
 scenario not-found
+picture=not-found@1
 run_installer "$(not_found "$(esc 'C:\Temp\Ocean Set.qlm')"; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean Set.qlm"' --answers ok
 expect_absent "$levels"
 finish
 
 scenario not-a-level-set
+picture=invalid@1
 run_installer "$(invalid "$(esc 'C:\Temp\notes.txt')"; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\notes.txt"' --answers ok
 expect_absent "$levels"
@@ -232,6 +254,7 @@ expect_absent "$levels"
 finish
 
 scenario already-installed
+picture=already-installed@2
 mkdir -p "$levels" && cp "$ocean" "$levels/Ocean Set.qlm"
 run_installer "$(question 'Ocean Set' Yes; already 'Ocean Set'; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Games\Quillomar\Levels\Ocean Set.qlm"' --answers yes,ok
@@ -264,6 +287,7 @@ expect_same "$ocean" "$levels/Ocean Set.qlm"
 finish
 
 scenario directory-named-like-a-level-set
+picture=copy-failure@2
 mkdir -p "$drive/Temp/Folder.qlm"
 run_installer "$(question 'Folder' Yes; copy_failed "$(esc 'C:\Temp\Folder.qlm')" 'Access denied.'; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Folder.qlm"' --answers yes,ok
@@ -278,6 +302,7 @@ expect_same "$ocean" "$levels/Ocean Set.qlm"
 finish
 
 scenario game-running-cancel
+picture=game-running@2
 run_installer "$(question 'Ocean Set' Yes; running Retry; running Cancel; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' \
   --answers yes,retry,cancel --game
@@ -353,6 +378,19 @@ if [ -n "$setup" ]; then
     osslsigncode verify -CAfile "$signed_by" -in "$1" >"$work/$current.verify" 2>&1 ||
       problems+=("$1 carries no intact signature by $signed_by:" "$(tail -n 4 "$work/$current.verify")")
   }
+
+  # The page a player sees first: the game's folder, Program Files by
+  # default. Cancel ends the setup there, with nothing done.
+  scenario setup-directory-page
+  "$WINE" "$setup" >/dev/null 2>&1 &
+  opened=$!
+  picture=setup-directory@1
+  drive "*" --attach "$(basename "$setup")" --answers cancel
+  for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
+  kill "$opened" 2>/dev/null && problems+=("the setup did not end on Cancel")
+  wait "$opened"
+  "$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("the cancelled setup registered .qlm")
+  finish
 
   scenario setup-silent-install
   rm -rf "$game"
@@ -457,36 +495,11 @@ fi
 
 # --- The question box on the screen ------------------------------------------------
 
-if [ -n "$screenshot" ]; then
-  scenario screenshot-of-the-question
-  pause="$work/pause"
-  rm -f "$pause.shown" "$pause.go" "$work/screen.png"
-  pauseWin="Z:${pause//\//\\}"
-  (run_installer "$(question 'Ocean Set' No; echo 'exit 0')" \
-     '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' \
-     --answers no --pause-at 1 --pause-file "$pauseWin"
-   printf '%s\n' "${problems[@]}" >"$work/screenshot.problems") &
-  runner=$!
-  for _ in $(seq 300); do [ -e "$pause.shown" ] && break; sleep 0.1; done
-  if [ -e "$pause.shown" ]; then
-    sleep 0.5
-    import -window root "$work/screen.png" 2>"$work/import.log" || problems+=("import failed: $(cat "$work/import.log")")
-  else
-    problems+=("the question box did not appear")
-  fi
-  touch "$pause.go"
-  wait "$runner"
-  while IFS= read -r line; do [ -n "$line" ] && problems+=("$line"); done <"$work/screenshot.problems"
-  if [ -s "$work/screen.png" ]; then
-    mkdir -p "$(dirname "$screenshot")"
-    # Only the box, on a plain frame.
-    convert "$work/screen.png" -trim +repage -bordercolor '#3a6ea5' -border 24 "$screenshot"
-    size=$(identify -format '%wx%h' "$screenshot")
-    [ "${size%x*}" -gt 200 ] || problems+=("the screenshot is only $size")
-    echo "  screenshot $screenshot ($size)"
-  fi
-  finish
-fi
+scenario screenshot-of-the-question
+picture=question@1
+run_installer "$(question 'Ocean Set' No; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers no
+finish
 
 # --- The Japanese code page ---------------------------------------------------------
 # Under ja_JP Wine runs with the ANSI code page 932, where "ソ" is 0x83 0x5C:
@@ -515,12 +528,8 @@ if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   finish
   "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
 else
-  failed=$((failed + 1))
-  failures+=("japanese-code-page (no ja_JP.UTF-8 locale: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8)")
-  echo "FAIL japanese-code-page: the ja_JP.UTF-8 locale is missing"
+  record japanese-code-page 1 "no ja_JP.UTF-8 locale: localedef -i ja_JP -f UTF-8 ja_JP.UTF-8"
 fi
 
-echo "e2e: $((passed + failed)) scenarios in $(( $(date +%s) - started )) s"
-[ $failed -eq 0 ] || printf 'e2e failed: %s\n' "${failures[@]}"
-echo "e2e: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+echo "e2e: $((ledger_passed + ledger_failed)) scenarios in $(( $(date +%s) - started )) s; pictures in $pictures"
+ledger_end e2e
