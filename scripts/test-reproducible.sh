@@ -2,8 +2,8 @@
 # Builds the release artefacts of the last commit twice, each time in a
 # fresh clone in a temporary tree of its own (the second on another file
 # system where /dev/shm is there, with another umask, later), and checks that
-# levelset-installer, levelset-installer.exe, the .deb and the .zip come out
-# the same byte for byte. Prints each artefact's SHA-256 and the time taken.
+# levelset-installer, levelset-installer.exe, the .deb, the .zip and the
+# (unsigned) Windows setup come out the same byte for byte. Prints each artefact's SHA-256 and the time taken.
 #
 #   scripts/test-reproducible.sh [OUT-DIR]
 #
@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 started=$SECONDS
 
-scripts/install-deps.sh git dpkg-dev file python3 g++-mingw-w64-x86-64-posix >/dev/null ||
+scripts/install-deps.sh git dpkg-dev file python3 g++-mingw-w64-x86-64-posix nsis >/dev/null ||
   { echo "cannot install the packages" >&2; exit 1; }
 commit=$(git rev-parse HEAD) || exit 1
 echo "commit $commit, $(git log -1 --format='committed %cI' HEAD)"
@@ -23,13 +23,14 @@ echo "commit $commit, $(git log -1 --format='committed %cI' HEAD)"
   echo "note: the changes not committed are not in these builds"
 echo "tools: $(cmake --version | head -n1); $(g++ --version | head -n1);" \
   "$(x86_64-w64-mingw32-g++-posix --version | head -n1); $(dpkg-deb --version | head -n1);" \
-  "$(python3 --version)"
+  "$(python3 --version); $(makensis -VERSION)"
 
 artefacts=(
   build/desktop/levelset-installer
   build/desktop/quillomar-levelset-installer_*_amd64.deb
   build/windows/levelset-installer.exe
   build/windows/quillomar-levelset-installer-*-windows.zip
+  build/windows/quillomar-levelset-installer-*-setup.exe
 )
 trees=()
 cleanup() { rm -rf "${trees[@]}"; }
@@ -54,6 +55,7 @@ build() {
     cmake --preset windows -DBUILD_TESTING=OFF
     cmake --build --preset windows
     (cd build/windows && cpack -G ZIP)
+    env -u LEVELSET_SIGN_PKCS12 cmake --build --preset windows --target setup
   ) >"$tree/build.log" 2>&1 || { tail -n 40 "$tree/build.log"; echo "the build in $tree failed"; return 1; }
 }
 
