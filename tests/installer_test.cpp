@@ -43,16 +43,6 @@ class FlowTest : public ::testing::Test {
   void SetUp() override { ResetFake(); }
 };
 
-void ExpectBoxes(const std::vector<Box>& expected) {
-  ASSERT_EQ(expected.size(), Fake().boxes.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    SCOPED_TRACE("box " + std::to_string(i));
-    EXPECT_EQ(expected[i].caption, Fake().boxes[i].caption);
-    EXPECT_EQ(expected[i].style, Fake().boxes[i].style);
-    EXPECT_EQ(expected[i].text, Fake().boxes[i].text);
-  }
-}
-
 bool AnyCopy() {
   for (const std::string& call : Fake().calls) {
     if (call.rfind("Copy ", 0) == 0 || call.rfind("CreateDirectory ", 0) == 0) return true;
@@ -186,7 +176,7 @@ TEST_F(FlowTest, EveryEndOfTheRun) {
     int status = RunInstaller(c.tail ? &tail[0] : nullptr);
 
     EXPECT_EQ(c.status, status);
-    ExpectBoxes(c.boxes);
+    EXPECT_EQ(c.boxes, Fake().boxes);
     EXPECT_EQ(0, Fake().errorTextsOut) << "system text not released";
     if (c.installedPath) {
       ASSERT_EQ(1u, Fake().files.count(c.installedPath));
@@ -254,7 +244,7 @@ TEST_F(FlowTest, NamesInCodePage932) {
   Fake().files["C:\\Temp\\\x83\x5C[2].qlm"] = "so";
   std::string tail = "\"C:\\Temp\\\x83\x5C[2].qlm\"";
   EXPECT_EQ(1, RunInstaller(&tail[0]));
-  ExpectBoxes({QuestionBox("\x83\x5C"), DoneBox("\x83\x5C")});
+  EXPECT_EQ((std::vector<Box>{QuestionBox("\x83\x5C"), DoneBox("\x83\x5C")}), Fake().boxes);
   EXPECT_EQ("so", Fake().files["C:\\Games\\Quillomar\\Levels\\\x83\x5C.qlm"]);
 }
 
@@ -272,7 +262,7 @@ TEST_F(FlowTest, PosixPathsWithTheirOwnSeparator) {
     Fake().files[source] = "ocean";
     std::string tail = source;
     EXPECT_EQ(1, RunInstaller(&tail[0]));
-    ExpectBoxes({QuestionBox("Ocean Set"), DoneBox("Ocean Set")});
+    EXPECT_EQ((std::vector<Box>{QuestionBox("Ocean Set"), DoneBox("Ocean Set")}), Fake().boxes);
     EXPECT_EQ("ocean", Fake().files["/opt/quillomar/Levels/Ocean Set.qlm"]);
   }
 }
@@ -392,7 +382,9 @@ TEST_F(FlowTest, ANameTooLongToBuildIsRefusedWithNothingTouched) {
     Fake().files[source] = "long";
     std::string tail = source;
     EXPECT_EQ(0, RunInstaller(&tail[0]));
-    ExpectBoxes({QuestionBox(c.fileName), CopyErrorBox(source, "System text 206.\r\n")});
+    EXPECT_EQ((std::vector<Box>{QuestionBox(c.fileName),
+                                CopyErrorBox(source, "System text 206.\r\n")}),
+              Fake().boxes);
     EXPECT_FALSE(AnyCopy());
     EXPECT_EQ(0, Fake().errorTextsOut);
   }

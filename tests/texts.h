@@ -4,6 +4,7 @@
 #define LEVELSET_TESTS_TEXTS_H
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 constexpr char kGameLockName[] = "QovCurrentlyRunningMutex";
@@ -57,6 +58,11 @@ inline Box CopyErrorBox(const std::string& path, const std::string& systemText) 
 
 inline bool operator==(const Box& a, const Box& b) {
   return a.caption == b.caption && a.style == b.style && a.text == b.text;
+}
+// How GoogleTest shows a box that differs.
+inline void PrintTo(const Box& box, std::ostream* out) {
+  *out << "{\"" << box.caption << "\", 0x" << std::hex << box.style << std::dec << ", \""
+       << box.text << "\"}";
 }
 
 #endif
