@@ -211,7 +211,7 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
        [](const GameDir& d) {
          Headless h;
          h.untouched = PlantOutside(d);
-         symlink(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str());
+         EXPECT_EQ(0, symlink(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str()));
          h.arguments = {d.source + "/Planted.qlm"};
          h.errors = Question("Planted") + Done("Planted");
          h.status = 1;
@@ -222,7 +222,7 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
        [](const GameDir& d) {
          Headless h;
          h.untouched = PlantOutside(d);
-         link(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str());
+         EXPECT_EQ(0, link(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str()));
          h.arguments = {d.source + "/Planted.qlm"};
          h.errors = Question("Planted") + Done("Planted");
          h.status = 1;

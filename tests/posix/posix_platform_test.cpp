@@ -176,8 +176,10 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
     if (viaLink) {
       WriteFile(dir / "real", contents);
       chmod((dir / "real").c_str(), c.sourceMode);
-      symlink((dir / "real").c_str(), source.c_str());
-      if (strcmp(c.sourceKind, "foreign link") == 0) lchown(source.c_str(), 65534, 65534);
+      EXPECT_EQ(0, symlink((dir / "real").c_str(), source.c_str()));
+      if (strcmp(c.sourceKind, "foreign link") == 0) {
+        EXPECT_EQ(0, lchown(source.c_str(), 65534, 65534));
+      }
     }
     if (strcmp(c.sourceKind, "empty") == 0) contents.clear(), WriteFile(source, "");
     if (strcmp(c.sourceKind, "directory") == 0) mkdir(source.c_str(), 0755);
@@ -193,8 +195,8 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
       case Target::kOldFile: WriteFile(target, "old"); break;
       case Target::kReadOnlyOldFile: WriteFile(target, "old"); chmod(target.c_str(), 0444); break;
       case Target::kDirectory: mkdir(target.c_str(), 0755); break;
-      case Target::kSymlinkToSource: symlink(source.c_str(), target.c_str()); break;
-      case Target::kHardLink: link(source.c_str(), target.c_str()); break;
+      case Target::kSymlinkToSource: EXPECT_EQ(0, symlink(source.c_str(), target.c_str())); break;
+      case Target::kHardLink: EXPECT_EQ(0, link(source.c_str(), target.c_str())); break;
     }
     std::vector<std::string> before = ListDirectory(levels);
     std::string targetBefore = ReadFile(target);
@@ -314,7 +316,7 @@ TEST(FilesTest, ExistenceAttributesAndTheProgramPath) {
   TempDir dir;
   WriteFile(dir / "file.qlm", "x");
   mkdir((dir / "folder.qlm").c_str(), 0755);
-  symlink((dir / "nowhere").c_str(), (dir / "dangling.qlm").c_str());
+  ASSERT_EQ(0, symlink((dir / "nowhere").c_str(), (dir / "dangling.qlm").c_str()));
   struct Case {
     std::string path;
     bool exists;
