@@ -20,6 +20,7 @@ add_library(platform_posix STATIC
   platform/posix_box.cpp
   ${posix_box_gtk})
 target_include_directories(platform_posix PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_options(platform_posix PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 if(LEVELSET_WITH_GTK)
   # GTK's headers only: the library is loaded at run time, when a display is
   # there to show a dialog on.
@@ -30,5 +31,6 @@ endif()
 
 add_executable(levelset-installer app/posix_main.cpp)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_posix)
+target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 include(${PROJECT_SOURCE_DIR}/cmake/Packaging.cmake)

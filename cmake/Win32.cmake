@@ -12,11 +12,13 @@ endif()
 
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_options(platform_win32 PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_executable(levelset-installer WIN32
   app/win32_main.cpp
   app/win32.rc)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
+target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 # The version resource shows the project's version, as numbers and as text.
 set(levelset_version_header ${PROJECT_BINARY_DIR}/generated/levelset_version.h)
 file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
