@@ -10,6 +10,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # Another install running at the same time is waited for, not failed on.
+  $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q \
+    --no-install-recommends "${missing[@]}"
 fi
