@@ -5,11 +5,12 @@
 //   levelset-setup-helper check FOLDER REPORT           may Setup install there?
 //   levelset-setup-helper levels FOLDER REPORT          Levels for players
 //   levelset-setup-helper release-levels FOLDER REPORT  players' entries out again
+//   levelset-setup-helper remove FILE REPORT            a file of ours, never through a link
 //   levelset-setup-helper same-folder FOLDER OTHER      one folder under two names?
 //
-// Exit status: 0 done (or the same folder), 1 another folder, 2 refused, with
-// the reason for the user written to the new file REPORT (UTF-16LE), 64 a
-// command line it does not know. Arguments are separated by blanks; one in
+// Exit status: 0 done (or the same folder), 1 another folder, 2 refused, 3 the
+// file is open, with the reason for the user written to the new file REPORT
+// (UTF-16LE), 64 a command line it does not know. Arguments are separated by blanks; one in
 // double quotes runs to the next double quote, backslashes and all (a
 // Windows name holds no double quote), so "D:\" is D:\.
 #include <cwchar>
@@ -68,6 +69,8 @@ int main() {
     result = SetupSecureLevels(folder, report, kReportSize);
   } else if (wcscmp(command, L"release-levels") == 0) {
     result = SetupReleaseLevels(folder, report, kReportSize);
+  } else if (wcscmp(command, L"remove") == 0) {
+    result = SetupRemoveFile(folder, report, kReportSize);
   } else {
     return kUsage;
   }

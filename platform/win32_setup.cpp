@@ -125,6 +125,7 @@ PSID AllowedSid(ACE_HEADER* ace) {
 // --- Folders through handles ---------------------------------------------------------
 
 // The file or folder of that name itself, never what a link there leads to.
+// Whoever reads what it is (IsFolder, ReachedName) asks for FILE_READ_ATTRIBUTES.
 HANDLE OpenItself(const wchar_t* path, DWORD access) {
   return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -197,7 +198,7 @@ const wchar_t kAdvice[] =
 // the trusted holds a right that counts on it.
 int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, wchar_t* report,
                    uint32_t size) {
-  HANDLE folder = OpenItself(path, READ_CONTROL);
+  HANDLE folder = OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
   if (folder == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (chosen && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
@@ -280,7 +281,7 @@ int SetLevels(const wchar_t* folder, const wchar_t* descriptorText, bool make, w
   }
   int result = kSetupDone;
   HANDLE parent = OpenItself(folder, FILE_READ_ATTRIBUTES);
-  HANDLE handle = OpenItself(levels, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+  HANDLE handle = OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
   if (handle == INVALID_HANDLE_VALUE && !make) {
     result = kSetupDone;  // no Levels to take entries out of
   } else if (parent == INVALID_HANDLE_VALUE || handle == INVALID_HANDLE_VALUE ||
@@ -442,6 +443,37 @@ int SetupSecureLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSiz
 int SetupReleaseLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
   Say(report, reportSize, {});
   return SetLevels(folder, kLevelsReleased, false, report, reportSize);
+}
+
+int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
+  Say(report, reportSize, {});
+  HANDLE handle = OpenItself(file, DELETE | FILE_READ_ATTRIBUTES);
+  DWORD code = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return kSetupDone;
+  int result = kSetupDone;
+  bool isLink = false;
+  wchar_t expected[kPathSize], reached[kPathSize];
+  DWORD length = GetLongPathNameW(file, expected, kPathSize);
+  if (code != ERROR_SUCCESS) {
+    result = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ? kSetupInUse : kSetupRefused;
+  } else if (IsFolder(handle, &isLink) || length == 0 || length >= kPathSize ||
+             !ReachedName(handle, reached, kPathSize) || !SameName(reached, expected)) {
+    Say(report, reportSize, {file, L" is a folder, or is reached through a link, so Setup leaves it as it is."});
+    result = kSetupRefused;
+  } else {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (!SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)) {
+      code = GetLastError();
+      result = kSetupInUse;
+    }
+  }
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  if (result == kSetupInUse || (result == kSetupRefused && report[0] == L'\0')) {
+    wchar_t error[256];
+    ErrorText(code, error, 256);
+    Say(report, reportSize, {L"Setup cannot remove ", file, L": ", error});
+  }
+  return result;
 }
 
 bool SetupSameFolder(const wchar_t* first, const wchar_t* second) {

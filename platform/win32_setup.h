@@ -16,6 +16,7 @@
 
 constexpr int kSetupDone = 0;
 constexpr int kSetupRefused = 2;
+constexpr int kSetupInUse = 3;
 
 // The rights (Windows access-mask bits, generic rights mapped for files)
 // that let someone else turn the chosen folder against its users.
@@ -65,6 +66,13 @@ int SetupSecureLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSiz
 // read it, no longer add to it. A Levels that is missing, or is a link or no
 // folder, is left alone.
 int SetupReleaseLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
+
+// Deletes the file of that name itself (a link there, never what it leads
+// to), as long as it is reached under that very name, through no link on
+// the way; a file that is not there is done. kSetupInUse while it is open
+// (a running program), kSetupRefused for a folder or a name reached
+// otherwise, which is left as it is.
+int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize);
 
 // Whether both names lead to one and the same existing folder.
 bool SetupSameFolder(const wchar_t* first, const wchar_t* second);

@@ -115,13 +115,18 @@ Function ${UN}Helper
   ${EndIf}
 FunctionEnd
 
-; Deletes the file $R9; while it is open, asks to close it (silent: gives
-; up). $R0: 0 when it is gone, 1 when it is still there.
+; Deletes the file $R9 through the helper, which never deletes through a
+; link; while it is open, asks to close it (silent: gives up). A file that
+; is reached through a link is left, and said so in the details. $R0: 0
+; when it is gone or left, 1 when it is still open.
 Function ${UN}RemoveFile
   ${Do}
-    ClearErrors
-    Delete "$R9"
-    ${IfNot} ${Errors}
+    StrCpy $R8 remove
+    Call ${UN}Helper
+    ${If} $R0 <> ${PROGRAM_OPEN}
+      ${If} $R0 <> 0
+        DetailPrint "$Report"
+      ${EndIf}
       StrCpy $R0 0
       Return
     ${EndIf}
@@ -207,9 +212,7 @@ Section
     !insertmacro GIVE_UP ${NOTHING_INSTALLED}
   ${EndIf}
 
-  ; An installation in another folder moves here. Files are removed there
-  ; by name only while that folder passes the same check: in a folder that
-  ; others may change, a name may lead anywhere.
+  ; An installation in another folder moves here.
   ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $Previous != ""
     StrCpy $R8 same-folder
@@ -218,13 +221,6 @@ Section
     Call Helper
     ${If} $R0 = 0
       StrCpy $Previous ""
-    ${Else}
-      StrCpy $R8 check
-      Call Helper
-      ${If} $R0 <> 0
-        DetailPrint "Setup leaves $Previous as it is: $Report"
-        StrCpy $Previous ""
-      ${EndIf}
     ${EndIf}
   ${EndIf}
 
@@ -289,7 +285,8 @@ Section
   ; What is left of the installation that moved here: its uninstaller, and
   ; the players' entries in its Levels (the level sets stay).
   ${If} $Previous != ""
-    Delete "$Previous\${UNINSTALLER}"
+    StrCpy $R9 "$Previous\${UNINSTALLER}"
+    Call RemoveFile
     StrCpy $R8 release-levels
     StrCpy $R9 $Previous
     Call Helper
@@ -366,7 +363,10 @@ Section "Uninstall"
   StrCpy $R8 release-levels
   StrCpy $R9 $INSTDIR
   Call un.Helper
-  Delete "$INSTDIR\${UNINSTALLER}"
+  ; Run in place (_?=), the uninstaller cannot remove itself.
+  StrCpy $R8 remove
+  StrCpy $R9 "$INSTDIR\${UNINSTALLER}"
+  Call un.Helper
   RMDir "$INSTDIR\Levels"
   RMDir "$INSTDIR"
 SectionEnd
