@@ -340,16 +340,21 @@ TEST_F(EndToEnd, AtATerminalTheUserAnswers) {
   struct Case {
     const char* name;
     std::vector<std::string> keys;  // typed after each prompt, in order
-    int status;
-    bool installed;
+    int status = 0;
+    bool installed = false;
   };
   const Case cases[] = {
-      {"No", {"n\n"}, 0, false},
-      {"Yes, then OK", {"Y\n", "\n"}, 1, true},
-      {"Enter alone asks again, then OK takes it", {"\n", "yes\n", "\n"}, 1, true},
-      {"a wrong answer asks again", {"maybe\n", "no\n"}, 0, false},
-      {"a line is judged whole", {"y" + std::string(300, ' ') + "nope\n", "n\n"}, 0, false},
-      {"the end of input answers No", {"\x04"}, 0, false},
+      {.name = "No", .keys = {"n\n"}},
+      {.name = "Yes, then OK", .keys = {"Y\n", "\n"}, .status = 1, .installed = true},
+      {.name = "Enter alone asks again, then OK takes it",
+       .keys = {"\n", "yes\n", "\n"},
+       .status = 1,
+       .installed = true},
+      {.name = "a wrong answer asks again", .keys = {"maybe\n", "no\n"}},
+      {.name = "a line is judged whole", .keys = {"y" + std::string(300, ' ') + "nope\n", "n\n"}},
+      {.name = "a line holding a NUL is no answer",
+       .keys = {std::string("y\0es, wait: NO\n", 15), "n\n"}},
+      {.name = "the end of input answers No", .keys = {"\x04"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
