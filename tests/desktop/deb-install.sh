@@ -8,7 +8,7 @@
 #
 # Usage (as root): tests/desktop/deb-install.sh PATH-TO.deb
 # Needs: dpkg, xdg-utils, libfile-mimeinfo-perl, shared-mime-info,
-# desktop-file-utils, libglib2.0-bin (gio), Xvfb, xdotool.
+# desktop-file-utils, libglib2.0-bin (gio), Xvfb, xdotool, a C++ compiler.
 set -uo pipefail
 deb=${1:?usage: deb-install.sh PATH-TO.deb}
 [ "$(id -u)" -eq 0 ] || { echo "deb-install.sh must run as root (dpkg -i)" >&2; exit 2; }
@@ -70,9 +70,9 @@ double_click() {  # FILE INSTALLED-NAME
   runuser -u "$player" -- env DISPLAY="$DISPLAY" HOME="$HOME" XDG_DATA_DIRS="$XDG_DATA_DIRS" \
     XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$XDG_CONFIG_HOME" XDG_DATA_HOME="$XDG_DATA_HOME" \
     GDK_BACKEND=x11 NO_AT_BRIDGE=1 gio open "$file" || return 1
-  id=$(wait_window "Quillomar" "") || { echo "no question came"; return 1; }
+  id=$(wait_window "$caption_question" "") || { echo "no question came"; return 1; }
   press_keys "$id" Return && wait_window_gone "$id" || { echo "the question stayed"; return 1; }
-  id=$(wait_window "Level Set Installed" "" "$id") || { echo "no confirmation came"; return 1; }
+  id=$(wait_window "$caption_installed" "" "$id") || { echo "no confirmation came"; return 1; }
   press_keys "$id" Return && wait_window_gone "$id" || { echo "the confirmation stayed"; return 1; }
   local deadline=$((SECONDS + DESKTOP_TIMEOUT))
   while pgrep -u "$player" -x levelset-instal >/dev/null; do
@@ -84,6 +84,7 @@ double_click() {  # FILE INSTALLED-NAME
   [ "$(stat -c %U "$levels/$2")" = "$player" ] && [ -L "$game_dir/Levels" ]
 }
 
+load_texts || { echo "the installer's texts could not be had from tests/texts.h" >&2; exit 1; }
 if is_installed; then
   echo "note: $package was installed; removing it first"
   dpkg -r "$package" >/dev/null || exit 1
