@@ -256,12 +256,13 @@ bool PlatformNamedMutexExists(const char* name) {
     if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
     entry.fd = OpenEntry(AT_FDCWD, path, 0);
   }
-  // Only a regular file of the player's own can be their game's: nobody
-  // else can stop their installs, wherever the file lies. Nothing else is
-  // ever opened.
+  // Only a regular file of the player's own, under no other name, can be
+  // their game's: nobody else can stop their installs, wherever the file
+  // lies, not even with a hard link to a file of the player's that they may
+  // read (and so lock). Nothing else is ever opened.
   struct stat status;
   if (entry.fd < 0 || fstat(entry.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-      status.st_uid != getuid()) {
+      status.st_uid != getuid() || status.st_nlink != 1) {
     return false;
   }
   Descriptor lock{OpenEntryForReading(entry.fd)};

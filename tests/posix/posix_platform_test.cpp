@@ -268,7 +268,9 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
   struct Case {
     const char* name;
     const char* runtime;  // "private" (the user's, 0700), "open" (the user's, 0755), "/tmp", "" (unset)
-    const char* kind = "file";  // what is at the lock's name: "file", "none", "symlink" to a held file, "fifo"
+    // What is at the lock's name: "file", "none", "symlink" or "hard link"
+    // to a held file, "fifo".
+    const char* kind = "file";
     int lock = LOCK_EX;         // held by an open file of the test's: LOCK_EX, LOCK_SH or 0
     bool otherOwner = false;    // the file given to another user (root only)
     bool running = false;
@@ -284,6 +286,9 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
       {.name = "no runtime directory: the player's own held lock in /tmp", .runtime = "", .running = true},
       {.name = "no runtime directory: another user's held lock", .runtime = "", .otherOwner = true},
       {.name = "no runtime directory: a link to a held lock", .runtime = "", .kind = "symlink"},
+      {.name = "no runtime directory: a hard link to a held file of the player's",
+       .runtime = "",
+       .kind = "hard link"},
       {.name = "no runtime directory: a pipe", .runtime = "", .kind = "fifo"},
   };
   const char* saved = getenv("XDG_RUNTIME_DIR");
@@ -306,18 +311,21 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
     if (runtime.empty()) unsetenv("XDG_RUNTIME_DIR");
     else setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     std::string path = runtime.empty() ? "/tmp/" + name + "-" + std::to_string(getuid()) : runtime + "/" + name;
-    std::string held = strcmp(c.kind, "symlink") == 0 ? dir / "held" : path;
+    bool linked = strcmp(c.kind, "symlink") == 0 || strcmp(c.kind, "hard link") == 0;
+    std::string held = linked ? dir / "held" : path;
+    int fd = -1;
     if (strcmp(c.kind, "fifo") == 0) {
       ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
-    } else if (strcmp(c.kind, "symlink") == 0) {
-      ASSERT_EQ(0, symlink(held.c_str(), path.c_str()));
-    }
-    int fd = -1;
-    if (strcmp(c.kind, "file") == 0 || strcmp(c.kind, "symlink") == 0) {
+    } else if (strcmp(c.kind, "none") != 0) {
       fd = open(held.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
       ASSERT_GE(fd, 0);
       ASSERT_EQ(0, c.lock != 0 ? flock(fd, c.lock) : 0);
       ASSERT_EQ(0, c.otherOwner ? fchown(fd, 65534, 65534) : 0);
+    }
+    if (strcmp(c.kind, "symlink") == 0) {
+      ASSERT_EQ(0, symlink(held.c_str(), path.c_str()));
+    } else if (strcmp(c.kind, "hard link") == 0) {
+      ASSERT_EQ(0, link(held.c_str(), path.c_str()));
     }
     bool existed = Exists(path);
 
