@@ -93,10 +93,11 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Ocean Set.qlm";
          return h;
        }},
-      {"a path that the shell split at its blanks",
+      {"a path that the shell split at its blanks, the first run under umask 077",
        [](const GameDir& d) {
          WriteFile(d.source + "/Deep  Sea-2.qlm", "deep");
          Headless h;
+         h.options.umask = 077;
          h.arguments = {d.source + "/Deep", "", "Sea-2.qlm"};
          h.errors = Question("Deep  Sea") + Done("Deep  Sea");
          h.status = 1;
@@ -260,6 +261,40 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.errors = Question("mine") +
                     CopyError(path, "'" + path + "' is another user's link to a file that is not theirs");
          h.needsRoot = true;
+         return h;
+       }},
+      {"another player's own link, through root's link, to a third user's file",
+       [](const GameDir& d) {
+         std::string theirs = d.root + "/theirs", system = d.root + "/system";
+         std::string path = d.source + "/Tide.qlm";
+         mkdir(theirs.c_str(), 0755);
+         WriteFile(theirs + "/Tide.qlm", "tide");
+         EXPECT_EQ(0, chown(theirs.c_str(), 12345, 12345));
+         EXPECT_EQ(0, chown((theirs + "/Tide.qlm").c_str(), 12345, 12345));
+         EXPECT_EQ(0, symlink(theirs.c_str(), system.c_str()));
+         EXPECT_EQ(0, symlink((system + "/Tide.qlm").c_str(), path.c_str()));
+         EXPECT_EQ(0, lchown(path.c_str(), 65534, 65534));
+         mkdir(d.levels.c_str(), 0755);
+         EXPECT_EQ(0, chown(d.levels.c_str(), 65534, 65534));
+         Headless h;
+         h.arguments = {path};
+         h.errors = Question("Tide") + Done("Tide");
+         h.status = 1;
+         h.installed = "Tide.qlm";
+         h.options.user = 65534;
+         h.options.group = 65534;
+         h.needsRoot = true;
+         return h;
+       }},
+      {"no unnamed files where Levels is: a named temporary file, renamed",
+       [](const GameDir& d) {
+         WriteFile(d.source + "/Reef.qlm", "reef");
+         Headless h;
+         h.options.environment = {std::string("LD_PRELOAD=") + SWAP_PRELOAD, "LEVELSET_NO_TMPFILE=1"};
+         h.arguments = {d.source + "/Reef.qlm"};
+         h.errors = Question("Reef") + Done("Reef");
+         h.status = 1;
+         h.installed = "Reef.qlm";
          return h;
        }},
       {"without /proc the program's own directory is unknown: refused",

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -50,13 +51,17 @@ TEST(EscapeTest, NothingReachesTheTerminalRaw) {
       {.input = "a\nb\tc", .expected = "a\nb\tc"},
       {.input = "\x1b[31mred", .expected = "\\x1b[31mred"},
       {.input = "a\rb", .expected = "a\\x0db"},
-      {.input = "del\x7f", .expected = "del\\x7f"},
-      {.input = "\xc2\x85next line", .expected = "\\xc2\\x85next line"},  // U+0085
+      {.input = "del\x7f\x1f", .expected = "del\\x7f\\x1f"},
+      {.input = "\xc2\x85next\xc2\x9f", .expected = "\\xc2\\x85next\\xc2\\x9f"},  // U+0085, U+009F
       {.input = "\xc2\x9b" "2J", .expected = "\\xc2\\x9b2J"},             // U+009B, the 8-bit CSI
       {.input = "\xc2\xa0nbsp", .expected = "\xc2\xa0nbsp"},              // U+00A0 is printable
       {.input = "\xe3\x82\xbd.qlm", .expected = "\xe3\x82\xbd.qlm"},      // katakana so
       {.input = "\xff", .expected = "\\xff"},
       {.input = "\xc0\xaf", .expected = "\\xc0\\xaf"},                    // overlong "/"
+      // An escape character spelled long in three and four bytes, and a
+      // lead byte beyond U+10FFFF.
+      {.input = "\xe0\x80\x9b\xf0\x80\x80\x9b\xf5\x80\x80\x80",
+       .expected = "\\xe0\\x80\\x9b\\xf0\\x80\\x80\\x9b\\xf5\\x80\\x80\\x80"},
       {.input = "\xed\xa0\x80", .expected = "\\xed\\xa0\\x80"},           // a surrogate
       {.input = "\xe3\x82", .expected = "\\xe3\\x82"},                    // cut short at the end
       {.input = "\xe3\x82x", .expected = "\\xe3\\x82x"},
@@ -91,7 +96,7 @@ TEST(ButtonsTest, TypedAnswersPickButtons) {
       {.style = kQuestion, .line = "Y", .answer = kAnswerYes},
       {.style = kQuestion, .line = "yes", .answer = kAnswerYes},
       {.style = kQuestion, .line = "NO", .answer = kAnswerNo},
-      {.style = kQuestion, .line = " n \r", .answer = kAnswerNo},
+      {.style = kQuestion, .line = " \tn\t \r", .answer = kAnswerNo},
       {.style = kQuestion, .line = "r", .answer = kAnswerNone},
       {.style = kQuestion, .line = "yess", .answer = kAnswerNone},
       {.style = kQuestion, .line = "ny", .answer = kAnswerNone},
@@ -124,7 +129,7 @@ enum class Source {
   kDirectory,
   kFifo,
   kMissing,
-  kOwnLink,              // the player's link to the file
+  kOwnLink,              // the player's link, by default to the file beside it
   kForeignLink,          // another user's link to the player's file (root only)
   kForeignLinkToTheirs,  // another user's link to a file of theirs (root only)
 };
@@ -135,12 +140,14 @@ struct CopyCase {
   Source source = Source::kFile;
   mode_t sourceMode = 0644;
   bool elsewhere = false;  // the source on another file system (/dev/shm)
+  const char* linkText = "real";  // what a link at the source's name holds
   Target target = Target::kNone;
   bool targetDirectoryExists = true;
   const char* error = nullptr;  // the failure's text, with {S} and {T} for the paths; null: copied
 };
 
 TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
+  const std::string longName(NAME_MAX + 64, 'n');
   const CopyCase cases[] = {
       {.name = "a new copy"},
       {.name = "an empty level set", .source = Source::kEmpty},
@@ -161,6 +168,14 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
        .target = Target::kOldFile,
        .error = "No such file or directory"},
       {.name = "a link of the user's own", .source = Source::kOwnLink, .sourceMode = 0600},
+      {.name = "a link that leads to itself",
+       .source = Source::kOwnLink,
+       .linkText = "Ocean%20Set.qlm",
+       .error = "Too many levels of symbolic links"},
+      {.name = "a link to a name too long",
+       .source = Source::kOwnLink,
+       .linkText = longName.c_str(),
+       .error = "File name too long"},
       {.name = "another user's link to a file not theirs",
        .source = Source::kForeignLink,
        .sourceMode = 0600,
@@ -206,7 +221,7 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
       case Source::kForeignLink:
       case Source::kForeignLinkToTheirs:
         WriteFile(real, contents);
-        EXPECT_EQ(0, symlink(real.c_str(), source.c_str()));
+        EXPECT_EQ(0, symlink(c.linkText, source.c_str()));
         if (foreign) {
           EXPECT_EQ(0, lchown(source.c_str(), 65534, 65534));
         }
@@ -376,9 +391,12 @@ TEST(FilesTest, ExistenceAttributesAndTheProgramPath) {
   ASSERT_LT(static_cast<size_t>(length), sizeof buffer);
   EXPECT_EQ(static_cast<uint32_t>(length), PlatformGetModuleFileName(buffer, sizeof buffer, &refusal));
   EXPECT_STREQ(path, buffer);
-  char small[8];
-  EXPECT_EQ(8u, PlatformGetModuleFileName(small, sizeof small, &refusal)) << "a cut path says so";
-  EXPECT_EQ(std::string(path, 7), small);
+  // One byte short of the terminator: cut, and not a byte written beyond.
+  std::vector<char> cut(static_cast<size_t>(length) + 1, 'X');
+  uint32_t size = static_cast<uint32_t>(length);
+  EXPECT_EQ(size, PlatformGetModuleFileName(cut.data(), size, &refusal)) << "a cut path says so";
+  EXPECT_EQ(std::string(path, size - 1), cut.data());
+  EXPECT_EQ('X', cut[size]);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
-// Preloaded into the installer (LD_PRELOAD) by an end-to-end row: the first
+// Preloaded into the installer (LD_PRELOAD) by end-to-end rows. The first
 // time the installer opens the name LEVELSET_SWAP_NAME, by its whole path
 // or by its last part (as a walk name by name opens it), LEVELSET_SWAP_LINK
-// is renamed over that name just before the open goes on. Whatever the
-// installer checked by name before then no longer holds: every time, with
-// no race to win.
+// is renamed over that name just before the open goes on: whatever the
+// installer checked by name before then no longer holds, every time, with
+// no race to win. With LEVELSET_NO_TMPFILE set, a file with no name cannot
+// be made, as on a kernel that knows no such files.
 #undef _FORTIFY_SOURCE  // the open calls are defined here, not inlined
 #include <dlfcn.h>
 #include <fcntl.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +53,10 @@ extern "C" int open(const char* path, int flags, ...) {
 
 extern "C" int openat(int directory, const char* path, int flags, ...) {
   LEVELSET_MODE_ARGUMENT(flags);
+  if ((flags & O_TMPFILE) == O_TMPFILE && getenv("LEVELSET_NO_TMPFILE")) {
+    errno = EISDIR;
+    return -1;
+  }
   SwapBefore(path);
   return Next<int (*)(int, const char*, int, ...)>("openat")(directory, path, flags, mode);
 }
