@@ -53,12 +53,12 @@ struct Headless {
   std::string source;     // the file the copy must hold; empty: the arguments joined
   std::string neverOpened;  // a file that nothing may open
   RunOptions options;
-  bool needsRoot = false;
 };
 
 struct HeadlessCase {
   const char* name;
   Headless (*prepare)(const GameDir& dir);  // makes the files, says what to expect
+  bool needsRoot = false;                    // to give files to other users, or hide /proc
 };
 
 // A file of someone else's outside Levels, planted in the installed copy's
@@ -83,8 +83,8 @@ std::string Describe(const std::string& path) {
 
 TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
   const HeadlessCase cases[] = {
-      {"the road of one request",
-       [](const GameDir& d) {
+      {.name = "the road of one request",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Ocean%20Set[2].qlm", "ocean");
          Headless h;
          h.arguments = {d.source + "/Ocean%20Set[2].qlm"};
@@ -93,8 +93,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Ocean Set.qlm";
          return h;
        }},
-      {"a path that the shell split at its blanks, the first run under umask 077",
-       [](const GameDir& d) {
+      {.name = "a path that the shell split at its blanks, the first run under umask 077",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Deep  Sea-2.qlm", "deep");
          Headless h;
          h.options.umask = 077;
@@ -104,8 +104,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Deep  Sea.qlm";
          return h;
        }},
-      {"a quoted path among other words, the first run under umask 000",
-       [](const GameDir& d) {
+      {.name = "a quoted path among other words, the first run under umask 000",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Reef.QLM", "reef");
          Headless h;
          h.options.umask = 0;
@@ -116,8 +116,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Reef.QLM";
          return h;
        }},
-      {"a file whose name holds double quotes is that file",
-       [](const GameDir& d) {
+      {.name = "a file whose name holds double quotes is that file",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/a\"b.qlm\"c.qlm", "quoted");
          WriteFile(d.root + "/b.qlm", "the file between the quotes");
          Headless h;
@@ -127,31 +127,31 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "a\"b.qlm\"c.qlm";
          return h;
        }},
-      {"two double quotes name no file",
-       [](const GameDir&) {
+      {.name = "two double quotes name no file",
+       .prepare = [](const GameDir&) {
          Headless h;
          h.arguments = {"\"\""};
          h.errors = NotFound("");
          return h;
        }},
-      {"no arguments", [](const GameDir&) { return Headless(); }},
-      {"a missing file",
-       [](const GameDir& d) {
+      {.name = "no arguments", .prepare = [](const GameDir&) { return Headless(); }},
+      {.name = "a missing file",
+       .prepare = [](const GameDir& d) {
          Headless h;
          h.arguments = {d.source + "/gone.qlm"};
          h.errors = NotFound(d.source + "/gone.qlm");
          return h;
        }},
-      {"a file of another type",
-       [](const GameDir& d) {
+      {.name = "a file of another type",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/notes.txt", "notes");
          Headless h;
          h.arguments = {d.source + "/notes.txt"};
          h.errors = Invalid(d.source + "/notes.txt");
          return h;
        }},
-      {"the installed copy itself",
-       [](const GameDir& d) {
+      {.name = "the installed copy itself",
+       .prepare = [](const GameDir& d) {
          mkdir(d.levels.c_str(), 0755);
          WriteFile(d.levels + "/Ocean.qlm", "installed");
          Headless h;
@@ -159,8 +159,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.errors = Question("Ocean") + Already("Ocean");
          return h;
        }},
-      {"a levels directory in other letters is not Levels",
-       [](const GameDir& d) {
+      {.name = "a levels directory in other letters is not Levels",
+       .prepare = [](const GameDir& d) {
          mkdir((d.game + "/levels").c_str(), 0755);
          WriteFile(d.game + "/levels/Ocean.qlm", "elsewhere");
          Headless h;
@@ -170,8 +170,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Ocean.qlm";
          return h;
        }},
-      {"the installed copy by another path is copied onto itself and kept",
-       [](const GameDir& d) {
+      {.name = "the installed copy by another path is copied onto itself and kept",
+       .prepare = [](const GameDir& d) {
          mkdir(d.levels.c_str(), 0755);
          WriteFile(d.levels + "/Ocean.qlm", "installed");
          std::string other = d.game + "/./Levels/Ocean.qlm";
@@ -181,16 +181,16 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
                                                             "/Ocean.qlm' are the same file");
          return h;
        }},
-      {"a directory named like a level set",
-       [](const GameDir& d) {
+      {.name = "a directory named like a level set",
+       .prepare = [](const GameDir& d) {
          mkdir((d.source + "/Folder.qlm").c_str(), 0755);
          Headless h;
          h.arguments = {d.source + "/Folder.qlm"};
          h.errors = Question("Folder") + CopyError(d.source + "/Folder.qlm", "Is a directory");
          return h;
        }},
-      {"a name that would take over the terminal is shown escaped",
-       [](const GameDir& d) {
+      {.name = "a name that would take over the terminal is shown escaped",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/\x1b]0;owned\x07\xff.qlm", "evil");
          Headless h;
          h.arguments = {d.source + "/\x1b]0;owned\x07\xff.qlm"};
@@ -199,8 +199,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "\x1b]0;owned\x07\xff.qlm";
          return h;
        }},
-      {"a lock file left behind by a game that ended",
-       [](const GameDir& d) {
+      {.name = "a lock file left behind by a game that ended",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.runtime + "/" + kGameLockName, "");
          WriteFile(d.source + "/Tide.qlm", "tide");
          Headless h;
@@ -210,8 +210,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Tide.qlm";
          return h;
        }},
-      {"a link planted in the copy's place changes nothing outside Levels",
-       [](const GameDir& d) {
+      {.name = "a link planted in the copy's place changes nothing outside Levels",
+       .prepare = [](const GameDir& d) {
          Headless h;
          h.untouched = PlantOutside(d);
          EXPECT_EQ(0, symlink(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str()));
@@ -221,8 +221,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Planted.qlm";
          return h;
        }},
-      {"a hard link planted in the copy's place changes nothing outside Levels",
-       [](const GameDir& d) {
+      {.name = "a hard link planted in the copy's place changes nothing outside Levels",
+       .prepare = [](const GameDir& d) {
          Headless h;
          h.untouched = PlantOutside(d);
          EXPECT_EQ(0, link(h.untouched.c_str(), (d.levels + "/Planted.qlm").c_str()));
@@ -232,8 +232,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Planted.qlm";
          return h;
        }},
-      {"a source swapped for a link to a pipe just before it is opened",
-       [](const GameDir& d) {
+      {.name = "a source swapped for a link to a pipe just before it is opened",
+       .prepare = [](const GameDir& d) {
          Headless h;
          std::string source = d.source + "/Swapped.qlm", link = d.source + "/link";
          WriteFile(source, "swapped");
@@ -246,8 +246,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.errors = Question("Swapped") + CopyError(source, "'" + source + "' is not a regular file");
          return h;
        }},
-      {"a path through another user's link to the player's private folder",
-       [](const GameDir& d) {
+      {.name = "a path through another user's link to the player's private folder",
+       .prepare = [](const GameDir& d) {
          std::string theirs = d.root + "/mallory", mine = d.source + "/private";
          std::string path = theirs + "/share/mine.qlm";
          mkdir(theirs.c_str(), 0755);
@@ -260,11 +260,11 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.arguments = {path};
          h.errors = Question("mine") +
                     CopyError(path, "'" + path + "' is another user's link to a file that is not theirs");
-         h.needsRoot = true;
          return h;
-       }},
-      {"another player's own link, through root's link, to a third user's file",
-       [](const GameDir& d) {
+       },
+       .needsRoot = true},
+      {.name = "another player's own link, through root's link, to a third user's file",
+       .prepare = [](const GameDir& d) {
          std::string theirs = d.root + "/theirs", system = d.root + "/system";
          std::string path = d.source + "/Tide.qlm";
          mkdir(theirs.c_str(), 0755);
@@ -283,11 +283,11 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Tide.qlm";
          h.options.user = 65534;
          h.options.group = 65534;
-         h.needsRoot = true;
          return h;
-       }},
-      {"no unnamed files where Levels is: a named temporary file, renamed",
-       [](const GameDir& d) {
+       },
+       .needsRoot = true},
+      {.name = "no unnamed files where Levels is: a named temporary file, renamed",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Reef.qlm", "reef");
          Headless h;
          h.options.environment = {std::string("LD_PRELOAD=") + SWAP_PRELOAD, "LEVELSET_NO_TMPFILE=1"};
@@ -297,26 +297,30 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Reef.qlm";
          return h;
        }},
-      {"without /proc the program's own directory is unknown: refused",
-       [](const GameDir& d) {
+      {.name = "without /proc the program's own directory is unknown: refused",
+       .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Ocean.qlm", "ocean");
          Headless h;
          h.arguments = {d.source + "/Ocean.qlm"};
          h.errors = Question("Ocean") +
                     CopyError(d.source + "/Ocean.qlm", "No such file or directory");
          h.options.withoutProc = true;
-         h.needsRoot = true;
          return h;
-       }},
+       },
+       .needsRoot = true},
   };
   std::string skipped;
   for (const HeadlessCase& c : cases) {
     SCOPED_TRACE(c.name);
     RemoveTree(dir_.root);
     dir_ = MakeGameDir();
+    if (c.needsRoot && geteuid() != 0) {
+      skipped += std::string("\n  ") + c.name + " (needs root)";
+      continue;
+    }
     Headless h = c.prepare(dir_);
-    if ((h.needsRoot && geteuid() != 0) || (h.options.withoutProc && kSanitized)) {
-      skipped += std::string("\n  ") + c.name + (kSanitized ? " (needs /proc)" : " (needs root)");
+    if (h.options.withoutProc && kSanitized) {
+      skipped += std::string("\n  ") + c.name + " (the sanitizers need /proc)";
       continue;
     }
     std::vector<std::string> levelsBefore = ListDirectory(dir_.levels);
