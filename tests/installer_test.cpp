@@ -33,6 +33,15 @@ void WithOldCopy() {
   Fake().files[kInstalledOcean] = "old";
 }
 
+// The game in /opt/quillomar, on a system whose names differ by letter case,
+// with a directory "levels" beside it.
+void PosixMachine() {
+  Fake().separator = '/';
+  Fake().caseInsensitive = false;
+  Fake().moduleFileName = "/opt/quillomar/levelset-installer";
+  Fake().directories = {"/opt", "/opt/quillomar", "/opt/quillomar/levels", "/tmp"};
+}
+
 // Names too long for a path of 259 characters: the installed path, the
 // Levels directory, the program file's own path.
 const std::string kLongName(230, 'n');
@@ -209,10 +218,7 @@ TEST(FlowTest, EveryEndOfTheRun) {
        .tail = "/tmp/Ocean%20Set[2].qlm",
        .prepare =
            [] {
-             Fake().separator = '/';
-             Fake().caseInsensitive = false;
-             Fake().moduleFileName = "/opt/quillomar/levelset-installer";
-             Fake().directories = {"/opt", "/opt/quillomar", "/opt/quillomar/levels", "/tmp"};
+             PosixMachine();
              Fake().files["/tmp/Ocean%20Set[2].qlm"] = "ocean";
            },
        .boxes = {question, done}, .status = 1,
@@ -223,10 +229,7 @@ TEST(FlowTest, EveryEndOfTheRun) {
        .tail = "/opt/quillomar/levels/Ocean Set.qlm",
        .prepare =
            [] {
-             Fake().separator = '/';
-             Fake().caseInsensitive = false;
-             Fake().moduleFileName = "/opt/quillomar/levelset-installer";
-             Fake().directories = {"/opt", "/opt/quillomar", "/opt/quillomar/levels"};
+             PosixMachine();
              Fake().files["/opt/quillomar/levels/Ocean Set.qlm"] = "ocean";
            },
        .boxes = {question, done}, .status = 1,
