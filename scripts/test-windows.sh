@@ -12,7 +12,7 @@ source scripts/lib.sh
 
 check "install what the Windows build and its tests need" \
   quietly scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 libwine fonts-wine \
-  xvfb xauth imagemagick locales nsis osslsigncode openssl || { ledger_end windows; exit 1; }
+  xvfb xauth imagemagick locales nsis osslsigncode openssl icoutils librsvg2-bin || { ledger_end windows; exit 1; }
 
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   check "generate the ja_JP.UTF-8 locale" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
@@ -20,6 +20,9 @@ fi
 
 check "configure preset windows" quietly cmake --preset windows &&
   check "build preset windows" cmake --build --preset windows || { ledger_end windows; exit 1; }
+
+# The icon that the program and the setup carry is the one its drawings make.
+check "the icon's pictures are what its drawings make" packaging/icon/make-icons.sh --check
 
 # The program must run on any Windows as one file: only the system's DLLs.
 imports_only_system_dlls() {
