@@ -429,6 +429,7 @@ if [ -n "$setup" ]; then
     expect_signed "$setup"
     expect_signed "$game/levelset-installer.exe"
     expect_signed "$uninstaller"
+    rm -f "$work/unsigned.exe"  # osslsigncode overwrites no file
     osslsigncode remove-signature -in "$game/levelset-installer.exe" -out "$work/unsigned.exe" >/dev/null 2>&1
     expect_same "$installer" "$work/unsigned.exe"
   else
