@@ -10,8 +10,9 @@
 #
 # makensis writes the setup under a temporary name, and signs the uninstaller
 # and then the setup there; the setup takes its release name only once every
-# signature is made. Whatever setup there was before goes first, so a build
-# that fails leaves none, neither a half-signed one nor an old one.
+# signature is made. Whatever setup there was before goes first, so a run
+# of this target that fails leaves none, neither a half-signed one nor an
+# old one.
 find_program(LEVELSET_MAKENSIS makensis)
 set(LEVELSET_SETUP_FILE
     "${PROJECT_BINARY_DIR}/quillomar-levelset-installer-${PROJECT_VERSION}-setup.exe")
