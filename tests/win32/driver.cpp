@@ -18,7 +18,7 @@
 // one started by the shell for an opened file, and drives that.
 //
 // "resources" reports what Windows reads from a program file's resources:
-//   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION"
+//   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION" "COPYRIGHT"
 //   manifest "execution-level" "dpi-awareness" "common-controls-version"
 // (each manifest field as found in the text, or "-").
 //
@@ -371,7 +371,8 @@ int ReportResources(const char* path) {
            fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
            fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
   Line(std::string("version ") + versions + " \"" + Escape(VersionString(block, "ProductName")) +
-       "\" \"" + Escape(VersionString(block, "FileDescription")) + "\"");
+       "\" \"" + Escape(VersionString(block, "FileDescription")) + "\" \"" +
+       Escape(VersionString(block, "LegalCopyright")) + "\"");
 
   HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!module) Fail("cannot open the program file as data");

@@ -351,14 +351,23 @@ expect_absent "$levels"
 finish
 
 # What Windows reads from the program file: its version (the project's, in
-# four parts) and its manifest.
+# four parts), the licence's copyright line, its manifest, and its icon,
+# the one drawn for level sets (wrestool pads what it takes out).
+repository="$(dirname "$0")/../.."
+icon="$repository/packaging/icon/quillomar-levelset.ico"
+copyright=$(grep -m1 '^Copyright ' "$repository/LICENSE")
+expect_icon() {  # expect_icon PROGRAM
+  wrestool -x -t14 "$1" | cmp -n "$(stat -c %s "$icon")" - "$icon" >/dev/null 2>&1 ||
+    problems+=("$1 does not carry the level-set icon (wrestool -x -t14: $(wrestool -l "$1" 2>&1 | grep -c group_icon) icon groups)")
+}
 scenario program-resources
-version=$(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1.0/p' "$(dirname "$0")/../../CMakeLists.txt")
+version=$(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1.0/p' "$repository/CMakeLists.txt")
 timeout 60 "$WINE" "$driver" resources 'C:\Games\Quillomar\levelset-installer.exe' >"$work/$current.report" 2>"$work/$current.stderr" ||
   problems+=("the driver could not read the resources")
-diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set installer\" \"Quillomar level-set installer\"" \
+diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set installer\" \"Quillomar level-set installer\" \"$copyright\"" \
             'manifest "asInvoker" "PerMonitorV2" "true" "6.0.0.0"') "$work/$current.report" >"$work/$current.diff" ||
   problems+=("resources differ from what was expected:" "$(cat "$work/$current.diff")")
+expect_icon "$installer"
 finish
 
 # --- The setup ----------------------------------------------------------------------
@@ -371,6 +380,7 @@ if [ -n "$setup" ]; then
   version=${version#quillomar-levelset-installer-}
   version=${version%-setup.exe}
   uninstaller="$game/levelset-installer-uninstall.exe"
+  licence="$game/levelset-installer-LICENSE.txt"
   classes='HKLM\Software\Classes'
   uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
   reg_query() { "$WINE" reg query "$1" /s 2>&1 | tr -d '\r' | sed '/^$/d'; }
@@ -379,11 +389,24 @@ if [ -n "$setup" ]; then
       problems+=("$1 carries no intact signature by $signed_by:" "$(tail -n 4 "$work/$current.verify")")
   }
 
-  # The page a player sees first: the game's folder, Program Files by
-  # default. Cancel ends the setup there, with nothing done.
+  # The pages a player sees: the licence, then, on Next, the game's folder,
+  # Program Files by default. Cancel ends the setup there, with nothing done.
+  # The driver waits for a box to close and the setup's window stays, so the
+  # one that pressed Next is stopped and another reads the folder's page.
   scenario setup-directory-page
   "$WINE" "$setup" >/dev/null 2>&1 &
   opened=$!
+  rm -f "$work/$current.pause".*
+  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
+    --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.licence" 2>&1 &
+  agreed=$!
+  take_picture windows-setup-licence "$work/$current.pause"
+  for _ in $(seq 100); do grep -q -- '-> OK$' "$work/$current.licence" && break; sleep 0.1; done
+  sleep 1
+  kill "$agreed" 2>/dev/null
+  wait "$agreed"
+  grep -q -- '-> OK$' "$work/$current.licence" ||
+    problems+=("Next was not pressed on the licence page:" "$(cat "$work/$current.licence")")
   picture=setup-directory@1
   drive "*" --attach "$(basename "$setup")" --answers cancel
   for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
@@ -406,12 +429,14 @@ if [ -n "$setup" ]; then
     expect_signed "$setup"
     expect_signed "$game/levelset-installer.exe"
     expect_signed "$uninstaller"
+    rm -f "$work/unsigned.exe"  # osslsigncode overwrites no file
     osslsigncode remove-signature -in "$game/levelset-installer.exe" -out "$work/unsigned.exe" >/dev/null 2>&1
     expect_same "$installer" "$work/unsigned.exe"
   else
     expect_same "$installer" "$game/levelset-installer.exe"
   fi
   [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
+  expect_same "$build/packaging/LICENSE.txt" "$licence"
   [ -d "$levels" ] || problems+=("no Levels directory")
   expect_files_in_levels
   diff -u <(printf '%s\n' \
@@ -436,13 +461,18 @@ if [ -n "$setup" ]; then
     '    Quillomar.LevelSet    REG_SZ    ' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet' \
     '    (Default)    REG_SZ    Quillomar Level Set' \
+    '    FriendlyTypeName    REG_SZ    Quillomar Level Set' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\DefaultIcon' \
+    '    (Default)    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open\command' \
     '    (Default)    REG_SZ    "C:\Games\Quillomar\levelset-installer.exe" "%1"' \
     'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller' \
+    '    DisplayIcon    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
     '    DisplayName    REG_SZ    Quillomar Level-Set Installer' \
     "    DisplayVersion    REG_SZ    $version" \
+    "$(printf '    EstimatedSize    REG_DWORD    0x%x' $(( ($(cat "$game/levelset-installer.exe" "$uninstaller" "$licence" 2>/dev/null | wc -c) + 1023) / 1024 )))" \
     '    InstallLocation    REG_SZ    C:\Games\Quillomar' \
     '    NoModify    REG_DWORD    0x1' \
     '    NoRepair    REG_DWORD    0x1' \
@@ -456,10 +486,11 @@ if [ -n "$setup" ]; then
     grep -qxF 'QuillomarLevelSetInstaller|||Quillomar Level-Set Installer' ||
     problems+=("the uninstaller is not listed in Programs and Features")
   cp "$setup" "$drive/Temp/setup.exe"
-  diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\"" \
+  diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\" \"$copyright\"" \
               'manifest "requireAdministrator" "-" "true" "6.0.0.0"') \
     <(timeout 60 "$WINE" "$driver" resources 'C:\Temp\setup.exe' 2>&1) >"$work/$current.diff" ||
     problems+=("the setup's resources differ:" "$(cat "$work/$current.diff")")
+  expect_icon "$setup"
   finish
 
   # What Explorer does on a double-click: ShellExecute with the verb "open".
@@ -484,6 +515,7 @@ if [ -n "$setup" ]; then
   for _ in $(seq 600); do [ -e "$uninstaller" ] || break; sleep 0.1; done
   expect_absent "$uninstaller"
   expect_absent "$game/levelset-installer.exe"
+  expect_absent "$licence"
   expect_same "$ocean" "$levels/Ocean Set.qlm"
   expect_files_in_levels 'Ocean Set.qlm'
   [ -f "$game/Quillomar.exe" ] || problems+=("the game's own program is gone")
