@@ -42,6 +42,10 @@ char* PlatformGetCommandLine();
 // code page gives none (ranges[0] == 0). Called once at start.
 void PlatformGetLeadByteRanges(unsigned char ranges[12]);
 
+// Whether the system's texts (command line, file names, boxes) are UTF-8. A
+// cut never halves a UTF-8 character then; UTF-8 has no lead-byte ranges.
+bool PlatformTextIsUtf8();
+
 // The separator the installer joins paths with.
 char PlatformPathSeparator();
 

@@ -31,6 +31,8 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   for (int i = 0; i < 12; ++i) ranges[i] = info.LeadByte[i];
 }
 
+bool PlatformTextIsUtf8() { return GetACP() == CP_UTF8; }
+
 char PlatformPathSeparator() { return '\\'; }
 
 bool PlatformNamedMutexExists(const char* name) {
