@@ -103,10 +103,13 @@ bool PlatformNamedMutexExists(const char* name) {
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
   // As GetModuleFileName: whole when it fits, otherwise cut to size - 1
   // bytes with the result size.
+  // The refusal is written only when the path cannot be had.
   ++Fake().moduleFileNameCalls;
-  *refusal = Fake().moduleFileNameRefusal;
   const std::string& path = Fake().moduleFileName;
-  if (Fake().moduleFileNameFails || size == 0) return 0;
+  if (Fake().moduleFileNameFails || size == 0) {
+    *refusal = Fake().moduleFileNameRefusal;
+    return 0;
+  }
   size_t length = path.size() < size ? path.size() : size - 1;
   path.copy(buffer, length);
   buffer[length] = '\0';
