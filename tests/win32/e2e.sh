@@ -228,6 +228,8 @@ run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')"
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
 expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_same "$ocean" "$drive/Temp/Ocean%20Set[2].qlm"
+[ "$(stat -c %Y "$levels/Ocean Set.qlm")" = "$(stat -c %Y "$drive/Temp/Ocean%20Set[2].qlm")" ] ||
+  problems+=("the copy does not keep the source's modification time")
 expect_files_in_levels 'Ocean Set.qlm'
 finish
 
@@ -405,11 +407,11 @@ expect_files_in_levels 'Уровни.qlm' 'Море Set 🐙.qlm'
 finish
 
 # A text over 2047 bytes is cut after a whole UTF-8 character: byte 2047 of
-# the text for this long path would be inside a "🐙". (Only a path that
-# finds no file can make a text that long: Windows finds none over 259
-# characters.)
+# the text for this long path would be the first half of an "е". (Only a
+# path that finds no file can make a text that long: Windows finds none
+# over 259 characters. The blanks let the box wrap the text on the screen.)
 scenario long-non-latin-path-cut-at-whole-character
-long="C:\\$(printf 'Ж🐙%.0s' $(seq 400)).qlm"
+long="C:\\abc\\$(printf 'Море %.0s' $(seq 300)).qlm"
 run_installer "$(not_found "$long"; echo 'exit 0')" \
   "\"C:\\Games\\Quillomar\\levelset-installer.exe\" \"$long\"" --answers ok
 expect_absent "$levels"
