@@ -12,6 +12,8 @@ endif()
 
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
+# advapi32: the owner of a file that a killed copy left behind.
+target_link_libraries(platform_win32 PUBLIC advapi32)
 target_compile_options(platform_win32 PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_executable(levelset-installer WIN32

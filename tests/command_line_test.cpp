@@ -13,6 +13,7 @@ TEST(CommandLineTest, TheTailFollowsTheProgramName) {
     const char* name;
     const char* commandLine;
     bool codePage932 = false;
+    bool utf8 = false;
     const char* tail;
   };
   const Case cases[] = {
@@ -41,11 +42,17 @@ TEST(CommandLineTest, TheTailFollowsTheProgramName) {
        .commandLine = "\"C:\\\x83", .codePage932 = true, .tail = ""},
       {.name = "a bare name is cut at a blank whatever came before",
        .commandLine = "\x83 x", .codePage932 = true, .tail = "x"},
+      // UTF-8 keeps the byte rule: a byte that begins no whole character
+      // hides no quote.
+      {.name = "no quote inside a UTF-8 character",
+       .commandLine = "\"C:\\\xC3\" dir\\Setup.exe\" tail", .utf8 = true,
+       .tail = "dir\\Setup.exe\" tail"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
     if (c.codePage932) UseCodePage932();
+    if (c.utf8) UseUtf8();
     std::string line = c.commandLine;
     char* tail = GetCommandLineTail(&line[0]);
     EXPECT_GE(tail, &line[0]);

@@ -38,9 +38,8 @@ bool HasDirectory(const std::string& path) {
 // character.
 std::string ParentOf(const std::string& path) {
   size_t last = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
-    else if (path[i] == '\\' || path[i] == '/') last = i;
+  for (size_t i = 0; i < path.size(); i += CharacterLength(&path[i], path.size() - i)) {
+    if (path[i] == '\\' || path[i] == '/') last = i;
   }
   return last == std::string::npos ? std::string() : path.substr(0, last);
 }
@@ -74,6 +73,12 @@ void UseCodePage932() {
   LoadLeadBytes();
 }
 
+void UseUtf8() {
+  Fake().leadByteRanges.clear();
+  Fake().utf8 = true;
+  LoadLeadBytes();
+}
+
 char* PlatformGetCommandLine() { return nullptr; }
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
@@ -82,6 +87,8 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
     ranges[i] = Fake().leadByteRanges[i];
   }
 }
+
+bool PlatformTextIsUtf8() { return Fake().utf8; }
 
 char PlatformPathSeparator() { return Fake().separator; }
 

@@ -51,9 +51,12 @@ TEST_F(MessageTest, KeepsTextsUpTo2047BytesWholeAndCutsLongerOnes) {
     const char* name;
     std::string argument;
     bool codePage932 = false;
+    bool utf8 = false;
     std::string expected;
   };
   const std::string pairs(3000, '\x82');
+  std::string octopuses;  // in UTF-8: 4 bytes each
+  for (int i = 0; i < 600; ++i) octopuses += "\xF0\x9F\x90\x99";
   const Case cases[] = {
       {.name = "2047 bytes stay whole", .argument = std::string(2045, 'a'),
        .expected = std::string("<") + std::string(2045, 'a') + ">"},
@@ -71,11 +74,19 @@ TEST_F(MessageTest, KeepsTextsUpTo2047BytesWholeAndCutsLongerOnes) {
        .codePage932 = true, .expected = std::string("<x") + pairs.substr(0, 2044)},
       {.name = "no half character at the end", .argument = "x" + pairs, .codePage932 = true,
        .expected = std::string("<x") + pairs.substr(0, 2044)},
+      // "<x" and 511 characters of 4 bytes make 2046; the next would end at
+      // byte 2050.
+      {.name = "no part of a UTF-8 character at the end", .argument = "x" + octopuses,
+       .utf8 = true, .expected = std::string("<x") + octopuses.substr(0, 2044)},
+      {.name = "bytes that begin no UTF-8 character are cut anywhere",
+       .argument = std::string(3000, '\xF0'), .utf8 = true,
+       .expected = "<" + std::string(2046, '\xF0')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
     if (c.codePage932) UseCodePage932();
+    if (c.utf8) UseUtf8();
     ShowMessage("C", kBoxOk | kBoxIconStop, "<%s>", c.argument.c_str());
     ASSERT_EQ(1u, Fake().boxes.size());
     EXPECT_EQ(c.expected, Fake().boxes[0].text);

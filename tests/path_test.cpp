@@ -18,6 +18,7 @@ TEST(SplitPathTest, SplitsIntoItsParts) {
     const char* fileName = "";
     const char* extension = "";
     bool codePage932 = false;
+    bool utf8 = false;
   };
   const Case cases[] = {
       {.path = "C:\\Temp\\Ocean Set.qlm", .drive = "C:", .directory = "\\Temp\\",
@@ -49,11 +50,16 @@ TEST(SplitPathTest, SplitsIntoItsParts) {
       // A lead byte at the very end stands alone and is kept.
       {.path = "a\\b\x81", .directory = "a\\", .fileName = "b\x81", .codePage932 = true},
       {.path = "a\\\x81", .directory = "a\\", .fileName = "\x81", .codePage932 = true},
+      // UTF-8 keeps the byte rules: a byte that begins no whole character
+      // hides no separator and no dot.
+      {.path = "x\xC3\\y\xF0\x9F.qlm", .directory = "x\xC3\\", .fileName = "y\xF0\x9F",
+       .extension = ".qlm", .utf8 = true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     ResetFake();
     if (c.codePage932) UseCodePage932();
+    if (c.utf8) UseUtf8();
     char drive[kDriveSize], directory[kPartSize], fileName[kPartSize], extension[kPartSize];
     SplitPath(c.path, drive, directory, fileName, extension);
     EXPECT_STREQ(c.drive, drive);
@@ -71,9 +77,12 @@ TEST(SplitPathTest, CutsEachPartTo255BytesAtAWholeCharacter) {
     const char* name;
     std::string fileName;
     bool codePage932 = false;
+    bool utf8 = false;
     size_t expectedLength;
   };
   const std::string pairs(300, '\x82');  // in 932: 150 double-byte characters
+  std::string octopuses, cyrillic;         // in UTF-8: 4 and 2 bytes each
+  for (int i = 0; i < 100; ++i) octopuses += "\xF0\x9F\x90\x99", cyrillic += "\xD0\x96";
   const Case cases[] = {
       {.name = "255 bytes stay whole", .fileName = std::string(255, 'a'), .expectedLength = 255},
       {.name = "256 bytes lose one", .fileName = std::string(256, 'a'), .expectedLength = 255},
@@ -83,11 +92,18 @@ TEST(SplitPathTest, CutsEachPartTo255BytesAtAWholeCharacter) {
       {.name = "one byte then pairs end at 255", .fileName = "a" + pairs, .codePage932 = true,
        .expectedLength = 255},
       {.name = "single-byte code page cuts anywhere", .fileName = pairs, .expectedLength = 255},
+      {.name = "UTF-8 characters ending at 252 keep 252", .fileName = octopuses, .utf8 = true,
+       .expectedLength = 252},
+      {.name = "one byte then UTF-8 characters end at 255", .fileName = "a" + cyrillic + cyrillic,
+       .utf8 = true, .expectedLength = 255},
+      {.name = "bytes that begin no UTF-8 character are cut anywhere",
+       .fileName = std::string(300, '\xF0'), .utf8 = true, .expectedLength = 255},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
     if (c.codePage932) UseCodePage932();
+    if (c.utf8) UseUtf8();
     std::string path = "C:\\" + c.fileName + ".qlm";
     char directory[kPartSize], fileName[kPartSize], extension[kPartSize];
     SplitPath(path.c_str(), nullptr, directory, fileName, extension);
