@@ -7,14 +7,22 @@
 # build's environment (see cmake/SignWin32.cmake), the program is signed
 # before it is packed, and so are the uninstaller and the setup itself.
 # The target always runs, so that it signs with the environment of this build.
+#
+# makensis writes the setup under a temporary name, and signs the uninstaller
+# and then the setup there; the setup takes its release name only once every
+# signature is made. Whatever setup there was before goes first, so a run
+# of this target that fails leaves none, neither a half-signed one nor an
+# old one.
 find_program(LEVELSET_MAKENSIS makensis)
 set(LEVELSET_SETUP_FILE
     "${PROJECT_BINARY_DIR}/quillomar-levelset-installer-${PROJECT_VERSION}-setup.exe")
 set(setup_dir "${PROJECT_BINARY_DIR}/setup")
+set(setup_partial "${setup_dir}/setup.exe.partial")
 set(sign_command "\"${CMAKE_COMMAND}\" \"-DFILE=%1\" -P \"${PROJECT_SOURCE_DIR}/cmake/SignWin32.cmake\"")
 
 if(LEVELSET_MAKENSIS)
   add_custom_target(setup
+    COMMAND "${CMAKE_COMMAND}" -E rm -f "${LEVELSET_SETUP_FILE}" "${setup_partial}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${setup_dir}"
     COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:levelset-installer>" "${setup_dir}/levelset-installer.exe"
     COMMAND "${CMAKE_COMMAND}" "-DFILE=${setup_dir}/levelset-installer.exe"
@@ -23,10 +31,14 @@ if(LEVELSET_MAKENSIS)
             "-DVERSION=${PROJECT_VERSION}"
             "-DVERSION_QUAD=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0"
             "-DPROGRAM=${setup_dir}/levelset-installer.exe"
-            "-DOUTFILE=${LEVELSET_SETUP_FILE}"
+            "-DLICENSE=${PROJECT_BINARY_DIR}/packaging/LICENSE.txt"
+            "-DICON=${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico"
+            "-DCOPYRIGHT=${LEVELSET_COPYRIGHT}"
+            "-DOUTFILE=${setup_partial}"
             "-DSIGN=${sign_command}"
             "${PROJECT_SOURCE_DIR}/packaging/windows/setup.nsi"
-    BYPRODUCTS "${LEVELSET_SETUP_FILE}"
+    COMMAND "${CMAKE_COMMAND}" -E rename "${setup_partial}" "${LEVELSET_SETUP_FILE}"
+    BYPRODUCTS "${LEVELSET_SETUP_FILE}" "${setup_partial}"
     DEPENDS levelset-installer
     COMMENT "Making ${LEVELSET_SETUP_FILE}"
     VERBATIM)

@@ -241,6 +241,8 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   memset(ranges, 0, 12);
 }
 
+bool PlatformTextIsUtf8() { return true; }
+
 char PlatformPathSeparator() { return '/'; }
 
 bool PlatformNamedMutexExists(const char* name) {

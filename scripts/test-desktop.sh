@@ -74,13 +74,19 @@ pack_windows_zip() {
   cpack -G ZIP --config "$windows/CPackConfig.cmake" -B "$PWD/$build/windows-package" || return 1
   mv "$build"/windows-package/*.zip "$build"/ || return 1
   rm -r "$build/windows-package"
-  local zip listing
+  local zip listing text unpacked=$build/windows-zip
   zip=$(ls "$build"/*.zip) || return 1
   listing=$(cmake -E tar tf "$zip") || return 1
   echo "$zip:"
   echo "$listing"
-  grep -q '/levelset-installer.exe$' <<<"$listing" && grep -q '/README.txt$' <<<"$listing" &&
-    grep -q '/LICENSE.txt$' <<<"$listing"
+  grep -q '/levelset-installer.exe$' <<<"$listing" || return 1
+  # The texts have Windows line ends: every line ends in CR LF.
+  fresh_directory "$unpacked" && (cd "$unpacked" && cmake -E tar xf "../$(basename "$zip")") || return 1
+  for text in README.txt LICENSE.txt; do
+    [ -s "$unpacked"/*/"$text" ] && ! grep -qv $'\r$' "$unpacked"/*/"$text" ||
+      { echo "$text is missing, or has lines that do not end in CR LF"; return 1; }
+  done
+  rm -r "$unpacked"
 }
 
 check "install what the desktop tests need" install_deps

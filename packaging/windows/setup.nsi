@@ -1,5 +1,6 @@
-; The Windows setup of the level-set installer: puts levelset-installer.exe
-; into the game's directory, beside the game, with Levels beside it; opens
+; The Windows setup of the level-set installer: shows its licence; puts
+; levelset-installer.exe and the licence into the game's directory, beside
+; the game, with Levels beside it; opens
 ; .qlm files with it for every user of the computer; lets players who are
 ; not administrators install level sets; and registers an uninstaller that
 ; keeps the installed level sets. /S runs it silently, /D=DIR (last, not
@@ -9,6 +10,9 @@
 ;   VERSION       the version, e.g. 1.0.0
 ;   VERSION_QUAD  the same in four numbers, e.g. 1.0.0.0
 ;   PROGRAM       the levelset-installer.exe to pack (already signed when signing)
+;   LICENSE       the licence, with Windows line ends
+;   ICON          the level-set icon (.ico), the setup's and the uninstaller's own
+;   COPYRIGHT     the copyright line of the licence
 ;   OUTFILE       the setup to write
 ;   SIGN          a command that signs the file %1 in place (or does nothing)
 
@@ -26,6 +30,8 @@ SetDateSave off
 !define PUBLISHER "Morvalic"
 !define PROGRAM_NAME "levelset-installer.exe"
 !define UNINSTALLER "levelset-installer-uninstall.exe"
+; The game's folder may have a LICENSE.txt of its own: ours has our name.
+!define LICENSE_FILE "levelset-installer-LICENSE.txt"
 !define PROGID "Quillomar.LevelSet"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller"
 ; The built-in groups by their SIDs, which are the same in every language.
@@ -46,8 +52,6 @@ BrandingText "${NAME} ${VERSION}"
 !finalize '${SIGN}' = 0
 !uninstfinalize '${SIGN}' = 0
 
-; Like the program's own version resource, it names no copyright.
-!pragma warning disable 9100
 VIProductVersion "${VERSION_QUAD}"
 VIFileVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "ProductName" "${NAME}"
@@ -55,6 +59,19 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${NAME} Setup"
 VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+
+; The MIT licence asks for nothing to be accepted: the page shows it, and
+; goes on with Next.
+!define MUI_PAGE_HEADER_TEXT "Licence"
+!define MUI_PAGE_HEADER_SUBTEXT "The level-set installer is free software under the MIT licence."
+!define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to see the rest of the licence."
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "Setup puts this licence beside the level-set installer, as ${LICENSE_FILE}."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 
 !define MUI_PAGE_HEADER_TEXT "Choose Quillomar's Folder"
 !define MUI_PAGE_HEADER_SUBTEXT "The level-set installer goes beside the game."
@@ -109,26 +126,46 @@ Function LetPlayersAddLevelSets
   ${EndIf}
 FunctionEnd
 
+; Adds the size in bytes of the file NAME in $INSTDIR to $1.
+!macro AddSizeOf NAME
+  StrCpy $2 0
+  FileOpen $0 "$INSTDIR\${NAME}" r
+  FileSeek $0 0 END $2
+  FileClose $0
+  IntOp $1 $1 + $2
+!macroend
+
 Section
   SetOutPath "$INSTDIR"
   File "${PROGRAM}"
+  File "/oname=${LICENSE_FILE}" "${LICENSE}"
   CreateDirectory "$INSTDIR\Levels"
   Call LetPlayersAddLevelSets
 
   WriteRegStr HKLM "Software\Classes\.qlm" "" "${PROGID}"
   WriteRegStr HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}" ""
   WriteRegStr HKLM "Software\Classes\${PROGID}" "" "Quillomar Level Set"
+  WriteRegStr HKLM "Software\Classes\${PROGID}" "FriendlyTypeName" "Quillomar Level Set"
+  WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\${PROGRAM_NAME},0"
   WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '${OPEN_COMMAND}'
 
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_NAME},0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; The size of the files that the setup put there, in KB, rounded up.
+  StrCpy $1 1023
+  !insertmacro AddSizeOf "${PROGRAM_NAME}"
+  !insertmacro AddSizeOf "${UNINSTALLER}"
+  !insertmacro AddSizeOf "${LICENSE_FILE}"
+  IntOp $1 $1 / 1024
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
 
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
@@ -150,6 +187,7 @@ Section "Uninstall"
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
   Delete "$INSTDIR\${PROGRAM_NAME}"
+  Delete "$INSTDIR\${LICENSE_FILE}"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR\Levels"
   RMDir "$INSTDIR"

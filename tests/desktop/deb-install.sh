@@ -60,6 +60,18 @@ default_is() {
   echo "xdg-mime query default $mime_type: $got"
   [ "$got" = "$1" ]
 }
+# The desktop entry and the type both name the icon that the package put
+# into the hicolor theme, drawn for each size.
+icon_is_ours() {
+  local name=quillomar-levelset size
+  gio info -a standard::icon "$downloads/Ocean Set.qlm" | grep "standard::icon:"
+  gio info -a standard::icon "$downloads/Ocean Set.qlm" | grep -q "standard::icon: $name," &&
+    grep -qx "Icon=$name" "/usr/share/applications/$desktop_id" &&
+    test -f "/usr/share/icons/hicolor/scalable/apps/$name.svg" || return 1
+  for size in 16 24 32 48 256; do
+    file "/usr/share/icons/hicolor/${size}x$size/apps/$name.png" | grep -q ": PNG image data, $size x $size," || return 1
+  done
+}
 cache_names_us() { grep -qx "$mime_type=$desktop_id;" /usr/share/applications/mimeinfo.cache; }
 not_() { ! "$@"; }
 
@@ -148,6 +160,7 @@ expect "xdg-mime: *.QlM is $mime_type" filetype_is "$downloads/Mixed.QlM" "$mime
 expect "xdg-mime: *.qlmx is not" not_ filetype_is "$downloads/Notes.qlmx" "$mime_type"
 expect "gio: *.QLM is $mime_type" gio_type_is "$downloads/Ocean%20Set-2.QLM" "$mime_type"
 expect "xdg-mime: the default for $mime_type is $desktop_id" default_is "$desktop_id"
+expect "the entry and the type show the package's icon, 16 to 256 pixels" icon_is_ours
 
 if start_display; then
   expect "double-click as $player: asked, installed as $levels/Ocean Set.QLM" \
@@ -164,7 +177,8 @@ expect "dpkg --purge purges the installed package" dpkg --purge "$package"
 expect "the package is gone, not even its configuration is known" \
   not_ dpkg-query -W "$package"
 expect "the program is gone" not_ test -e "$program"
-expect "the desktop entry is gone" not_ test -e "/usr/share/applications/$desktop_id"
+expect "the desktop entry and the icon are gone" \
+  not_ test -e "/usr/share/applications/$desktop_id" -o -e /usr/share/icons/hicolor/scalable/apps/quillomar-levelset.svg
 expect "the type is gone" not_ test -e "/usr/share/mime/$mime_type.xml"
 expect "the desktop cache no longer names the entry" not_ cache_names_us
 expect "xdg-mime: *.qlm has no type of its own again" not_ filetype_is "$downloads/Ocean Set.qlm" "$mime_type"
