@@ -39,8 +39,8 @@ lintian_deb() {
   lintian --fail-on error,warning --display-info "$deb"
 }
 
-# The hardening that Debian's dpkg-buildflags asks for beyond what lintian
-# checks: a guard on the stack of every function with a buffer there, and
+# The hardening that Debian's dpkg-buildflags asks for and lintian does not
+# fail on: a guard on the stack of every function with a buffer there, and
 # no .comment section (lintian's info tag binary-has-unneeded-section).
 hardened() {
   local program=$build/levelset-installer
