@@ -124,7 +124,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgtk-3-0")
 set(CPACK_STRIP_FILES ON)
 # The MIME type and the double-click need these; their dpkg triggers on
 # /usr/share/mime/packages and /usr/share/applications rebuild the caches
-# when this package is installed or removed, so it has no maintainer scripts.
+# when this package is installed or removed.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
 
 # The package's documentation, as Debian has it: the licence as a
@@ -151,9 +151,14 @@ execute_process(COMMAND gzip -9nc
 install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION "${levelset_doc_dir}")
 # What lintian says of this package and is wrong about, each with its
-# reason: all of it is about the shared Levels.
+# reason: all of it is about the shared Levels. The one maintainer script
+# refuses to install where the game's Levels is already something else.
 if(LEVELSET_SHARED_LEVELS)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
           DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME "${CPACK_PACKAGE_NAME}")
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/preinst.in
+                 ${PROJECT_BINARY_DIR}/packaging/preinst @ONLY)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_BINARY_DIR}/packaging/preinst")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 endif()
 include(CPack)
