@@ -43,6 +43,16 @@ install(FILES ${PROJECT_BINARY_DIR}/packaging/quillomar-levelset-installer.deskt
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/quillomar-levelset.xml
         DESTINATION "${CMAKE_INSTALL_DATADIR}/mime/packages")
+# The level-set icon, which the desktop entry and the MIME type both name, in
+# the hicolor theme: drawn for each size (packaging/icon/make-icons.sh), and
+# scalable for the others.
+set(levelset_icons "${CMAKE_INSTALL_DATADIR}/icons/hicolor")
+foreach(size 16 24 32 48 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/icon/png/quillomar-levelset-${size}.png
+          DESTINATION "${levelset_icons}/${size}x${size}/apps" RENAME quillomar-levelset.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.svg
+        DESTINATION "${levelset_icons}/scalable/apps")
 
 if(LEVELSET_SHARED_LEVELS)
   # A player double-clicks as themself, not as root: the directory that the
@@ -62,17 +72,23 @@ if(LEVELSET_SHARED_LEVELS)
 endif()
 
 # Installed straight onto this system (no DESTDIR, not into a package's
-# staging tree), the MIME and desktop databases learn of the new files now;
-# a package leaves that to the system's own triggers.
+# staging tree), the MIME and desktop databases and an icon cache that is
+# there learn of the new files now; a package leaves that to the system's
+# own triggers.
 string(CONFIGURE [[
   if("$ENV{DESTDIR}" STREQUAL "" AND NOT CMAKE_INSTALL_PREFIX MATCHES "/_CPack_Packages/")
     find_program(update_mime update-mime-database)
     find_program(update_desktop update-desktop-database)
+    find_program(update_icons gtk-update-icon-cache)
     if(update_mime)
       execute_process(COMMAND "${update_mime}" "${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_DATADIR@/mime")
     endif()
     if(update_desktop)
       execute_process(COMMAND "${update_desktop}" "${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_DATADIR@/applications")
+    endif()
+    set(icons "${CMAKE_INSTALL_PREFIX}/@levelset_icons@")
+    if(update_icons AND EXISTS "${icons}/icon-theme.cache")
+      execute_process(COMMAND "${update_icons}" -q "${icons}")
     endif()
   endif()
 ]] levelset_update_code @ONLY)
@@ -108,7 +124,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgtk-3-0")
 set(CPACK_STRIP_FILES ON)
 # The MIME type and the double-click need these; their dpkg triggers on
 # /usr/share/mime/packages and /usr/share/applications rebuild the caches
-# when this package is installed or removed, so it has no maintainer scripts.
+# when this package is installed or removed.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
 
 # The package's documentation, as Debian has it: the licence as a
@@ -135,9 +151,14 @@ execute_process(COMMAND gzip -9nc
 install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION "${levelset_doc_dir}")
 # What lintian says of this package and is wrong about, each with its
-# reason: all of it is about the shared Levels.
+# reason: all of it is about the shared Levels. The one maintainer script
+# refuses to install where the game's Levels is already something else.
 if(LEVELSET_SHARED_LEVELS)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/lintian-overrides
           DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides" RENAME "${CPACK_PACKAGE_NAME}")
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/preinst.in
+                 ${PROJECT_BINARY_DIR}/packaging/preinst @ONLY)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_BINARY_DIR}/packaging/preinst")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 endif()
 include(CPack)

@@ -1,11 +1,15 @@
 # The Windows .zip: the program, a note on where it goes and the licence.
 # `cpack -G ZIP` in the Windows build directory.
 install(TARGETS levelset-installer RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
-# The licence with Windows line ends, like README.txt.
+# Both texts with Windows line ends, whatever the checkout has, so that
+# Notepad of any age shows their lines. The setup shows and installs the
+# same LICENSE.txt.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt ${PROJECT_BINARY_DIR}/packaging/README.txt
+               @ONLY NEWLINE_STYLE CRLF)
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/packaging/LICENSE.txt
                @ONLY NEWLINE_STYLE CRLF)
-install(FILES ${PROJECT_BINARY_DIR}/packaging/LICENSE.txt DESTINATION .)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/README.txt ${PROJECT_BINARY_DIR}/packaging/LICENSE.txt
+        DESTINATION .)
 
 set(CPACK_GENERATOR "ZIP")
 set(CPACK_PACKAGE_NAME "quillomar-levelset-installer")

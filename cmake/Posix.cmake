@@ -1,7 +1,21 @@
 # The POSIX program: files, the game lock and the message-box chain.
 
-# Debian's hardening for a release build: checked string and memory calls,
-# and every symbol bound at start with the table read-only after.
+# The backend takes what POSIX leaves open from platform/linux.cpp: there is
+# no such file for any other system yet.
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  message(FATAL_ERROR "The POSIX program is built for Linux only, not for ${CMAKE_SYSTEM_NAME}: "
+                      "platform/linux.cpp gives what it needs of the system (/proc, O_PATH, "
+                      "O_TMPFILE, copy_file_range). Another system needs a file of its own "
+                      "beside it that gives the calls of platform/posix_system.h.")
+endif()
+
+# Debian's hardening for a release build, as dpkg-buildflags gives it:
+# checked string and memory calls, a guard on every function with a buffer
+# on its stack, and every symbol bound at start with the table read-only
+# after. The logic's library is made before this file is read.
+set(levelset_hardening $<$<CONFIG:Release>:-fstack-protector-strong>)
+add_compile_options(${levelset_hardening})
+target_compile_options(installer_logic PRIVATE ${levelset_hardening})
 add_compile_definitions($<$<CONFIG:Release>:_FORTIFY_SOURCE=2>)
 add_link_options($<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)
 option(LEVELSET_WITH_GTK "Show message boxes as GTK dialogs when a display is there" ON)
@@ -32,5 +46,11 @@ endif()
 add_executable(levelset-installer app/posix_main.cpp)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_posix)
 target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+# The compilers' names and versions (.comment) are of no use in the program
+# Debian ships: a release build leaves them out, as Debian's own packages do.
+add_custom_command(TARGET levelset-installer POST_BUILD
+  COMMAND "$<IF:$<CONFIG:Release>,${CMAKE_OBJCOPY},true>" --remove-section=.comment
+          "$<TARGET_FILE:levelset-installer>"
+  VERBATIM)
 
 include(${PROJECT_SOURCE_DIR}/cmake/Packaging.cmake)

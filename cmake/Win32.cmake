@@ -12,6 +12,8 @@ endif()
 
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
+# advapi32: the owner of a file that a killed copy left behind.
+target_link_libraries(platform_win32 PUBLIC advapi32)
 target_compile_options(platform_win32 PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_executable(levelset-installer WIN32
@@ -19,15 +21,19 @@ add_executable(levelset-installer WIN32
   app/win32.rc)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
 target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
-# The version resource shows the project's version, as numbers and as text.
+# The version resource shows the project's version, as numbers and as text,
+# and the copyright line of LICENSE (so does the setup's).
+file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" LEVELSET_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/LICENSE")
 set(levelset_version_header ${PROJECT_BINARY_DIR}/generated/levelset_version.h)
 file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
 #define LEVELSET_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,0
 #define LEVELSET_VERSION_TEXT "@PROJECT_VERSION@"
+#define LEVELSET_COPYRIGHT "@LEVELSET_COPYRIGHT@"
 ]] @ONLY)
 target_include_directories(levelset-installer PRIVATE ${PROJECT_BINARY_DIR}/generated)
 set_source_files_properties(app/win32.rc PROPERTIES
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/app/win32.manifest;${levelset_version_header}")
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/app/win32.manifest;${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico;${levelset_version_header}")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()

@@ -1,6 +1,7 @@
 // The installer flow: checks, question, game guard, copy, confirmation.
 #include "dialogue/installer.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "levelset/levelset.h"
@@ -40,10 +41,7 @@ char* GetCommandLineTail(char* commandLine) {
   unsigned char* p = reinterpret_cast<unsigned char*>(commandLine);
   if (*p == '"') {
     ++p;
-    while (*p != '\0' && *p != '"') {
-      if (IsLeadByte(*p) && p[1] != '\0') p += 2;
-      else ++p;
-    }
+    while (*p != '\0' && *p != '"') p += CharacterLength(reinterpret_cast<char*>(p), SIZE_MAX);
     if (*p == '"') ++p;
   } else {
     while (*p > 0x20) ++p;

@@ -1,6 +1,7 @@
 // The command line as the process gets it: GetCommandLineTail, then
 // StripQuotes on the tail, as the entry and RunInstaller take it apart.
-// The first byte picks the code page (odd: 932) and is not part of the line.
+// The first byte picks the code page (odd: 932; else bit 1: UTF-8) and is
+// not part of the line.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -19,11 +20,11 @@ bool Inside(const char* p, const char* begin, size_t length) {
 // Where the program's name ends, worked out the plain way: a quoted name
 // runs to the closing quote (double-byte characters skipped whole), any
 // other name to the first byte of 0x20 or below.
-size_t NameEnd(const std::string& line, bool cp932) {
+size_t NameEnd(const std::string& line, model::CodePage code) {
   size_t at = 0;
   if (!line.empty() && line[0] == '"') {
     at = 1;
-    while (at < line.size() && line[at] != '"') at += model::CharacterLength(line, at, cp932);
+    while (at < line.size() && line[at] != '"') at += model::ScanStep(line, at, code);
     return at < line.size() ? at + 1 : at;  // the closing quote goes with the name
   }
   while (at < line.size() && static_cast<unsigned char>(line[at]) > 0x20) ++at;
@@ -34,12 +35,12 @@ size_t NameEnd(const std::string& line, bool cp932) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  bool cp932 = data[0] & 1;
+  model::CodePage code = model::PickCodePage(data[0], 2);
   // The command line is a C string: it ends at the first zero byte.
   std::string line(reinterpret_cast<const char*>(data + 1), size - 1);
   line = std::string(line.c_str());
   ResetFake();
-  if (cp932) UseCodePage932();
+  UseCodePage(code);
 
   size_t length = line.size();
   char* buffer = static_cast<char*>(malloc(length + 1));
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (first >= 0x01 && first <= 0x20) FuzzFail("the tail starts with no byte 0x01-0x20", line);
   if (memcmp(buffer, line.c_str(), length + 1) != 0) FuzzFail("the tail leaves the line alone", line);
   // Between the name and the tail lie only bytes 0x01 to 0x20.
-  size_t nameEnd = NameEnd(line, cp932);
+  size_t nameEnd = NameEnd(line, code);
   size_t tailAt = static_cast<size_t>(tail - buffer);
   if (tailAt < nameEnd) FuzzFail("the tail begins after the program's name", line);
   for (size_t i = nameEnd; i < tailAt; ++i) {

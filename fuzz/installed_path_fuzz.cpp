@@ -2,7 +2,7 @@
 // file's path comes through the platform's module file name.
 //
 // Input: one byte of switches (1: code page 932, 2: "/" as separator, 4: the
-// program file's path cannot be had), the program file's path, a zero byte,
+// program file's path cannot be had, 8: UTF-8 where not 932), the program file's path, a zero byte,
 // and the source path. Without a zero byte the whole rest is the source and
 // the program lies in C:\Games\Quillomar\.
 #include <cstdint>
@@ -16,9 +16,9 @@
 
 namespace {
 
-bool LastCharacterIsSeparator(const std::string& text, bool cp932) {
+bool LastCharacterIsSeparator(const std::string& text, model::CodePage code) {
   size_t last = std::string::npos;
-  for (size_t at = 0; at < text.size(); at += model::CharacterLength(text, at, cp932)) last = at;
+  for (size_t at = 0; at < text.size(); at += model::ScanStep(text, at, code)) last = at;
   return last == text.size() - 1 && (text[last] == '/' || text[last] == '\\');
 }
 
@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::string input(reinterpret_cast<const char*>(data), size);
   uint8_t switches = data[0];
-  bool cp932 = switches & 1;
+  model::CodePage code = model::PickCodePage(switches, 8);
   ResetFake();
-  if (cp932) UseCodePage932();
+  UseCodePage(code);
   FakePlatform& platform = Fake();
   platform.separator = (switches & 2) ? '/' : '\\';
   platform.moduleFileNameFails = switches & 4;
@@ -52,14 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (module.size() >= kPathBufferSize) {
       refused = true;  // the program file's path was cut
     } else {
-      model::Parts split = model::Split(module, cp932);
+      model::Parts split = model::Split(module, code);
       programDirectory = split.drive + split.directory;
-      if (!split.directory.empty() && !LastCharacterIsSeparator(split.directory, cp932)) {
+      if (!split.directory.empty() && !LastCharacterIsSeparator(split.directory, code)) {
         programDirectory += platform.separator;
       }
     }
   }
-  model::Parts split = model::Split(source, cp932);
+  model::Parts split = model::Split(source, code);
   std::string expected = programDirectory + "Levels" + platform.separator +
                          model::Strip(model::Decode(split.name)) + split.extension;
   std::string levels = programDirectory + "Levels";

@@ -1,8 +1,9 @@
 // The message texts: every template of the installer with an argument of
-// any length, in a single-byte code page and in code page 932.
+// any length, in a single-byte code page, in code page 932 and in UTF-8.
 //
 // Input: one byte of switches (1: code page 932; the next bits pick the
-// template and how many times the rest is repeated), then the argument.
+// template, bit 4 also UTF-8 where not 932, and the top three how many
+// times the rest is repeated), then the argument.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +28,7 @@ const std::string kTemplates[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  bool cp932 = data[0] & 1;
+  model::CodePage code = model::PickCodePage(data[0], 0x10);
   const char* format = kTemplates[(data[0] >> 1) % (sizeof kTemplates / sizeof *kTemplates)].c_str();
   int repeat = 1 + (data[0] >> 5);  // 1 to 8
   std::string piece(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < repeat; ++i) argument += piece;
   std::string input(reinterpret_cast<const char*>(data), size);
   ResetFake();
-  if (cp932) UseCodePage932();
+  UseCodePage(code);
   Fake().answers = {kAnswerRetry};
 
   // The whole text, formatted without a bound.
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Where it is cut: at the last whole character within 2047 bytes.
   std::string expected = whole;
   if (whole.size() > static_cast<size_t>(kMessageBufferSize - 1)) {
-    expected = model::WholePrefix(whole, kMessageBufferSize - 1, cp932);
+    expected = model::WholePrefix(whole, kMessageBufferSize - 1, code);
   }
 
   const char caption[] = "Caption %s %d";

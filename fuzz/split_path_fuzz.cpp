@@ -1,5 +1,6 @@
-// SplitPath on any path, in a single-byte code page and in code page 932.
-// The first byte picks the code page (odd: 932) and is not part of the path.
+// SplitPath on any path, in a single-byte code page, in code page 932 and
+// in UTF-8. The first byte picks the code page (odd: 932; else bit 1: UTF-8)
+// and is not part of the path.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,23 +29,23 @@ struct Parts {
 
 // Whether part, taken on its own, ends in a lead byte whose partner is not
 // in it.
-bool EndsInHalfCharacter(const std::string& part, bool cp932) {
+bool EndsInHalfCharacter(const std::string& part, model::CodePage code) {
   size_t at = 0;
-  while (at < part.size() && at + model::CharacterLength(part, at, cp932) < part.size()) {
-    at += model::CharacterLength(part, at, cp932);
+  while (at < part.size() && at + model::CharacterLength(part, at, code) < part.size()) {
+    at += model::CharacterLength(part, at, code);
   }
-  return !part.empty() && at == part.size() - 1 && model::IsLead(part[at], cp932);
+  return !part.empty() && at == part.size() - 1 && model::IsLead(part[at], code);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  bool cp932 = data[0] & 1;
+  model::CodePage code = model::PickCodePage(data[0], 2);
   std::string path(reinterpret_cast<const char*>(data + 1), size - 1);
   path = std::string(path.c_str());
   ResetFake();
-  if (cp932) UseCodePage932();
+  UseCodePage(code);
 
   char* input = static_cast<char*>(malloc(path.size() + 1));
   memcpy(input, path.c_str(), path.size() + 1);
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SplitPath(input, parts.drive, parts.directory, parts.fileName, parts.extension);
   if (path != input) FuzzFail("the path is left alone", path);
 
-  model::Parts expected = model::Split(path, cp932);
+  model::Parts expected = model::Split(path, code);
   if (expected.drive != parts.drive || expected.directory != parts.directory ||
       expected.name != parts.fileName || expected.extension != parts.extension) {
     FuzzFail("the parts are the path's drive, directory, name and extension", path);
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (strlen(part) > kPartSize - 1) FuzzFail("each part is at most 255 bytes", path);
     // Only a lone lead byte at the very end of the path may end a part.
     std::string text = part;
-    if (EndsInHalfCharacter(text, cp932) &&
+    if (EndsInHalfCharacter(text, code) &&
         !(text.size() <= path.size() && path.compare(path.size() - text.size(), text.size(), text) == 0)) {
       FuzzFail("no part ends in half a double-byte character", path);
     }

@@ -2,6 +2,7 @@
 #include "levelset/levelset.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -18,10 +19,7 @@ const char kCopyFailureTemplate[] =
 // character never counts as a separator.
 bool EndsInSeparator(const char* text) {
   const char* last = nullptr;
-  for (const char* p = text; *p != '\0';) {
-    last = p;
-    p += (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') ? 2 : 1;
-  }
+  for (const char* p = text; *p != '\0'; p += CharacterLength(p, SIZE_MAX)) last = p;
   return last && (*last == '/' || *last == '\\') && last[1] == '\0';
 }
 

@@ -1,6 +1,7 @@
 // Path splitting and the cleaning of file names: pure byte work.
 #include "levelset/levelset.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "text/codepage.h"
@@ -34,19 +35,14 @@ void SplitPath(const char* path, char* drive, char* directory, char* fileName, c
   }
 
   // One scan: where the file-name part begins and where the last dot is. A
-  // double-byte character is one unit; a lone lead byte at the end is kept
-  // as a character of its own.
+  // character of several bytes is one unit; a lone lead byte at the end is
+  // kept as a character of its own.
   const char* nameStart = rest;
   const char* lastDot = nullptr;
   const char* p = rest;
-  while (*p != '\0') {
-    if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
-      p += 2;
-      continue;
-    }
+  for (; *p != '\0'; p += CharacterLength(p, SIZE_MAX)) {
     if (*p == '/' || *p == '\\') nameStart = p + 1;
     else if (*p == '.') lastDot = p;
-    ++p;
   }
   const char* end = p;
 

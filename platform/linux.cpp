@@ -1,36 +1,34 @@
 // What the POSIX backend takes from Linux: the program's own path from
-// /proc, files that get a name only when they are whole, the kernel's copy,
-// and random bytes.
+// /proc, entries named without being opened (O_PATH) and opened for reading
+// through /proc, files that get a name only when they are whole, the
+// kernel's copy, and random bytes.
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstring>
 
-#include "platform/platform.h"
 #include "platform/posix_system.h"
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
-  char path[PATH_MAX + 1];
-  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0 || size == 0) {
-    // Without its own path the program knows no game directory: paths
-    // relative to wherever it was started would install where no game
-    // looks. The installation is refused instead.
-    *refusal = static_cast<uint32_t>(length < 0 ? errno : ENOENT);
-    return 0;
-  }
-  if (static_cast<size_t>(length) >= size) {
-    memcpy(buffer, path, size - 1);
-    buffer[size - 1] = '\0';
-    return size;
-  }
-  memcpy(buffer, path, static_cast<size_t>(length));
-  buffer[length] = '\0';
-  return static_cast<uint32_t>(length);
+ssize_t ReadProgramPath(char* buffer, size_t size) {
+  return readlink("/proc/self/exe", buffer, size);
+}
+
+int OpenEntry(int directory, const char* name, int flags) {
+  return openat(directory, name, O_PATH | O_NOFOLLOW | O_CLOEXEC | flags);
+}
+
+ssize_t ReadEntryLink(int entry, char* buffer, size_t size) {
+  return readlinkat(entry, "", buffer, size);
+}
+
+int OpenEntryForReading(int entry) {
+  // The descriptor's own entry in /proc names the file it stands for, not
+  // whatever its name stands for by now.
+  char procPath[64];
+  snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", entry);
+  return open(procPath, O_RDONLY | O_CLOEXEC | O_NOCTTY);
 }
 
 int OpenUnnamedFile(int directory) {

@@ -42,6 +42,10 @@ char* PlatformGetCommandLine();
 // code page gives none (ranges[0] == 0). Called once at start.
 void PlatformGetLeadByteRanges(unsigned char ranges[12]);
 
+// Whether the system's texts (command line, file names, boxes) are UTF-8. A
+// cut never halves a UTF-8 character then; UTF-8 has no lead-byte ranges.
+bool PlatformTextIsUtf8();
+
 // The separator the installer joins paths with.
 char PlatformPathSeparator();
 
@@ -68,13 +72,17 @@ bool PlatformNamesIgnoreCase();
 void PlatformCreateDirectory(const char* path);
 
 // Leaves an existing file with normal attributes (writable, not hidden), if
-// it can. On POSIX it changes nothing: the copy gives the new file its mode
-// through its own descriptor, and the rename replaces a read-only old copy
-// without touching it.
+// it can; on Windows only a file with no other name that is no link, so that
+// no name planted in Levels hands the change to a file elsewhere. On POSIX
+// it changes nothing: the copy gives the new file its mode through its own
+// descriptor, and the rename replaces a read-only old copy without touching
+// it.
 void PlatformSetNormalAttributes(const char* path);
 
-// Copies source onto target, replacing any file there. On failure the target
-// is as it was and *failure is the failure code.
+// Copies source onto target, replacing any file there as a name (a link
+// there is never written through): the copy is made beside the target and
+// renamed over it when whole. On failure the target is as it was and
+// *failure is the failure code.
 bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure);
 
 // The system's text for the failure code of a copy of source onto target,

@@ -1,5 +1,7 @@
-// The POSIX backend: files, the game lock and the copy. What each system
-// does its own way comes from platform/posix_system.h.
+// The POSIX backend: the whole platform interface but the message boxes
+// (platform/posix_box*.cpp): the program's own path, files, the game lock
+// and the copy. What each system does its own way comes through
+// platform/posix_system.h (platform/linux.cpp for Linux).
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -28,6 +30,14 @@ bool Fail(uint32_t* failure, uint32_t code) {
   return false;
 }
 
+// The failure of a function that gives a descriptor: -1, with *failure set
+// to code or, by default, to errno.
+int NoDescriptor(uint32_t* failure, uint32_t code) {
+  *failure = code;
+  return -1;
+}
+int NoDescriptor(uint32_t* failure) { return NoDescriptor(failure, static_cast<uint32_t>(errno)); }
+
 // The pieces one after the other, in memory from malloc.
 char* Concatenate(const char* const* pieces, size_t count) {
   size_t length = 0;
@@ -45,45 +55,95 @@ struct Descriptor {
   ~Descriptor() {
     if (fd >= 0) close(fd);
   }
+  // Hands the descriptor on, no longer closed here.
+  int Release() {
+    int kept = fd;
+    fd = -1;
+    return kept;
+  }
 };
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Why the name path may not stand for the opened file, or 0. It must be
-// that file itself, or a link made by the installing user or by the owner
-// of the file it leads to: another user could otherwise point a name of
-// theirs at a file they may not read, and have the player publish it in the
-// shared Levels.
-uint32_t PathProblem(const char* path, const struct stat& opened) {
-  struct stat name;
-  if (lstat(path, &name) != 0) return kErrorSourceReplaced;
-  if (!S_ISLNK(name.st_mode)) return SameFile(name, opened) ? 0 : kErrorSourceReplaced;
-  return name.st_uid == geteuid() || name.st_uid == opened.st_uid ? 0 : kErrorForeignLink;
+// The most links one name may lead through, as the kernel counts them.
+constexpr int kMaxLinks = 40;
+
+// Resolves path, from the open directory at (or AT_FDCWD), to a descriptor
+// from OpenEntry of what it names, one name at a time as the kernel does,
+// and holds every symbolic link met on the way to one rule: a link made by
+// another user than the player or root must lead to something of that
+// user's own. Otherwise a name of theirs, anywhere in the path, could stand
+// for a file or folder of the player's that they may not read, and have
+// the player publish it in the shared Levels. *links counts the links
+// followed. -1 with *failure set.
+int Resolve(int at, const char* path, int* links, uint32_t* failure) {
+  Descriptor current{-1};
+  if (path[0] == '/' && (at = current.fd = OpenEntry(AT_FDCWD, "/", O_DIRECTORY)) < 0) {
+    return NoDescriptor(failure);
+  }
+  if (path[0] == '\0') return NoDescriptor(failure, ENOENT);
+  for (const char* next = path;;) {
+    while (*next == '/') ++next;
+    size_t length = strcspn(next, "/");
+    if (length == 0) break;
+    if (length > NAME_MAX) return NoDescriptor(failure, ENAMETOOLONG);
+    char name[NAME_MAX + 1];
+    memcpy(name, next, length);
+    name[length] = '\0';
+    next += length;
+    // Whatever comes before a "/" must be a folder. Opened as one, a folder
+    // that is mounted on demand is mounted, as the kernel's own walk does.
+    bool folder = *next == '/';
+    int entry = OpenEntry(at, name, folder ? O_DIRECTORY : 0);
+    if (entry < 0 && folder && errno == ENOTDIR) entry = OpenEntry(at, name, 0);
+    Descriptor found{entry};
+    struct stat status;
+    if (found.fd < 0 || fstat(found.fd, &status) != 0) {
+      return NoDescriptor(failure);
+    }
+    if (S_ISLNK(status.st_mode)) {
+      char target[PATH_MAX];
+      ssize_t size = ReadEntryLink(found.fd, target, sizeof target - 1);
+      if (size < 0) return NoDescriptor(failure);
+      target[size] = '\0';
+      if (++*links > kMaxLinks) return NoDescriptor(failure, ELOOP);
+      uid_t linkOwner = status.st_uid;
+      close(found.fd);
+      found.fd = Resolve(at, target, links, failure);
+      if (found.fd < 0) return -1;
+      if (fstat(found.fd, &status) != 0) return NoDescriptor(failure);
+      if (linkOwner != geteuid() && linkOwner != 0 && linkOwner != status.st_uid) {
+        return NoDescriptor(failure, kErrorForeignLink);
+      }
+    }
+    if (folder && !S_ISDIR(status.st_mode)) return NoDescriptor(failure, ENOTDIR);
+    if (current.fd >= 0) close(current.fd);
+    at = current.fd = found.Release();
+  }
+  return current.Release();
 }
 
 // Opens source for reading when it is a regular file, and only then: opening
-// a device or a pipe may act on it. -1 with *failure set otherwise.
+// a device or a pipe may act on it. The name is resolved to a descriptor
+// that does not open the file, the file is judged through it, and only that
+// same file is then opened: a name swapped in between is never opened.
+// -1 with *failure set otherwise.
 int OpenSource(const char* source, struct stat* status, uint32_t* failure) {
-  int fd = -1;
+  int links = 0;
+  Descriptor entry{Resolve(AT_FDCWD, source, &links, failure)};
+  if (entry.fd < 0) return -1;
+  if (fstat(entry.fd, status) != 0) return NoDescriptor(failure);
+  if (S_ISDIR(status->st_mode)) return NoDescriptor(failure, EISDIR);
+  if (!S_ISREG(status->st_mode)) return NoDescriptor(failure, kErrorNotRegularFile);
+  Descriptor in{OpenEntryForReading(entry.fd)};
   struct stat opened;
-  if (stat(source, status) != 0) {
-    *failure = static_cast<uint32_t>(errno);
-  } else if (S_ISDIR(status->st_mode)) {
-    *failure = EISDIR;
-  } else if (!S_ISREG(status->st_mode)) {
-    *failure = kErrorNotRegularFile;
-  } else if ((fd = open(source, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) < 0) {
-    *failure = static_cast<uint32_t>(errno);
-  } else if (fstat(fd, &opened) != 0 || !SameFile(opened, *status)) {
-    *failure = kErrorSourceReplaced;
-  } else if ((*failure = PathProblem(source, opened)) == 0) {
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+  if (in.fd < 0) return NoDescriptor(failure);
+  if (fstat(in.fd, &opened) != 0 || !SameFile(opened, *status)) {
+    return NoDescriptor(failure, kErrorSourceReplaced);
   }
-  if (fd >= 0) close(fd);
-  return -1;
+  return in.Release();
 }
 
 // Writes the directory part of path into out, up to, not including, its
@@ -156,6 +216,22 @@ bool CopyContents(int in, int out) {
   }
 }
 
+// The user's runtime directory, opened, when XDG_RUNTIME_DIR names one that
+// is theirs alone (an absolute path to a folder of the user's own with mode
+// 0700, as XDG's rules for it ask); -1 otherwise. A folder that others may
+// write to, /tmp say, could hold another user's lock.
+int OpenRuntimeDirectory() {
+  const char* path = getenv("XDG_RUNTIME_DIR");
+  if (!path || path[0] != '/') return -1;
+  Descriptor directory{open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  struct stat status;
+  if (directory.fd < 0 || fstat(directory.fd, &status) != 0 || status.st_uid != getuid() ||
+      (status.st_mode & 07777) != 0700) {
+    return -1;
+  }
+  return directory.Release();
+}
+
 }  // namespace
 
 char* PlatformGetCommandLine() { return nullptr; }
@@ -165,31 +241,54 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   memset(ranges, 0, 12);
 }
 
+bool PlatformTextIsUtf8() { return true; }
+
 char PlatformPathSeparator() { return '/'; }
 
 bool PlatformNamedMutexExists(const char* name) {
   // A running game holds an exclusive flock on this file. A file left behind
   // by a game that has ended holds no lock and does not count.
-  char path[PATH_MAX];
-  const char* runtimeDirectory = getenv("XDG_RUNTIME_DIR");
-  bool shared = !runtimeDirectory || runtimeDirectory[0] == '\0';
-  int length;
-  if (!shared) {
-    length = snprintf(path, sizeof path, "%s/%s", runtimeDirectory, name);
+  Descriptor runtime{OpenRuntimeDirectory()};
+  Descriptor entry{-1};
+  if (runtime.fd >= 0) {
+    entry.fd = OpenEntry(runtime.fd, name, 0);
   } else {
-    length = snprintf(path, sizeof path, "/tmp/%s-%u", name, static_cast<unsigned>(getuid()));
+    char path[PATH_MAX];
+    int length = snprintf(path, sizeof path, "/tmp/%s-%u", name, static_cast<unsigned>(getuid()));
+    if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
+    entry.fd = OpenEntry(AT_FDCWD, path, 0);
   }
-  if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
-  Descriptor lock{open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW)};
-  if (lock.fd < 0) return false;
-  // In /tmp every user may make the name: only a file of the player's own
-  // can be their game's, so nobody else can stop their installs.
+  // Only a regular file of the player's own, under no other name, can be
+  // their game's: nobody else can stop their installs, wherever the file
+  // lies, not even with a hard link to a file of the player's that they may
+  // read (and so lock). Nothing else is ever opened.
   struct stat status;
-  if (shared && (fstat(lock.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-                 status.st_uid != getuid())) {
+  if (entry.fd < 0 || fstat(entry.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_uid != getuid() || status.st_nlink != 1) {
     return false;
   }
-  return flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  Descriptor lock{OpenEntryForReading(entry.fd)};
+  return lock.fd >= 0 && flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+  char path[PATH_MAX + 1];
+  ssize_t length = ReadProgramPath(path, sizeof path - 1);
+  if (length <= 0 || size == 0) {
+    // Without its own path the program knows no game directory: paths
+    // relative to wherever it was started would install where no game
+    // looks. The installation is refused instead.
+    *refusal = static_cast<uint32_t>(length < 0 ? errno : ENOENT);
+    return 0;
+  }
+  if (static_cast<size_t>(length) >= size) {
+    memcpy(buffer, path, size - 1);
+    buffer[size - 1] = '\0';
+    return size;
+  }
+  memcpy(buffer, path, static_cast<size_t>(length));
+  buffer[length] = '\0';
+  return static_cast<uint32_t>(length);
 }
 
 bool FileExists(const char* path) {
@@ -199,7 +298,19 @@ bool FileExists(const char* path) {
 
 bool PlatformNamesIgnoreCase() { return false; }
 
-void PlatformCreateDirectory(const char* path) { mkdir(path, 0777); }
+void PlatformCreateDirectory(const char* path) {
+  // Levels is made 0755 whatever the umask: the game reads it as whoever
+  // runs it, and only its owner adds to it. One that is there already is
+  // left as it is.
+  if (mkdir(path, 0755) != 0) return;
+  Descriptor made{open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  // Through the folder itself, and only while it is still one of the user's
+  // own: by now the name may stand for another.
+  struct stat status;
+  if (made.fd >= 0 && fstat(made.fd, &status) == 0 && status.st_uid == geteuid()) {
+    fchmod(made.fd, 0755);
+  }
+}
 
 // Nothing is ever changed by path: in a directory that others may write to,
 // the name may stand for another file by the time it is used.

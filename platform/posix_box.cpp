@@ -87,26 +87,28 @@ void WriteButtons(const BoxButtons& buttons) {
   WriteAll(STDERR_FILENO, line);
 }
 
-enum class LineRead { kLine, kTooLong, kEnd };
+enum class LineRead { kLine, kNoAnswer, kEnd };
 
 // Reads one line from standard input, without its line end. A line longer
-// than the buffer is read to its end and is no answer. The end of input, or
-// a terminal that hung up, ends it whatever came before on the line.
+// than the buffer, or one that holds a NUL byte (which would cut it short:
+// "y", NUL, "es, wait: NO" is not a Yes), is read to its end and is no
+// answer. The end of input, or a terminal that hung up, ends it whatever
+// came before on the line.
 LineRead ReadLine(char* line, size_t size) {
   size_t used = 0;
-  bool tooLong = false;
+  bool unfit = false;
   line[0] = '\0';
   for (;;) {
     char c;
     ssize_t got = read(STDIN_FILENO, &c, 1);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return LineRead::kEnd;
-    if (c == '\n') return tooLong ? LineRead::kTooLong : LineRead::kLine;
-    if (used + 1 < size) {
+    if (c == '\n') return unfit ? LineRead::kNoAnswer : LineRead::kLine;
+    if (c != '\0' && used + 1 < size) {
       line[used++] = c;
       line[used] = '\0';
     } else {
-      tooLong = true;
+      unfit = true;
     }
   }
 }

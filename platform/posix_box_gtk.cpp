@@ -15,27 +15,26 @@
 
 namespace {
 
-// The GTK and GLib functions the dialog needs, looked up at run time.
+// The GTK and GLib functions the dialog needs, looked up at run time: each
+// named once here, with its type taken from GTK's own header.
+#define LEVELSET_GTK_FUNCTIONS(X)                                                       \
+  X(gtk_init_check) X(g_log_set_handler) X(g_utf8_make_valid) X(g_free)                 \
+  X(gtk_message_dialog_new) X(gtk_window_set_title) X(gtk_dialog_add_button)            \
+  X(gtk_dialog_set_default_response) X(gtk_window_set_position)                         \
+  X(gtk_window_set_keep_above) X(gtk_dialog_run) X(gtk_widget_destroy)                  \
+  X(gtk_events_pending) X(gtk_main_iteration) X(gtk_image_new_from_icon_name)           \
+  X(gtk_message_dialog_set_image) X(gtk_widget_show)
+
+// The message dialog's own image is deprecated and still the way to show an
+// icon beside its text.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 struct Gtk {
-  gboolean (*init_check)(int*, char***);
-  guint (*log_set_handler)(const gchar*, GLogLevelFlags, GLogFunc, gpointer);
-  gchar* (*utf8_make_valid)(const gchar*, gssize);
-  void (*free)(gpointer);
-  GtkWidget* (*message_dialog_new)(GtkWindow*, GtkDialogFlags, GtkMessageType, GtkButtonsType,
-                                   const gchar*, ...);
-  void (*window_set_title)(GtkWindow*, const gchar*);
-  GtkWidget* (*dialog_add_button)(GtkDialog*, const gchar*, gint);
-  void (*dialog_set_default_response)(GtkDialog*, gint);
-  void (*window_set_position)(GtkWindow*, GtkWindowPosition);
-  void (*window_set_keep_above)(GtkWindow*, gboolean);
-  gint (*dialog_run)(GtkDialog*);
-  void (*widget_destroy)(GtkWidget*);
-  gboolean (*events_pending)();
-  gboolean (*main_iteration)();
-  GtkWidget* (*image_new_from_icon_name)(const gchar*, GtkIconSize);
-  void (*message_dialog_set_image)(GtkMessageDialog*, GtkWidget*);
-  void (*widget_show)(GtkWidget*);
+#define LEVELSET_GTK_MEMBER(name) decltype(&::name) name;
+  LEVELSET_GTK_FUNCTIONS(LEVELSET_GTK_MEMBER)
+#undef LEVELSET_GTK_MEMBER
 };
+#pragma GCC diagnostic pop
 
 Gtk g_gtk;
 
@@ -48,27 +47,11 @@ bool Find(void* library, const char* name, Function* out) {
 bool LoadGtk() {
   void* library = dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_LOCAL);
   if (!library) return false;
-  Gtk& g = g_gtk;
-  bool all = Find(library, "gtk_init_check", &g.init_check) &&
-             Find(library, "g_log_set_handler", &g.log_set_handler) &&
-             Find(library, "g_utf8_make_valid", &g.utf8_make_valid) &&
-             Find(library, "g_free", &g.free) &&
-             Find(library, "gtk_message_dialog_new", &g.message_dialog_new) &&
-             Find(library, "gtk_window_set_title", &g.window_set_title) &&
-             Find(library, "gtk_dialog_add_button", &g.dialog_add_button) &&
-             Find(library, "gtk_dialog_set_default_response", &g.dialog_set_default_response) &&
-             Find(library, "gtk_window_set_position", &g.window_set_position) &&
-             Find(library, "gtk_window_set_keep_above", &g.window_set_keep_above) &&
-             Find(library, "gtk_dialog_run", &g.dialog_run) &&
-             Find(library, "gtk_widget_destroy", &g.widget_destroy) &&
-             Find(library, "gtk_events_pending", &g.events_pending) &&
-             Find(library, "gtk_main_iteration", &g.main_iteration) &&
-             Find(library, "gtk_image_new_from_icon_name", &g.image_new_from_icon_name) &&
-             Find(library, "gtk_message_dialog_set_image", &g.message_dialog_set_image) &&
-             Find(library, "gtk_widget_show", &g.widget_show);
   // The library stays loaded for the rest of the process either way: GTK
   // cannot be unloaded once it has started.
-  return all;
+#define LEVELSET_GTK_FIND(name) && Find(library, #name, &g_gtk.name)
+  return true LEVELSET_GTK_FUNCTIONS(LEVELSET_GTK_FIND);
+#undef LEVELSET_GTK_FIND
 }
 
 struct BoxKind {
@@ -95,8 +78,8 @@ bool DisplayAvailable() {
     const char* x11 = getenv("DISPLAY");
     const char* wayland = getenv("WAYLAND_DISPLAY");
     bool any = (x11 && x11[0] != '\0') || (wayland && wayland[0] != '\0');
-    state = any && LoadGtk() && g_gtk.init_check(nullptr, nullptr) ? 1 : -1;
-    if (state == 1) g_gtk.log_set_handler("Gtk", G_LOG_LEVEL_MESSAGE, DropGtkMessages, nullptr);
+    state = any && LoadGtk() && g_gtk.gtk_init_check(nullptr, nullptr) ? 1 : -1;
+    if (state == 1) g_gtk.g_log_set_handler("Gtk", G_LOG_LEVEL_MESSAGE, DropGtkMessages, nullptr);
   }
   return state == 1;
 }
@@ -110,32 +93,33 @@ int ShowGtkBox(const char* text, const char* caption, uint32_t style) {
 
   // GTK shows only valid UTF-8; a name in another encoding is shown with
   // replacement characters rather than not at all.
-  gchar* validText = g.utf8_make_valid(text, -1);
-  gchar* validCaption = g.utf8_make_valid(caption, -1);
+  gchar* validText = g.g_utf8_make_valid(text, -1);
+  gchar* validCaption = g.g_utf8_make_valid(caption, -1);
   BoxKind kind = KindForStyle(style);
   GtkWidget* widget =
-      g.message_dialog_new(nullptr, GTK_DIALOG_MODAL, kind.type, GTK_BUTTONS_NONE, "%s", validText);
+      g.gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, kind.type, GTK_BUTTONS_NONE, "%s",
+                               validText);
   // Plain casts: GTK's checked casts would call into the library by name.
   GtkWindow* window = reinterpret_cast<GtkWindow*>(widget);
   GtkDialog* dialog = reinterpret_cast<GtkDialog*>(widget);
-  g.window_set_title(window, validCaption);
+  g.gtk_window_set_title(window, validCaption);
   // Message dialogs no longer show their kind's icon by themselves.
   if (kind.iconName) {
-    GtkWidget* icon = g.image_new_from_icon_name(kind.iconName, GTK_ICON_SIZE_DIALOG);
-    g.message_dialog_set_image(reinterpret_cast<GtkMessageDialog*>(widget), icon);
-    g.widget_show(icon);
+    GtkWidget* icon = g.gtk_image_new_from_icon_name(kind.iconName, GTK_ICON_SIZE_DIALOG);
+    g.gtk_message_dialog_set_image(reinterpret_cast<GtkMessageDialog*>(widget), icon);
+    g.gtk_widget_show(icon);
   }
   for (int i = 0; i < buttons.count; ++i) {
-    g.dialog_add_button(dialog, buttons.buttons[i].mnemonic, buttons.buttons[i].answer);
+    g.gtk_dialog_add_button(dialog, buttons.buttons[i].mnemonic, buttons.buttons[i].answer);
   }
-  g.dialog_set_default_response(dialog, buttons.buttons[0].answer);
-  g.window_set_position(window, GTK_WIN_POS_CENTER);
-  g.window_set_keep_above(window, TRUE);
-  gint response = g.dialog_run(dialog);
-  g.widget_destroy(widget);
-  while (g.events_pending()) g.main_iteration();
-  g.free(validText);
-  g.free(validCaption);
+  g.gtk_dialog_set_default_response(dialog, buttons.buttons[0].answer);
+  g.gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  g.gtk_window_set_keep_above(window, TRUE);
+  gint response = g.gtk_dialog_run(dialog);
+  g.gtk_widget_destroy(widget);
+  while (g.gtk_events_pending()) g.gtk_main_iteration();
+  g.g_free(validText);
+  g.g_free(validCaption);
 
   // Closing the window is not a button: it answers as the box's way out.
   return response > 0 ? response : buttons.closeAnswer;

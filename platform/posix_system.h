@@ -1,10 +1,31 @@
 // The calls of the POSIX backend that each system makes its own way;
-// platform/linux.cpp gives Linux's. Each of the fast ways may say that it is
-// not there, and the portable way in platform/posix.cpp runs instead.
+// platform/linux.cpp gives Linux's. platform/posix.cpp implements the whole
+// platform interface on top of them. Each of the fast ways may say that it
+// is not there, and the portable way in platform/posix.cpp runs instead.
 #ifndef LEVELSET_PLATFORM_POSIX_SYSTEM_H
 #define LEVELSET_PLATFORM_POSIX_SYSTEM_H
 
+#include <sys/types.h>
+
 #include <cstddef>
+
+// The full path of the running program file, links resolved, written into
+// buffer without a terminator; its length (size: perhaps cut), or -1 with
+// errno set when the system cannot say.
+ssize_t ReadProgramPath(char* buffer, size_t size);
+
+// A descriptor of the entry name in the open directory (or AT_FDCWD) that
+// stands for it without opening it: a device or a pipe never learns of it.
+// A link is not followed: the descriptor is the link's own. flags may add
+// O_DIRECTORY. -1 with errno set.
+int OpenEntry(int directory, const char* name, int flags);
+
+// The text of the link that entry (from OpenEntry) stands for, without a
+// terminator; its length, or -1 with errno set.
+ssize_t ReadEntryLink(int entry, char* buffer, size_t size);
+
+// Opens the very file that entry (from OpenEntry) stands for, for reading.
+int OpenEntryForReading(int entry);
 
 // A new file with no name yet in the open directory, for writing; -1 with
 // errno set when it cannot be made, EOPNOTSUPP where the system or the file

@@ -1,7 +1,17 @@
-// The Windows backend: every operation is the one kernel32 or user32 call
-// that the installer was written against, with its result passed back as is.
+// The Windows backend: most operations are the one kernel32 or user32 call
+// that the installer was written against, with its result passed back as
+// is. The copy and the attribute change work through handles instead, so
+// that no name in Levels, which other users may write to, can turn them
+// against a file elsewhere.
 #define WIN32_LEAN_AND_MEAN
+#define _CRT_RAND_S
 #include <windows.h>
+#include <aclapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
 
 #include "platform/platform.h"
 
@@ -21,6 +31,195 @@ static_assert(kAnswerYes == IDYES, "IDYES");
 static_assert(kAnswerNo == IDNO, "IDNO");
 static_assert(kPathBufferSize == MAX_PATH, "MAX_PATH");
 
+namespace {
+
+// Closes its handle when it goes out of scope.
+struct Handle {
+  HANDLE h;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+bool Fail(uint32_t* failure, DWORD code) {
+  *failure = code;
+  return false;
+}
+
+// A file that has no other name and is no link: changing it changes
+// nothing outside the directory it is in.
+bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
+  return info.nNumberOfLinks == 1 &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+// Why source (open, described by from) may not be copied onto target, or 0:
+// target is the source itself under another name (as CopyFileA refuses
+// it), or a directory. A link in the target's place is looked at, not
+// followed: the copy replaces it as a name.
+DWORD TargetProblem(const char* target, const BY_HANDLE_FILE_INFORMATION& from) {
+  Handle file{CreateFileA(target, FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                          nullptr)};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return 0;
+  if (info.dwVolumeSerialNumber == from.dwVolumeSerialNumber &&
+      info.nFileIndexHigh == from.nFileIndexHigh && info.nFileIndexLow == from.nFileIndexLow) {
+    return ERROR_SHARING_VIOLATION;
+  }
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+      FILE_ATTRIBUTE_DIRECTORY) {
+    return ERROR_ACCESS_DENIED;
+  }
+  return 0;
+}
+
+// Temporary files are named ".levelset-<16 hex digits>.tmp": never ".qlm",
+// so the game never reads one.
+const char kTemporaryPrefix[] = ".levelset-";
+const char kTemporarySuffix[] = ".tmp";
+constexpr size_t kTemporaryNameLength = sizeof kTemporaryPrefix - 1 + 16 + sizeof kTemporarySuffix - 1;
+
+bool IsTemporaryName(const char* name) {
+  size_t length = strlen(name);
+  return length == kTemporaryNameLength &&
+         strncmp(name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) == 0 &&
+         strcmp(name + length - (sizeof kTemporarySuffix - 1), kTemporarySuffix) == 0;
+}
+
+// Whether the file was made by the user this program runs as: its owner is
+// the user, or the owner that the user's new files get (for an elevated
+// administrator, the Administrators group).
+bool MadeByThisUser(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool made = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    union {
+      TOKEN_USER user;
+      TOKEN_OWNER owner;
+      BYTE bytes[256];
+    } ask;
+    DWORD size = 0;
+    made = GetTokenInformation(token, TokenUser, &ask, sizeof ask, &size) &&
+           EqualSid(owner, ask.user.User.Sid);
+    if (!made) {
+      made = GetTokenInformation(token, TokenOwner, &ask, sizeof ask, &size) &&
+             EqualSid(owner, ask.owner.Owner);
+    }
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return made;
+}
+
+void Delete(HANDLE file) {
+  FILE_DISPOSITION_INFO dispose = {TRUE};
+  SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+// Clears away the temporary files that copies killed on their way left in
+// directory (which ends in a separator): only this user's own, only those
+// nobody has open (a copy under way holds its file open to nobody else),
+// and only plain files.
+void ClearLeftovers(const char* directory) {
+  char path[MAX_PATH];
+  int length = snprintf(path, sizeof path, "%s%s*%s", directory, kTemporaryPrefix, kTemporarySuffix);
+  if (length < 0 || length >= static_cast<int>(sizeof path)) return;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    length = snprintf(path, sizeof path, "%s%s", directory, found.cFileName);
+    if (!IsTemporaryName(found.cFileName) || length < 0 || length >= static_cast<int>(sizeof path)) {
+      continue;
+    }
+    Handle file{CreateFileA(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+    BY_HANDLE_FILE_INFORMATION info;
+    if (file.h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file.h, &info) &&
+        IsPlainFile(info) && MadeByThisUser(file.h)) {
+      Delete(file.h);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// A new file of our own in directory, under a name nobody can guess or take
+// first, open to nobody else; its path in path.
+HANDLE CreateTemporary(const char* directory, char* path, size_t size, uint32_t* failure) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned int high = 0;
+    unsigned int low = 0;
+    if (rand_s(&high) != 0 || rand_s(&low) != 0) {
+      high = GetCurrentProcessId();
+      low = GetTickCount() ^ static_cast<unsigned>(attempt);
+    }
+    int length = snprintf(path, size, "%s%s%08x%08x%s", directory, kTemporaryPrefix, high, low,
+                          kTemporarySuffix);
+    if (length < 0 || static_cast<size_t>(length) >= size) {
+      Fail(failure, ERROR_FILENAME_EXCED_RANGE);
+      return INVALID_HANDLE_VALUE;
+    }
+    HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      Fail(failure, error);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  Fail(failure, ERROR_FILE_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
+bool CopyContents(HANDLE in, HANDLE out) {
+  static char buffer[1 << 20];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) return false;
+    if (got == 0) return true;
+    for (DWORD done = 0; done < got;) {
+      DWORD put = 0;
+      if (!WriteFile(out, buffer + done, got - done, &put, nullptr)) return false;
+      done += put;
+    }
+  }
+}
+
+// Gives the open file the name target (a full path), replacing whatever
+// file had it as a name: a link there is replaced, never written through.
+bool RenameOver(HANDLE file, const wchar_t* target) {
+  union {
+    FILE_RENAME_INFO info;
+    BYTE bytes[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(wchar_t)];
+  } rename = {};
+  size_t length = wcslen(target);
+  rename.info.FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
+  memcpy(rename.info.FileName, target, (length + 1) * sizeof(wchar_t));
+  // Windows 10 1809 and later replace a read-only name without its
+  // attribute being changed first (a hard link's attribute is the other
+  // file's as well). Elsewhere the plain rename, which needs the old copy
+  // made writable (PlatformSetNormalAttributes).
+  constexpr DWORD kReplaceIfExists = 0x1;
+  constexpr DWORD kIgnoreReadOnlyAttribute = 0x40;
+  constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+  rename.info.Flags = kReplaceIfExists | kIgnoreReadOnlyAttribute;
+  if (SetFileInformationByHandle(file, kFileRenameInfoEx, &rename, sizeof rename)) return true;
+  rename.info.Flags = 0;
+  rename.info.ReplaceIfExists = TRUE;
+  return SetFileInformationByHandle(file, FileRenameInfo, &rename, sizeof rename);
+}
+
+}  // namespace
+
 char* PlatformGetCommandLine() { return GetCommandLineA(); }
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
@@ -30,6 +229,8 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   if (!GetCPInfo(CP_ACP, &info)) return;
   for (int i = 0; i < 12; ++i) ranges[i] = info.LeadByte[i];
 }
+
+bool PlatformTextIsUtf8() { return GetACP() == CP_UTF8; }
 
 char PlatformPathSeparator() { return '\\'; }
 
@@ -63,12 +264,56 @@ bool PlatformNamesIgnoreCase() { return true; }
 void PlatformCreateDirectory(const char* path) { CreateDirectoryA(path, nullptr); }
 
 void PlatformSetNormalAttributes(const char* path) {
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  // Through a handle to the name itself, and only for a file with no other
+  // name: by name, a link planted in Levels would hand the change to a file
+  // elsewhere.
+  Handle file{CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info) ||
+      !IsPlainFile(info)) {
+    return;
+  }
+  FILE_BASIC_INFO basic = {};  // times of zero stay as they are
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(file.h, FileBasicInfo, &basic, sizeof basic);
 }
 
 bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
-  if (CopyFileA(source, target, FALSE)) return true;
-  *failure = GetLastError();
+  Handle in{CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+  BY_HANDLE_FILE_INFORMATION from;
+  if (in.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(in.h, &from)) {
+    return Fail(failure, GetLastError());
+  }
+  if (DWORD problem = TargetProblem(target, from)) return Fail(failure, problem);
+
+  // The copy is written to a file of its own beside the target and renamed
+  // over it only when it is whole and on disk: the target is either the old
+  // file or the new one. A copy killed on the way leaves its temporary file,
+  // which the next install into this directory clears away.
+  char directory[MAX_PATH];
+  char* name = nullptr;
+  DWORD length = GetFullPathNameA(target, sizeof directory, directory, &name);
+  if (length == 0) return Fail(failure, GetLastError());
+  if (length >= sizeof directory || !name) return Fail(failure, ERROR_FILENAME_EXCED_RANGE);
+  wchar_t fullTarget[MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, directory, -1, fullTarget, MAX_PATH) == 0) {
+    return Fail(failure, GetLastError());
+  }
+  *name = '\0';
+  ClearLeftovers(directory);
+
+  char temporary[MAX_PATH];
+  Handle out{CreateTemporary(directory, temporary, sizeof temporary, failure)};
+  if (out.h == INVALID_HANDLE_VALUE) return false;
+  if (CopyContents(in.h, out.h) && SetFileTime(out.h, nullptr, nullptr, &from.ftLastWriteTime) &&
+      FlushFileBuffers(out.h) && RenameOver(out.h, fullTarget)) {
+    return true;
+  }
+  Fail(failure, GetLastError());
+  Delete(out.h);
   return false;
 }
 

@@ -109,3 +109,18 @@ fresh_directory() {
   case $1 in "" | / | /*/..* | ..*) echo "refusing to empty '$1'" >&2; return 1 ;; esac
   rm -rf -- "$1" && mkdir -p -- "$1"
 }
+
+# --- Wine ------------------------------------------------------------------------------
+# How every test runs a Windows program, said once: Debian's 64-bit Wine, no
+# debug output, no prompts for Wine's .NET and HTML engines (nothing here
+# needs them), and a UTF-8 locale, the default Western one (code page 1252)
+# unless WINE_LANG names another (ja_JP.UTF-8 gives code page 932). CTest
+# runs the Windows tests through scripts/wine, which says the same.
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+wine_environment() {
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset LC_ALL LC_CTYPE LANGUAGE
+  export LANG=${WINE_LANG:-C.UTF-8}
+}

@@ -4,9 +4,9 @@
 # (docs/gtk-KIND.png, framed by openbox so that the caption shows) and, when
 # build/windows/levelset-installer.exe has been built, the Windows boxes
 # under Wine (docs/windows-KIND.png), which the Windows end-to-end scenarios
-# picture on their way, with the setup's first page
-# (docs/windows-setup-directory.png) when the setup has been built (target
-# "setup").
+# picture on their way, with the setup's first two pages
+# (docs/windows-setup-licence.png, docs/windows-setup-directory.png) when
+# the setup has been built (target "setup").
 #
 #   scripts/render-pictures.sh [gtk|windows|all]     (default: all)
 #
@@ -38,6 +38,7 @@ render_gtk() {
   if [ ! -x "$build/levelset-installer" ]; then
     cmake --preset desktop >/dev/null && cmake --build --preset desktop >/dev/null || return 1
   fi
+  load_texts || return 1
   start_display || return 1
   openbox >/dev/null 2>&1 &
   local wm=$!
@@ -78,21 +79,21 @@ render_gtk() {
     wait_exit "$pid"
   }
 
-  gtk_box question "$set" "Quillomar"
-  gtk_box installed "$set" "Level Set Installed" "Quillomar" Return
-  gtk_box already-installed "$game/Levels/Ocean Set.qlm" "Level Set Installed" "Quillomar" Return
+  gtk_box question "$set" "$caption_question"
+  gtk_box installed "$set" "$caption_installed" "$caption_question" Return
+  gtk_box already-installed "$game/Levels/Ocean Set.qlm" "$caption_installed" "$caption_question" Return
   rm -r "$game/Levels"
-  flock -x "$XDG_RUNTIME_DIR/QovCurrentlyRunningMutex" sleep 300 &
+  flock -x "$XDG_RUNTIME_DIR/$lock_name" sleep 300 &
   local lock=$!
   sleep 0.5
-  gtk_box game-running "$set" "Quillomar is Running" "Quillomar" Return
+  gtk_box game-running "$set" "$caption_running" "$caption_question" Return
   pkill -P "$lock"
   wait "$lock" 2>/dev/null
-  gtk_box not-found "$downloads/Ocean Set.qlm" "Level Set Not Found"
+  gtk_box not-found "$downloads/Ocean Set.qlm" "$caption_not_found"
   printf 'notes\n' >"$downloads/Ocean Set.txt"
-  gtk_box invalid "$downloads/Ocean Set.txt" "Invalid File"
+  gtk_box invalid "$downloads/Ocean Set.txt" "$caption_invalid"
   mkdir "$downloads/Ocean Set.qlm"
-  gtk_box copy-failure "$downloads/Ocean Set.qlm" "Error Installing Level Set" "Quillomar" Return
+  gtk_box copy-failure "$downloads/Ocean Set.qlm" "$caption_copy_error" "$caption_question" Return
 
   kill "$wm" 2>/dev/null
   wait "$wm" 2>/dev/null

@@ -1,15 +1,35 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the Linux program and runs it on the sample
-# level set. The build directory stands in for the game's directory, so the
-# copy lands in build/linux/Levels/.
-set -euo pipefail
+# Tries the installer on the sample level set, samples/Ocean%20Set[2].qlm:
+# installs the build tools when they are missing, builds the Linux program,
+# and runs it. The build directory stands in for the game's directory, so
+# the level set is installed into build/linux/Levels/.
+set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
-scripts/install-deps.sh
-cmake --preset linux
-cmake --build --preset linux --target levelset-installer
-set +e
-build/linux/levelset-installer "$PWD/samples/Ocean%20Set[2].qlm"
+log=build/run-sample.log
+mkdir -p build
+
+echo "Building the installer (a minute or two the first time)..."
+if ! { scripts/install-deps.sh && cmake --preset linux && \
+       cmake --build --preset linux --target levelset-installer; } >"$log" 2>&1; then
+  cat "$log"
+  echo "The build failed; what it said is above (and in $log)."
+  exit 1
+fi
+
+sample="$PWD/samples/Ocean%20Set[2].qlm"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "The installer asks whether to install \"Ocean Set\": answer in the window that opens."
+elif [ -t 0 ] && [ -t 2 ]; then
+  echo "The installer asks whether to install \"Ocean Set\": type y (or n) and Enter."
+else
+  echo "No display and no terminal to ask on: the installer goes on unasked and says what it did."
+fi
+echo
+build/linux/levelset-installer "$sample"
 status=$?
-set -e
-echo "exit status: $status"
-ls -l build/linux/Levels 2>/dev/null || true
+echo
+if [ $status -eq 1 ]; then
+  echo "Exit status 1: installed, as $PWD/build/linux/Levels/Ocean Set.qlm"
+else
+  echo "Exit status $status: not installed (1 means installed); build/linux/Levels/ is unchanged."
+fi

@@ -14,7 +14,7 @@ SUDO=""
 source scripts/lib.sh
 
 install_deps() {
-  scripts/install-deps.sh dpkg-dev file lintian xvfb xdotool x11-utils procps python3 python3-xlib \
+  scripts/install-deps.sh dpkg-dev file binutils lintian xvfb xdotool x11-utils procps python3 python3-xlib \
     util-linux xdg-utils libfile-mimeinfo-perl shared-mime-info desktop-file-utils libglib2.0-bin
 }
 
@@ -37,6 +37,15 @@ build_deb() {
 lintian_deb() {
   [ -n "${deb:-}" ] || { echo "no .deb was built"; return 1; }
   lintian --fail-on error,warning --display-info "$deb"
+}
+
+# The hardening that Debian's dpkg-buildflags asks for and lintian does not
+# fail on: a guard on the stack of every function with a buffer there, and
+# no .comment section (lintian's info tag binary-has-unneeded-section).
+hardened() {
+  local program=$build/levelset-installer
+  readelf --dyn-syms -W "$program" | grep -q ' __stack_chk_fail@' &&
+    ! readelf --section-headers -W "$program" | grep -qF ' .comment '
 }
 
 test_deb() {
@@ -65,19 +74,26 @@ pack_windows_zip() {
   cpack -G ZIP --config "$windows/CPackConfig.cmake" -B "$PWD/$build/windows-package" || return 1
   mv "$build"/windows-package/*.zip "$build"/ || return 1
   rm -r "$build/windows-package"
-  local zip listing
+  local zip listing text unpacked=$build/windows-zip
   zip=$(ls "$build"/*.zip) || return 1
   listing=$(cmake -E tar tf "$zip") || return 1
   echo "$zip:"
   echo "$listing"
-  grep -q '/levelset-installer.exe$' <<<"$listing" && grep -q '/README.txt$' <<<"$listing" &&
-    grep -q '/LICENSE.txt$' <<<"$listing"
+  grep -q '/levelset-installer.exe$' <<<"$listing" || return 1
+  # The texts have Windows line ends: every line ends in CR LF.
+  fresh_directory "$unpacked" && (cd "$unpacked" && cmake -E tar xf "../$(basename "$zip")") || return 1
+  for text in README.txt LICENSE.txt; do
+    [ -s "$unpacked"/*/"$text" ] && ! grep -qv $'\r$' "$unpacked"/*/"$text" ||
+      { echo "$text is missing, or has lines that do not end in CR LF"; return 1; }
+  done
+  rm -r "$unpacked"
 }
 
 check "install what the desktop tests need" install_deps
 check "build the Linux program ($build)" build_program
 check "build the .deb (cpack)" build_deb
 check "lintian on the .deb" lintian_deb
+check "the program is hardened as dpkg-buildflags asks" hardened
 check "install the .deb, file association, double-click, remove" test_deb
 check "GTK message boxes on Xvfb" test_gtk
 check "Windows .zip (cpack)" pack_windows_zip

@@ -13,6 +13,7 @@ set -uo pipefail
 out=${1:+$(realpath -m "$1")}
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/lib.sh
 started=$SECONDS
 
 scripts/install-deps.sh git dpkg-dev file python3 g++-mingw-w64-x86-64-posix nsis >/dev/null ||
@@ -65,38 +66,31 @@ build "${TMPDIR:-/tmp}" 002 || exit 1
 build "$second" 077 || exit 1
 [ -z "$out" ] || { mkdir -p "$out" && rm -f "$out/SHA256SUMS.new"; } || exit 1
 
-passed=0
-failed=0
 for pattern in "${artefacts[@]}"; do
   one=$(compgen -G "${trees[0]}/src/$pattern" | head -n1)
   two=$(compgen -G "${trees[1]}/src/$pattern" | head -n1)
   if [ -z "$one" ] || [ -z "$two" ]; then
-    echo "FAIL  $pattern: not built"
-    failed=$((failed + 1))
+    record "$pattern: not built" 1
     continue
   fi
   sum_one=$(sha256sum <"$one" | cut -d' ' -f1)
   sum_two=$(sha256sum <"$two" | cut -d' ' -f1)
   if [ "$sum_one" = "$sum_two" ]; then
-    echo "PASS  $sum_one  $(basename "$one")"
-    passed=$((passed + 1))
+    record "$sum_one  $(basename "$one")" 0
     if [ -n "$out" ]; then
       cp "$one" "$out/" &&
         (cd "$out" && sha256sum "$(basename "$one")") >>"$out/SHA256SUMS.new"
     fi
   else
-    echo "FAIL  $(basename "$one") differs: $sum_one != $sum_two"
-    cmp -l "$one" "$two" | head -n 5
-    failed=$((failed + 1))
+    record "$(basename "$one") differs: $sum_one != $sum_two" 1 "$(cmp -l "$one" "$two" | head -n 5)"
   fi
 done
-if [ -n "$out" ] && [ $failed -eq 0 ]; then
+if [ -n "$out" ] && [ $ledger_failed -eq 0 ]; then
   mv "$out/SHA256SUMS.new" "$out/SHA256SUMS" && echo "artefacts and SHA256SUMS in $out"
 fi
-if [ $failed -ne 0 ]; then
+if [ $ledger_failed -ne 0 ]; then
   trap - EXIT  # keep both trees to compare
   echo "the trees are kept: ${trees[*]}"
 fi
 echo "took $((SECONDS - started)) s"
-echo "reproducible: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+ledger_end reproducible

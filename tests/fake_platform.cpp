@@ -38,9 +38,8 @@ bool HasDirectory(const std::string& path) {
 // character.
 std::string ParentOf(const std::string& path) {
   size_t last = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
-    else if (path[i] == '\\' || path[i] == '/') last = i;
+  for (size_t i = 0; i < path.size(); i += CharacterLength(&path[i], path.size() - i)) {
+    if (path[i] == '\\' || path[i] == '/') last = i;
   }
   return last == std::string::npos ? std::string() : path.substr(0, last);
 }
@@ -74,6 +73,12 @@ void UseCodePage932() {
   LoadLeadBytes();
 }
 
+void UseUtf8() {
+  Fake().leadByteRanges.clear();
+  Fake().utf8 = true;
+  LoadLeadBytes();
+}
+
 char* PlatformGetCommandLine() { return nullptr; }
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
@@ -82,6 +87,8 @@ void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
     ranges[i] = Fake().leadByteRanges[i];
   }
 }
+
+bool PlatformTextIsUtf8() { return Fake().utf8; }
 
 char PlatformPathSeparator() { return Fake().separator; }
 
@@ -96,10 +103,13 @@ bool PlatformNamedMutexExists(const char* name) {
 uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
   // As GetModuleFileName: whole when it fits, otherwise cut to size - 1
   // bytes with the result size.
+  // The refusal is written only when the path cannot be had.
   ++Fake().moduleFileNameCalls;
-  *refusal = Fake().moduleFileNameRefusal;
   const std::string& path = Fake().moduleFileName;
-  if (Fake().moduleFileNameFails || size == 0) return 0;
+  if (Fake().moduleFileNameFails || size == 0) {
+    *refusal = Fake().moduleFileNameRefusal;
+    return 0;
+  }
   size_t length = path.size() < size ? path.size() : size - 1;
   path.copy(buffer, length);
   buffer[length] = '\0';

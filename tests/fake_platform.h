@@ -17,6 +17,7 @@ struct FakePlatform {
   // Code page: lead-byte ranges as the platform reports them (pairs, ended
   // by zeros). Empty: single-byte.
   std::vector<unsigned char> leadByteRanges;
+  bool utf8 = false;
   char separator = '\\';
 
   // The program file's path; moduleFileNameFails gives 0 with the refusal
@@ -63,6 +64,8 @@ void ResetFake();
 // Code page 932, as Japanese Windows has it, for the code page and the
 // logic's lead bytes at once.
 void UseCodePage932();
+// UTF-8, as Windows 10 1903 and later give a program that asks for it.
+void UseUtf8();
 
 // Windows failure codes the fake uses.
 constexpr uint32_t kFakeFileNotFound = 2;

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "tests/fake_platform.h"
+#include "tests/texts.h"
 #include "text/message.h"
 
 namespace {
@@ -23,22 +25,24 @@ TEST_F(MessageTest, ShowsTheFormattedTextAndPassesTheAnswerOn) {
     const char* expected;
   };
   const Case cases[] = {
-      {"no conversion", "Plain text.\n\nSecond line", "", kAnswerOk, "Plain text.\n\nSecond line"},
-      {"percent in the argument", "Name \"%s\"", "Ocean%20Set%s%n", kAnswerYes,
-       "Name \"Ocean%20Set%s%n\""},
-      {"No comes back as 7", "%s", "q", kAnswerNo, "q"},
-      {"Retry comes back as 4", "%s", "q", kAnswerRetry, "q"},
-      {"a box that could not be shown", "%s", "q", kAnswerNone, "q"},
+      {.name = "no conversion", .format = "Plain text.\n\nSecond line", .argument = "",
+       .answer = kAnswerOk, .expected = "Plain text.\n\nSecond line"},
+      {.name = "percent in the argument", .format = "Name \"%s\"", .argument = "Ocean%20Set%s%n",
+       .answer = kAnswerYes, .expected = "Name \"Ocean%20Set%s%n\""},
+      {.name = "No comes back", .format = "%s", .argument = "q", .answer = kAnswerNo,
+       .expected = "q"},
+      {.name = "Retry comes back", .format = "%s", .argument = "q", .answer = kAnswerRetry,
+       .expected = "q"},
+      {.name = "a box that could not be shown", .format = "%s", .argument = "q",
+       .answer = kAnswerNone, .expected = "q"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
     Fake().answers = {c.answer};
-    EXPECT_EQ(c.answer, ShowMessage("Caption", 0x24, c.format, c.argument));
-    ASSERT_EQ(1u, Fake().boxes.size());
-    EXPECT_EQ("Caption", Fake().boxes[0].caption);
-    EXPECT_EQ(0x24u, Fake().boxes[0].style);
-    EXPECT_EQ(c.expected, Fake().boxes[0].text);
+    const uint32_t style = kBoxYesNo | kBoxIconQuestion;
+    EXPECT_EQ(c.answer, ShowMessage("Caption", style, c.format, c.argument));
+    EXPECT_EQ((std::vector<Box>{{"Caption", style, c.expected}}), Fake().boxes);
   }
 }
 
@@ -46,26 +50,45 @@ TEST_F(MessageTest, KeepsTextsUpTo2047BytesWholeAndCutsLongerOnes) {
   struct Case {
     const char* name;
     std::string argument;
-    bool codePage932;
+    bool codePage932 = false;
+    bool utf8 = false;
     std::string expected;
   };
   const std::string pairs(3000, '\x82');
+  std::string octopuses;  // in UTF-8: 4 bytes each
+  for (int i = 0; i < 600; ++i) octopuses += "\xF0\x9F\x90\x99";
   const Case cases[] = {
-      {"2047 bytes stay whole", std::string(2045, 'a'), false, std::string("<") + std::string(2045, 'a') + ">"},
-      {"2048 bytes lose the last", std::string(2046, 'a'), false, std::string("<") + std::string(2046, 'a')},
-      {"a long path is cut at 2047", std::string(5000, 'a'), false, std::string("<") + std::string(2046, 'a')},
+      {.name = "2047 bytes stay whole", .argument = std::string(2045, 'a'),
+       .expected = std::string("<") + std::string(2045, 'a') + ">"},
+      {.name = "2048 bytes lose the last", .argument = std::string(2046, 'a'),
+       .expected = std::string("<") + std::string(2046, 'a')},
+      {.name = "a long path is cut at 2047", .argument = std::string(5000, 'a'),
+       .expected = std::string("<") + std::string(2046, 'a')},
       // "<" and 1023 pairs make 2047 bytes exactly.
-      {"pairs that end at the bound", pairs, true, std::string("<") + pairs.substr(0, 2046)},
+      {.name = "pairs that end at the bound", .argument = pairs, .codePage932 = true,
+       .expected = std::string("<") + pairs.substr(0, 2046)},
       // "<x" then pairs: byte 2047 would be half a pair, so it goes.
-      {"no half character at the end", "x" + pairs, true, std::string("<x") + pairs.substr(0, 2044)},
+      // A text of 2048 bytes whose byte 2047 would be half a pair.
+      {.name = "no half character at the end of 2048 bytes",
+       .argument = std::string("x") + pairs.substr(0, 2045),
+       .codePage932 = true, .expected = std::string("<x") + pairs.substr(0, 2044)},
+      {.name = "no half character at the end", .argument = "x" + pairs, .codePage932 = true,
+       .expected = std::string("<x") + pairs.substr(0, 2044)},
+      // "<x" and 511 characters of 4 bytes make 2046; the next would end at
+      // byte 2050.
+      {.name = "no part of a UTF-8 character at the end", .argument = "x" + octopuses,
+       .utf8 = true, .expected = std::string("<x") + octopuses.substr(0, 2044)},
+      {.name = "bytes that begin no UTF-8 character are cut anywhere",
+       .argument = std::string(3000, '\xF0'), .utf8 = true,
+       .expected = "<" + std::string(2046, '\xF0')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ResetFake();
     if (c.codePage932) UseCodePage932();
-    ShowMessage("C", 0x10, "<%s>", c.argument.c_str());
+    if (c.utf8) UseUtf8();
+    ShowMessage("C", kBoxOk | kBoxIconStop, "<%s>", c.argument.c_str());
     ASSERT_EQ(1u, Fake().boxes.size());
-    EXPECT_EQ(c.expected.size(), Fake().boxes[0].text.size());
     EXPECT_EQ(c.expected, Fake().boxes[0].text);
   }
 }

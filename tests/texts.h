@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+#include "platform/platform.h"
+
 constexpr char kGameLockName[] = "QovCurrentlyRunningMutex";
 
 constexpr char kQuestionCaption[] = "Quillomar";
@@ -24,34 +26,34 @@ struct Box {
 };
 
 inline Box QuestionBox(const std::string& name) {
-  return {kQuestionCaption, 0x24,
+  return {kQuestionCaption, kBoxYesNo | kBoxIconQuestion,
           "Would you like to install the level set \"" + name + "\" into your Quillomar game?"};
 }
 inline Box DoneBox(const std::string& name) {
-  return {kInstalledCaption, 0x40,
+  return {kInstalledCaption, kBoxOk | kBoxIconInformation,
           "The level set \"" + name + "\" has been installed.\n\nYou can play it by running Quillomar."};
 }
 inline Box AlreadyBox(const std::string& name) {
-  return {kInstalledCaption, 0x40,
+  return {kInstalledCaption, kBoxOk | kBoxIconInformation,
           "The level set \"" + name +
               "\" is already installed.\n\nYou can play it by running Quillomar."};
 }
 inline Box NotFoundBox(const std::string& path) {
-  return {kNotFoundCaption, 0x10,
+  return {kNotFoundCaption, kBoxOk | kBoxIconStop,
           "The named file: \"" + path +
               "\" could not be found, so it could not be installed as a Quillomar level set"};
 }
 inline Box InvalidBox(const std::string& path) {
-  return {kInvalidCaption, 0x10, "The named file: \"" + path + "\" is not a Quillomar level set"};
+  return {kInvalidCaption, kBoxOk | kBoxIconStop, "The named file: \"" + path + "\" is not a Quillomar level set"};
 }
 inline Box RunningBox() {
-  return {kRunningCaption, 0x35,
+  return {kRunningCaption, kBoxRetryCancel | kBoxIconWarning,
           "You can not install level sets while Quillomar is running.  Quillomar (or another "
           "Morvalic game) is running on this computer and must be closed before you can "
           "continue.\n\nIf you want to install the level set, close the game and click retry"};
 }
 inline Box CopyErrorBox(const std::string& path, const std::string& systemText) {
-  return {kCopyErrorCaption, 0x40,
+  return {kCopyErrorCaption, kBoxOk | kBoxIconInformation,
           "The Level Set: \"" + path + "\" could not be installed, due to the following error:\n\t" +
               systemText};
 }

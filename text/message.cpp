@@ -9,21 +9,19 @@
 #include "text/codepage.h"
 
 int ShowMessage(const char* caption, uint32_t style, const char* format, ...) {
-  char text[kMessageBufferSize];
+  // Room for the bytes of a character that the cut at 2047 bytes would
+  // halve, so that the cut can see it whole and leave it out.
+  char text[kMessageBufferSize + kLongestCharacter - 1];
   text[0] = '\0';
   va_list arguments;
   va_start(arguments, format);
-  int length = vsnprintf(text, sizeof text, format, arguments);
+  vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
-  // A C99 vsnprintf gives the length of the whole text when it cuts it;
-  // older C runtimes (Windows' msvcrt) give -1 and leave it unterminated.
-  // Either will do here.
-  text[kMessageBufferSize - 1] = '\0';
-  if (length < 0 || length >= kMessageBufferSize) {
-    // The text went on past the buffer: it must not end in half a
-    // double-byte character.
-    size_t kept = strlen(text);
-    text[WholeCharacterPrefix(text, kept + 1, kept)] = '\0';
-  }
+  // A C99 vsnprintf terminates a text it cuts; older C runtimes (Windows'
+  // msvcrt) give -1 and leave it unterminated. Either will do here.
+  text[sizeof text - 1] = '\0';
+  const size_t limit = kMessageBufferSize - 1;
+  size_t length = strlen(text);
+  if (length > limit) text[WholeCharacterPrefix(text, length, limit)] = '\0';
   return PlatformMessageBox(text, caption, style);
 }

@@ -1,5 +1,6 @@
-; The Windows setup of the level-set installer: puts levelset-installer.exe
-; into the game's directory, beside the game, with Levels beside it; opens
+; The Windows setup of the level-set installer: shows its licence; puts
+; levelset-installer.exe and the licence into the game's directory, beside
+; the game, with Levels beside it; opens
 ; .qlm files with it for every user of the computer; lets players who are
 ; not administrators install level sets; and registers an uninstaller that
 ; keeps the installed level sets. /S runs it silently, /D=DIR (last, not
@@ -17,6 +18,9 @@
 ;   VERSION_QUAD  the same in four numbers, e.g. 1.0.0.0
 ;   PROGRAM       the levelset-installer.exe to pack (already signed when signing)
 ;   HELPER        the levelset-setup-helper.exe to pack (likewise)
+;   LICENSE       the licence, with Windows line ends
+;   ICON          the level-set icon (.ico), the setup's and the uninstaller's own
+;   COPYRIGHT     the copyright line of the licence
 ;   OUTFILE       the setup to write
 ;   SIGN          a command that signs the file %1 in place (or does nothing)
 
@@ -34,6 +38,8 @@ SetDateSave off
 !define PUBLISHER "Morvalic"
 !define PROGRAM_NAME "levelset-installer.exe"
 !define UNINSTALLER "levelset-installer-uninstall.exe"
+; The game's folder may have a LICENSE.txt of its own: ours has our name.
+!define LICENSE_FILE "levelset-installer-LICENSE.txt"
 !define PROGID "Quillomar.LevelSet"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller"
 !define HELPER_NAME "levelset-setup-helper.exe"
@@ -56,8 +62,6 @@ BrandingText "${NAME} ${VERSION}"
 !finalize '${SIGN}' = 0
 !uninstfinalize '${SIGN}' = 0
 
-; Like the program's own version resource, it names no copyright.
-!pragma warning disable 9100
 VIProductVersion "${VERSION_QUAD}"
 VIFileVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=1033 "ProductName" "${NAME}"
@@ -65,6 +69,19 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${NAME} Setup"
 VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+
+; The MIT licence asks for nothing to be accepted: the page shows it, and
+; goes on with Next.
+!define MUI_PAGE_HEADER_TEXT "Licence"
+!define MUI_PAGE_HEADER_SUBTEXT "The level-set installer is free software under the MIT licence."
+!define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to see the rest of the licence."
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "Setup puts this licence beside the level-set installer, as ${LICENSE_FILE}."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 
 !define MUI_PAGE_HEADER_TEXT "Choose Quillomar's Folder"
 !define MUI_PAGE_HEADER_SUBTEXT "The level-set installer goes beside the game."
@@ -140,6 +157,15 @@ FunctionEnd
 !insertmacro SETUP_FUNCTIONS ""
 !insertmacro SETUP_FUNCTIONS "un."
 
+; Adds the size in bytes of the file NAME in $INSTDIR to $1.
+!macro AddSizeOf NAME
+  StrCpy $2 0
+  FileOpen $0 "$INSTDIR\${NAME}" r
+  FileSeek $0 0 END $2
+  FileClose $0
+  IntOp $1 $1 + $2
+!macroend
+
 ; Puts the new file $R8 in the place of $R9 in one step, without writing
 ; through the old one; while that is open, asks to close it (silent: gives
 ; up, and the new file goes). $R0: 0 when it is in place, 1 when not.
@@ -181,6 +207,7 @@ FunctionEnd
   ${If} ${Errors}
     Delete "$INSTDIR\${PROGRAM_NAME}.new"
     Delete "$INSTDIR\${UNINSTALLER}.new"
+    Delete "$INSTDIR\${LICENSE_FILE}.new"
     StrCpy $Report "Setup cannot write ${FILE}, so it installs nothing."
     !insertmacro GIVE_UP ${NOTHING_INSTALLED}
   ${EndIf}
@@ -193,13 +220,23 @@ FunctionEnd
   ${If} $R0 <> 0
     Delete "$INSTDIR\${PROGRAM_NAME}.new"
     Delete "$INSTDIR\${UNINSTALLER}.new"
+    Delete "$INSTDIR\${LICENSE_FILE}.new"
     ${If} $Previous != ""
       Delete "$INSTDIR\${PROGRAM_NAME}"
       Delete "$INSTDIR\${UNINSTALLER}"
+      Delete "$INSTDIR\${LICENSE_FILE}"
     ${EndIf}
     SetErrorLevel ${PROGRAM_OPEN}
     Abort "${FILE} is open, so Setup changed nothing. Close it and run Setup again."
   ${EndIf}
+!macroend
+
+; Puts NAME.new in the place of NAME in the chosen folder, or gives up.
+!macro PUT_IN_PLACE NAME
+  StrCpy $R8 "$INSTDIR\${NAME}.new"
+  StrCpy $R9 "$INSTDIR\${NAME}"
+  Call ReplaceFile
+  !insertmacro OPEN_OR_GO_ON "$INSTDIR\${NAME}"
 !macroend
 
 Section
@@ -232,25 +269,23 @@ Section
     !insertmacro GIVE_UP ${NOTHING_INSTALLED}
   ${EndIf}
 
-  ; The program and the uninstaller are unpacked beside their places (so a
-  ; new file, with the folder's access list, never an old file written
-  ; through), then put there in one step each.
+  ; The program, the uninstaller and the licence are unpacked beside their
+  ; places (so a new file, with the folder's access list, never an old file
+  ; written through), then put there in one step each.
   SetOutPath "$INSTDIR"
   Delete "$INSTDIR\${PROGRAM_NAME}.new"
   Delete "$INSTDIR\${UNINSTALLER}.new"
+  Delete "$INSTDIR\${LICENSE_FILE}.new"
   ClearErrors
   File "/oname=$INSTDIR\${PROGRAM_NAME}.new" "${PROGRAM}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${PROGRAM_NAME}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}.new"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${UNINSTALLER}"
-  StrCpy $R8 "$INSTDIR\${PROGRAM_NAME}.new"
-  StrCpy $R9 "$INSTDIR\${PROGRAM_NAME}"
-  Call ReplaceFile
-  !insertmacro OPEN_OR_GO_ON "$INSTDIR\${PROGRAM_NAME}"
-  StrCpy $R8 "$INSTDIR\${UNINSTALLER}.new"
-  StrCpy $R9 "$INSTDIR\${UNINSTALLER}"
-  Call ReplaceFile
-  !insertmacro OPEN_OR_GO_ON "$INSTDIR\${UNINSTALLER}"
+  File "/oname=$INSTDIR\${LICENSE_FILE}.new" "${LICENSE}"
+  !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${LICENSE_FILE}"
+  !insertmacro PUT_IN_PLACE "${PROGRAM_NAME}"
+  !insertmacro PUT_IN_PLACE "${UNINSTALLER}"
+  !insertmacro PUT_IN_PLACE "${LICENSE_FILE}"
   ${If} $Previous != ""
     StrCpy $R9 "$Previous\${PROGRAM_NAME}"
     Call RemoveFile
@@ -268,24 +303,36 @@ Section
   WriteRegStr HKLM "Software\Classes\.qlm" "" "${PROGID}"
   WriteRegStr HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}" ""
   WriteRegStr HKLM "Software\Classes\${PROGID}" "" "Quillomar Level Set"
+  WriteRegStr HKLM "Software\Classes\${PROGID}" "FriendlyTypeName" "Quillomar Level Set"
+  WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\${PROGRAM_NAME},0"
   WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '${OPEN_COMMAND}'
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_NAME},0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; The size of the files that the setup put there, in KB, rounded up.
+  StrCpy $1 1023
+  !insertmacro AddSizeOf "${PROGRAM_NAME}"
+  !insertmacro AddSizeOf "${UNINSTALLER}"
+  !insertmacro AddSizeOf "${LICENSE_FILE}"
+  IntOp $1 $1 / 1024
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
 
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
-  ; What is left of the installation that moved here: its uninstaller, and
-  ; the players' entries in its Levels (the level sets stay).
+  ; What is left of the installation that moved here: its uninstaller and
+  ; licence, and the players' entries in its Levels (the level sets stay).
   ${If} $Previous != ""
     StrCpy $R9 "$Previous\${UNINSTALLER}"
+    Call RemoveFile
+    StrCpy $R9 "$Previous\${LICENSE_FILE}"
     Call RemoveFile
     StrCpy $R8 release-levels
     StrCpy $R9 $Previous
@@ -362,6 +409,9 @@ Section "Uninstall"
 
   StrCpy $R8 release-levels
   StrCpy $R9 $INSTDIR
+  Call un.Helper
+  StrCpy $R8 remove
+  StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
   Call un.Helper
   ; Run in place (_?=), the uninstaller cannot remove itself.
   StrCpy $R8 remove

@@ -5,7 +5,7 @@
 # beside it, and checks the boxes that come, the exit status and the copy.
 #
 # Usage: tests/desktop/gtk-dialogs.sh PATH-TO-levelset-installer
-# Needs: Xvfb, xdotool, xwininfo, python3-xlib, flock.
+# Needs: Xvfb, xdotool, xwininfo, python3-xlib, flock, a C++ compiler.
 set -uo pipefail
 program=${1:?usage: gtk-dialogs.sh PATH-TO-levelset-installer}
 [ -x "$program" ] || { echo "no program at $program" >&2; exit 2; }
@@ -21,13 +21,14 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+load_texts || { echo "the installer's texts could not be had from tests/texts.h" >&2; exit 1; }
 start_display || exit 1
 
 # The game lock lives in the runtime directory; a private one keeps a real
 # game of the user out of the way.
 export XDG_RUNTIME_DIR=$work/run
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-game_lock=$XDG_RUNTIME_DIR/QovCurrentlyRunningMutex
+game_lock=$XDG_RUNTIME_DIR/$lock_name
 
 # --- one case ---------------------------------------------------------------
 case_begin() {
@@ -140,44 +141,44 @@ seen=""
 # --- the cases ---------------------------------------------------------------
 case_begin "question: Return takes the default Yes, Return closes the confirmation"
 start_installer "$source_file"
-step "Quillomar" Return
-step "Level Set Installed" Return
+step "$caption_question" Return
+step "$caption_installed" Return
 expect_exit 1
 expect_installed "Ocean Set.qlm" "$source_file"
 case_end
 
 case_begin "question: alt+y answers Yes, alt+o presses OK"
 start_installer "$source_file"
-step "Quillomar" alt+y
-step "Level Set Installed" alt+o
+step "$caption_question" alt+y
+step "$caption_installed" alt+o
 expect_exit 1
 expect_installed "Ocean Set.qlm" "$source_file"
 case_end
 
 case_begin "question: alt+n answers No, nothing copied"
 start_installer "$source_file"
-step "Quillomar" alt+n
+step "$caption_question" alt+n
 expect_exit 0
 expect_nothing_copied
 case_end
 
 case_begin "question: Tab moves to No, Return answers No"
 start_installer "$source_file"
-step "Quillomar" Tab Return
+step "$caption_question" Tab Return
 expect_exit 0
 expect_nothing_copied
 case_end
 
 case_begin "question: Escape answers No"
 start_installer "$source_file"
-step "Quillomar" Escape
+step "$caption_question" Escape
 expect_exit 0
 expect_nothing_copied
 case_end
 
 case_begin "question: closing the window answers No"
 start_installer "$source_file"
-close_step "Quillomar"
+close_step "$caption_question"
 expect_exit 0
 expect_nothing_copied
 case_end
@@ -185,9 +186,9 @@ case_end
 case_begin "game running: Retry (the default) asks again, Cancel ends, nothing copied"
 hold_game
 start_installer "$source_file"
-step "Quillomar" Return
-step "Quillomar is Running" Return
-step "Quillomar is Running" alt+c
+step "$caption_question" Return
+step "$caption_running" Return
+step "$caption_running" alt+c
 expect_exit 0
 expect_nothing_copied
 case_end
@@ -195,8 +196,8 @@ case_end
 case_begin "game running: Escape answers Cancel"
 hold_game
 start_installer "$source_file"
-step "Quillomar" Return
-step "Quillomar is Running" Escape
+step "$caption_question" Return
+step "$caption_running" Escape
 expect_exit 0
 expect_nothing_copied
 case_end
@@ -204,8 +205,8 @@ case_end
 case_begin "game running: closing the window answers Cancel"
 hold_game
 start_installer "$source_file"
-step "Quillomar" Return
-close_step "Quillomar is Running"
+step "$caption_question" Return
+close_step "$caption_running"
 expect_exit 0
 expect_nothing_copied
 case_end
@@ -213,11 +214,11 @@ case_end
 case_begin "game running: the game ends, alt+r retries and installs"
 hold_game
 start_installer "$source_file"
-step "Quillomar" Return
-step "Quillomar is Running" alt+r
+step "$caption_question" Return
+step "$caption_running" alt+r
 release_game
-step "Quillomar is Running" alt+r
-step "Level Set Installed" Return
+step "$caption_running" alt+r
+step "$caption_installed" Return
 expect_exit 1
 expect_installed "Ocean Set.qlm" "$source_file"
 case_end
@@ -226,22 +227,22 @@ case_begin "already installed: opening the installed copy says so, exit 0"
 mkdir -p "$game/Levels"
 cp "$source_file" "$game/Levels/Ocean Set.qlm"
 start_installer "$game/Levels/Ocean Set.qlm"
-step "Quillomar" Return
-step "Level Set Installed" Return
+step "$caption_question" Return
+step "$caption_installed" Return
 expect_exit 0
 expect_installed "Ocean Set.qlm" "$source_file"
 case_end
 
 case_begin "not found: one OK box, exit 0"
 start_installer "$downloads/Missing.qlm"
-step "Level Set Not Found" Return
+step "$caption_not_found" Return
 expect_exit 0
 expect_nothing_copied
 case_end
 
 case_begin "not found: Escape closes the OK box"
 start_installer "$downloads/Missing.qlm"
-step "Level Set Not Found" Escape
+step "$caption_not_found" Escape
 expect_exit 0
 expect_nothing_copied
 case_end
@@ -249,7 +250,7 @@ case_end
 case_begin "invalid file: one OK box, exit 0"
 printf 'text\n' >"$downloads/Notes.txt"
 start_installer "$downloads/Notes.txt"
-step "Invalid File" Return
+step "$caption_invalid" Return
 expect_exit 0
 expect_nothing_copied
 case_end
@@ -257,8 +258,8 @@ case_end
 case_begin "copy failure: a directory named *.QLM is reported, exit 0"
 mkdir "$downloads/Folder.QLM"
 start_installer "$downloads/Folder.QLM"
-step "Quillomar" Return
-step "Error Installing Level Set" Return
+step "$caption_question" Return
+step "$caption_copy_error" Return
 expect_exit 0
 [ $case_ok -eq 1 ] && [ -e "$game/Levels/Folder.QLM" ] && fail "Levels/Folder.QLM was made"
 case_end

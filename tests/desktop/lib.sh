@@ -8,6 +8,19 @@ DESKTOP_TIMEOUT=${DESKTOP_TIMEOUT:-15}  # seconds to wait for a box or an exit
 # The ledger and the private display are the test scripts' common ones.
 source "$desktop_here/../../scripts/lib.sh"
 
+# Sets what the installer says, as tests/texts.h has it, as shell variables:
+# caption_question, caption_installed, caption_running, caption_not_found,
+# caption_invalid, caption_copy_error, and lock_name (the game lock's name).
+load_texts() {
+  local program key text
+  program=$(mktemp) || return 1
+  c++ -std=c++20 -I"$desktop_here/../.." -o "$program" "$desktop_here/print-texts.cpp" &&
+    while IFS=$'\t' read -r key text; do printf -v "$key" '%s' "$text"; done < <("$program")
+  local status=$?
+  rm -f "$program"
+  [ $status -eq 0 ] && [ -n "${lock_name:-}" ]
+}
+
 # Prints the id of a visible window whose name is exactly title and, when
 # pid is not empty, that belongs to that process; skips the ids in "skip".
 # Waits up to DESKTOP_TIMEOUT seconds; returns 1 when none came.

@@ -20,3 +20,12 @@ gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 # Real faults against the built program: killed while copying, a Levels
 # directory it may not write, a source gone before the copy.
 target_sources(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/posix/fault_e2e_test.cpp)
+
+# Preloaded into the installer by one end-to-end row: swaps the source for
+# a link just before it is opened. Plain code: the sanitizers' runtime is
+# the program's own.
+add_library(swap_preload MODULE ${CMAKE_CURRENT_SOURCE_DIR}/posix/swap_preload.cpp)
+target_compile_options(swap_preload PRIVATE -fno-sanitize=all)
+target_link_libraries(swap_preload PRIVATE ${CMAKE_DL_LIBS})
+target_compile_definitions(e2e_tests PRIVATE SWAP_PRELOAD="$<TARGET_FILE:swap_preload>")
+add_dependencies(e2e_tests swap_preload)

@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -93,6 +94,7 @@ GameDir MakeGameDir(const std::string& gameName) {
   MakeDirectory(dir.game);
   MakeDirectory(dir.source);
   MakeDirectory(dir.runtime);
+  chmod(dir.runtime.c_str(), 0700);  // a runtime directory is its user's alone
   CopyProgram(INSTALLER_PATH, dir.installer);
   return dir;
 }
@@ -128,6 +130,29 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
+unsigned ModeOf(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0;
+}
+
+int WatchOpens(const std::string& path) {
+  int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0 || inotify_add_watch(watch, path.c_str(), IN_OPEN) < 0) ADD_FAILURE() << "inotify";
+  return watch;
+}
+
+bool SawOpen(int watch) {
+  char events[4096];
+  ssize_t got = read(watch, events, sizeof events);
+  close(watch);
+  for (ssize_t at = 0; at < got;) {
+    const inotify_event* event = reinterpret_cast<const inotify_event*>(events + at);
+    if (event->mask & IN_OPEN) return true;
+    at += static_cast<ssize_t>(sizeof *event + event->len);
+  }
+  return false;
+}
+
 std::vector<std::string> ListDirectory(const std::string& path) {
   std::vector<std::string> names;
   if (DIR* directory = opendir(path.c_str())) {
@@ -154,6 +179,14 @@ pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& argument
       struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                              static_cast<rlim_t>(options.fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (options.umask >= 0) umask(static_cast<mode_t>(options.umask));
+    for (const std::string& variable : options.environment) putenv(const_cast<char*>(variable.c_str()));
+    // The sanitizers' runtime wants to be loaded first; a preloaded library
+    // of the test's comes before it.
+    if (getenv("LD_PRELOAD")) {
+      const char* asan = getenv("ASAN_OPTIONS");
+      setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
     }
     if (options.withoutProc &&
         (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||

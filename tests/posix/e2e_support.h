@@ -30,6 +30,12 @@ void RemoveTree(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+// The permission bits of what path names (links followed), 0 when nothing.
+unsigned ModeOf(const std::string& path);
+// Watches path for being opened, from now on; SawOpen then says whether it
+// was, by any process, and ends the watch.
+int WatchOpens(const std::string& path);
+bool SawOpen(int watch);
 // Names in a directory, "." and ".." left out, sorted.
 std::vector<std::string> ListDirectory(const std::string& path);
 
@@ -39,6 +45,8 @@ struct RunOptions {
   uid_t user = static_cast<uid_t>(-1);
   gid_t group = static_cast<gid_t>(-1);
   bool withoutProc = false;  // /proc hidden, as in a container without it (root only)
+  int umask = -1;            // the installer's umask (-1: the test's own)
+  std::vector<std::string> environment;  // NAME=value, added to the installer's
 };
 
 struct RunResult {

@@ -1,12 +1,26 @@
-// Drives the Windows installer as a user meets it: starts it with an exact
-// raw command line, reads every message box it shows, presses the scripted
-// buttons and reports what it saw and the exit status, one line each.
+// Drives the Windows installer as a user meets it: starts it the way
+// Explorer does (CreateProcessW, a UTF-16 command line), reads every message
+// box it shows as Windows holds it (UTF-16), presses the scripted buttons and
+// reports what it saw and the exit status, one line each. It also prints the
+// lines to expect, from the installer's texts in tests/texts.h.
 //
 //   driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers yes,ok
 //              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
-//              [--timeout-ms N]
+//              [--kill-when PATTERN] [--timeout-ms N]
+//   driver expect [--code-page N] WHAT...
 //   driver game READY-EVENT QUIT-EVENT
 //   driver resources PATH
+//
+// Arguments are read as UTF-16 and taken as UTF-8; HEX is the command line's
+// UTF-8 bytes.
+//
+// "expect" prints the report line of each WHAT, in order:
+//   question NAME ANSWER | installed NAME | already NAME | not-found PATH |
+//   invalid PATH | running ANSWER | copy-failed PATH SYSTEM-TEXT | killed |
+//   exit STATUS
+// (SYSTEM-TEXT without the line break that ends every system text). A text
+// over 2047 bytes in code page N (default UTF-8, the installer's own) is
+// cut after the last whole character that fits, as the installer cuts it.
 //
 // "game" is the stand-in for a running game: it holds the game's named
 // mutex until QUIT-EVENT is set. With --game, "run" starts one before the
@@ -15,15 +29,17 @@
 // on seeing box N and waits for PAUSE-FILE.go before pressing (for a
 // picture). With --attach, "run" starts nothing: it waits for a process
 // whose program file is named IMAGE (the installer, or the setup) to appear, as
-// one started by the shell for an opened file, and drives that.
+// one started by the shell for an opened file, and drives that. With
+// --kill-when, it kills the installer as soon as a file matching PATTERN
+// holds some bytes, as a crash or a power cut would, and reports "killed".
 //
 // "resources" reports what Windows reads from a program file's resources:
-//   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION"
+//   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION" "COPYRIGHT"
 //   manifest "execution-level" "dpi-awareness" "common-controls-version"
 // (each manifest field as found in the text, or "-").
 //
-// Report lines on standard output (bytes, with \n, \t, \", \\ and \xHH
-// escapes for everything outside printable ASCII):
+// Report lines on standard output (UTF-8, with \n, \t, \", \\ and \xHH
+// escapes for the other control characters):
 //   box "CAPTION" "TEXT" [BUTTONS] ICON -> ANSWER
 // where BUTTONS are the buttons shown, the default one marked "*", and ICON
 // is stop, question, warning, information or no-icon; " topmost" follows
@@ -44,6 +60,7 @@
 #include <vector>
 
 #include "tests/texts.h"
+#include "text/message.h"
 
 namespace {
 
@@ -79,7 +96,7 @@ std::string Escape(const std::string& bytes) {
     else if (c == '\t') out += "\\t";
     else if (c == '"') out += "\\\"";
     else if (c == '\\') out += "\\\\";
-    else if (c < 0x20 || c >= 0x7F) {
+    else if (c < 0x20 || c == 0x7F) {
       char hex[8];
       snprintf(hex, sizeof hex, "\\x%02X", c);
       out += hex;
@@ -87,6 +104,21 @@ std::string Escape(const std::string& bytes) {
       out += static_cast<char>(c);
     }
   }
+  return out;
+}
+
+std::string Utf8(const wchar_t* text, int length = -1) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(size > 0 ? size : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, &out[0], size, nullptr, nullptr);
+  if (length < 0 && !out.empty()) out.pop_back();  // the terminator
+  return out;
+}
+
+std::wstring Wide(const std::string& text) {
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(size, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
   return out;
 }
 
@@ -152,9 +184,9 @@ BOOL CALLBACK FindButton(HWND window, LPARAM parameter) {
 }
 
 std::string WindowText(HWND window) {
-  char text[8192] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
+  wchar_t text[8192] = {};
+  GetWindowTextW(window, text, 8192);
+  return Utf8(text);
 }
 
 // --- Which icon the box shows ----------------------------------------------
@@ -371,7 +403,8 @@ int ReportResources(const char* path) {
            fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
            fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
   Line(std::string("version ") + versions + " \"" + Escape(VersionString(block, "ProductName")) +
-       "\" \"" + Escape(VersionString(block, "FileDescription")) + "\"");
+       "\" \"" + Escape(VersionString(block, "FileDescription")) + "\" \"" +
+       Escape(VersionString(block, "LegalCopyright")) + "\"");
 
   HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!module) Fail("cannot open the program file as data");
@@ -402,6 +435,7 @@ struct Options {
   int gameEndsAt = 0;
   int pauseAt = 0;
   std::string pauseFile;
+  std::string killWhen;
   DWORD timeoutMs = 60000;
 };
 
@@ -417,13 +451,13 @@ std::vector<std::string> SplitList(const std::string& list) {
   return items;
 }
 
-Options ParseRun(int argc, char** argv) {
+Options ParseRun(const std::vector<std::string>& argv) {
   Options options;
   bool haveCommandLine = false;
-  for (int i = 2; i < argc; ++i) {
+  for (size_t i = 2; i < argv.size(); ++i) {
     std::string name = argv[i];
     auto value = [&]() -> std::string {
-      if (i + 1 >= argc) Fail("missing value for " + name);
+      if (i + 1 >= argv.size()) Fail("missing value for " + name);
       return argv[++i];
     };
     if (name == "--app") options.app = value();
@@ -436,6 +470,7 @@ Options ParseRun(int argc, char** argv) {
     else if (name == "--game-ends-at") options.gameEndsAt = atoi(value().c_str());
     else if (name == "--pause-at") options.pauseAt = atoi(value().c_str());
     else if (name == "--pause-file") options.pauseFile = value();
+    else if (name == "--kill-when") options.killWhen = value();
     else if (name == "--timeout-ms") options.timeoutMs = strtoul(value().c_str(), nullptr, 10);
     else Fail("unknown option " + name);
   }
@@ -483,12 +518,12 @@ int Run(const Options& options) {
   if (!options.attach.empty()) {
     process = WaitForProcess(options.attach, options.timeoutMs);
   } else {
-    std::string commandLine = options.commandLine;
-    commandLine.push_back('\0');
-    STARTUPINFOA startup = {};
+    std::wstring commandLine = Wide(options.commandLine);
+    commandLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(options.app.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessW(Wide(options.app).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
       Fail("cannot start " + Escape(options.app) + ", error " + std::to_string(GetLastError()));
     }
     CloseHandle(process.hThread);
@@ -496,10 +531,24 @@ int Run(const Options& options) {
   size_t answered = 0;
   int seen = 0;
   std::string reportedOther;
+  bool killed = false;
   while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
     if (!timeLeft()) {
       TerminateProcess(process.hProcess, 99);
       Fail("timed out after " + std::to_string(seen) + " boxes");
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE match = options.killWhen.empty() ? INVALID_HANDLE_VALUE
+                                            : FindFirstFileW(Wide(options.killWhen).c_str(), &found);
+    if (match != INVALID_HANDLE_VALUE) {
+      FindClose(match);
+      if (found.nFileSizeLow != 0 || found.nFileSizeHigh != 0) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        Line("killed");
+        killed = true;
+        break;
+      }
     }
     Search search;
     search.processId = process.dwProcessId;
@@ -517,9 +566,9 @@ int Run(const Options& options) {
     ButtonSearch buttons;
     EnumChildWindows(box, FindButton, reinterpret_cast<LPARAM>(&buttons));
     std::string line = "box \"" + Escape(WindowText(box)) + "\" \"";
-    char text[8192] = {};
-    GetDlgItemTextA(box, kMessageTextId, text, sizeof text);
-    line += Escape(text) + "\" [";
+    wchar_t text[8192] = {};
+    GetDlgItemTextW(box, kMessageTextId, text, 8192);
+    line += Escape(Utf8(text)) + "\" [";
     for (size_t i = 0; i < buttons.buttons.size(); ++i) {
       const char* name = ButtonName(buttons.buttons[i].first);
       if (i != 0) line += ' ';
@@ -575,7 +624,7 @@ int Run(const Options& options) {
   GetExitCodeProcess(process.hProcess, &status);
   CloseHandle(process.hProcess);
   EndGame(&game);
-  Line("exit " + std::to_string(status));
+  if (!killed) Line("exit " + std::to_string(status));
   if (answered != options.answers.size()) {
     Fail("only " + std::to_string(answered) + " of " + std::to_string(options.answers.size()) +
          " scripted answers were used");
@@ -583,13 +632,66 @@ int Run(const Options& options) {
   return 0;
 }
 
+// --- The lines to expect ------------------------------------------------------
+
+// text as the installer shows it: at most 2047 bytes in code page codePage,
+// cut after the last whole character that fits.
+std::string AsShown(const std::string& text, UINT codePage) {
+  std::wstring wide = Wide(text);
+  int bytes = 0;
+  size_t kept = 0;
+  while (kept < wide.size()) {
+    int units = IS_HIGH_SURROGATE(wide[kept]) && kept + 1 < wide.size() ? 2 : 1;
+    bytes += WideCharToMultiByte(codePage, 0, &wide[kept], units, nullptr, 0, nullptr, nullptr);
+    if (bytes > kMessageBufferSize - 1) break;
+    kept += units;
+  }
+  return Utf8(wide.c_str(), static_cast<int>(kept));
+}
+
+std::string Expected(const Box& box, const std::string& answer, UINT codePage) {
+  const char* const icons[] = {"no-icon", "stop", "question", "warning", "information"};
+  UINT buttons = box.style & MB_TYPEMASK;
+  return "box \"" + Escape(box.caption) + "\" \"" + Escape(AsShown(box.text, codePage)) + "\" " +
+         (buttons == MB_YESNO ? "[Yes* No]" : buttons == MB_RETRYCANCEL ? "[Retry* Cancel]" : "[OK*]") +
+         " " + icons[(box.style & MB_ICONMASK) >> 4] + " -> " + answer;
+}
+
+int ReportExpected(const std::vector<std::string>& argv) {
+  UINT codePage = CP_UTF8;
+  size_t i = 2;
+  auto next = [&]() -> std::string {
+    if (i >= argv.size()) Fail("expect: a value is missing at the end");
+    return argv[i++];
+  };
+  while (i < argv.size()) {
+    std::string what = next();
+    std::string value = what == "running" || what == "killed" ? "" : next();
+    if (what == "--code-page") codePage = static_cast<UINT>(atoi(value.c_str()));
+    else if (what == "question") Line(Expected(QuestionBox(value), next(), codePage));
+    else if (what == "installed") Line(Expected(DoneBox(value), "OK", codePage));
+    else if (what == "already") Line(Expected(AlreadyBox(value), "OK", codePage));
+    else if (what == "not-found") Line(Expected(NotFoundBox(value), "OK", codePage));
+    else if (what == "invalid") Line(Expected(InvalidBox(value), "OK", codePage));
+    else if (what == "running") Line(Expected(RunningBox(), next(), codePage));
+    else if (what == "copy-failed") Line(Expected(CopyErrorBox(value, next() + "\r\n"), "OK", codePage));
+    else if (what == "exit") Line("exit " + value);
+    else if (what == "killed") Line("killed");
+    else Fail("expect: unknown " + what);
+  }
+  return 0;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** wideArgv) {
   _setmode(_fileno(stdout), _O_BINARY);
-  if (argc == 4 && strcmp(argv[1], "game") == 0) return RunGame(argv[2], argv[3]);
-  if (argc == 3 && strcmp(argv[1], "resources") == 0) return ReportResources(argv[2]);
-  if (argc >= 2 && strcmp(argv[1], "run") == 0) return Run(ParseRun(argc, argv));
+  std::vector<std::string> argv;
+  for (int i = 0; i < argc; ++i) argv.push_back(Utf8(wideArgv[i]));
+  if (argc == 4 && argv[1] == "game") return RunGame(argv[2].c_str(), argv[3].c_str());
+  if (argc == 3 && argv[1] == "resources") return ReportResources(argv[2].c_str());
+  if (argc >= 2 && argv[1] == "expect") return ReportExpected(argv);
+  if (argc >= 2 && argv[1] == "run") return Run(ParseRun(argv));
   Fail("usage: driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers A,B,... | "
-       "driver game R Q");
+       "driver expect WHAT... | driver game R Q | driver resources PATH");
 }

@@ -38,8 +38,6 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$build" ] && [ -n "$work" ] || { echo "usage: $0 --build DIR --work DIR [--prefix DIR] [--pictures DIR] [--setup EXE [--signed-by PEM]]" >&2; exit 2; }
 
-WINE=${WINE:-/usr/lib/wine/wine64}
-WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 build=$(cd "$build" && pwd) || exit 2
 mkdir -p "$work" && work=$(cd "$work" && pwd) || exit 2
 pictures=${pictures:-$work/pictures}
@@ -50,11 +48,7 @@ for program in "$installer" "$driver"; do
   [ -f "$program" ] || { echo "e2e: $program is missing: build the windows preset first" >&2; exit 2; }
 done
 
-export WINEDEBUG=-all
-# No prompts for Wine's .NET and HTML engines, which nothing here needs.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset LC_ALL LC_CTYPE LANGUAGE
-export LANG=C.UTF-8
+wine_environment
 
 cleanup() {
   "$WINESERVER" -k >/dev/null 2>&1
@@ -107,25 +101,25 @@ reset_machine() {
   mkdir -p "$game" "$drive/Temp/My Levels"
   cp "$installer" "$game/levelset-installer.exe"
   cp "$ocean" "$drive/Temp/Ocean%20Set[2].qlm"
+  touch -d '2001-02-03 04:05:06' "$drive/Temp/Ocean%20Set[2].qlm"
   cp "$deep" "$drive/Temp/My Levels/Deep Sea-3.qlm"
   echo "shopping list" >"$drive/Temp/notes.txt"
 }
 
-# Escapes an ASCII text as the driver reports it.
-esc() {
-  local s=${1//\\/\\\\}
-  printf '%s' "${s//\"/\\\"}"
-}
-
-# Expected report lines. Names and paths are given as the driver escapes them.
-question() { printf 'box "Quillomar" "Would you like to install the level set \\"%s\\" into your Quillomar game?" [Yes* No] question -> %s\n' "$1" "$2"; }
-done_box() { printf 'box "Level Set Installed" "The level set \\"%s\\" has been installed.\\n\\nYou can play it by running Quillomar." [OK*] information -> OK\n' "$1"; }
-already() { printf 'box "Level Set Installed" "The level set \\"%s\\" is already installed.\\n\\nYou can play it by running Quillomar." [OK*] information -> OK\n' "$1"; }
-not_found() { printf 'box "Level Set Not Found" "The named file: \\"%s\\" could not be found, so it could not be installed as a Quillomar level set" [OK*] stop -> OK\n' "$1"; }
-invalid() { printf 'box "Invalid File" "The named file: \\"%s\\" is not a Quillomar level set" [OK*] stop -> OK\n' "$1"; }
-running() { printf 'box "Quillomar is Running" "You can not install level sets while Quillomar is running.  Quillomar (or another Morvalic game) is running on this computer and must be closed before you can continue.\\n\\nIf you want to install the level set, close the game and click retry" [Retry* Cancel] warning -> %s\n' "$1"; }
-# The copy failure, with Wine's own text for the error (ending in CR LF).
-copy_failed() { printf 'box "Error Installing Level Set" "The Level Set: \\"%s\\" could not be installed, due to the following error:\\n\\t%s\\x0D\\n" [OK*] information -> OK\n' "$1" "$2"; }
+# The lines to expect. Each helper names one line of the driver's report
+# (its fields split by \x1f), and drive has the driver print them all from
+# the installer's own texts; "echo 'exit N'" names the exit status.
+question() { printf 'question\x1f%s\x1f%s\n' "$1" "$2"; }
+done_box() { printf 'installed\x1f%s\n' "$1"; }
+already() { printf 'already\x1f%s\n' "$1"; }
+not_found() { printf 'not-found\x1f%s\n' "$1"; }
+invalid() { printf 'invalid\x1f%s\n' "$1"; }
+running() { printf 'running\x1f%s\n' "$1"; }
+# The copy failure, with Wine's own text for the error.
+copy_failed() { printf 'copy-failed\x1f%s\x1f%s\n' "$1" "$2"; }
+killed() { echo killed; }
+# Texts over 2047 bytes are cut as in code page N (default: UTF-8).
+code_page() { printf -- '--code-page\x1f%s\n' "$1"; }
 
 current=""
 problems=()
@@ -158,7 +152,15 @@ take_picture() {
 drive() {
   local expected=$1
   shift
-  local report="$work/$current.report" pause="$work/$current.pause" options=()
+  local report="$work/$current.report" pause="$work/$current.pause" options=() words=() fields line
+  if [ "$expected" != "*" ]; then
+    while IFS= read -r line; do
+      [[ $line == "exit "* ]] && line=${line/ /$'\x1f'}
+      IFS=$'\x1f' read -r -a fields <<<"$line"
+      words+=("${fields[@]}")
+    done <<<"$expected"
+    expected=$("$WINE" "$driver" expect "${words[@]}")
+  fi
   if [ -n "$picture" ]; then
     rm -f "$pause.shown" "$pause.go"
     options=(--pause-at "${picture#*@}" --pause-file "Z:${pause//\//\\}")
@@ -177,9 +179,10 @@ drive() {
   fi
 }
 
-# run_installer EXPECTED RAW-COMMAND-LINE [driver options...]
+# run_installer EXPECTED COMMAND-LINE [driver options...]
 # Runs the installer from $app_override or $app with the exact command line
-# (bytes) and compares the driver's report with EXPECTED.
+# (UTF-8, handed over as UTF-16 as Explorer does) and compares the driver's
+# report with EXPECTED.
 run_installer() {
   local expected=$1 commandLine=$2
   shift 2
@@ -225,6 +228,8 @@ run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')"
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
 expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_same "$ocean" "$drive/Temp/Ocean%20Set[2].qlm"
+[ "$(stat -c %Y "$levels/Ocean Set.qlm")" = "$(stat -c %Y "$drive/Temp/Ocean%20Set[2].qlm")" ] ||
+  problems+=("the copy does not keep the source's modification time")
 expect_files_in_levels 'Ocean Set.qlm'
 finish
 
@@ -235,14 +240,14 @@ finish
 
 scenario not-found
 picture=not-found@1
-run_installer "$(not_found "$(esc 'C:\Temp\Ocean Set.qlm')"; echo 'exit 0')" \
+run_installer "$(not_found 'C:\Temp\Ocean Set.qlm'; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean Set.qlm"' --answers ok
 expect_absent "$levels"
 finish
 
 scenario not-a-level-set
 picture=invalid@1
-run_installer "$(invalid "$(esc 'C:\Temp\notes.txt')"; echo 'exit 0')" \
+run_installer "$(invalid 'C:\Temp\notes.txt'; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\notes.txt"' --answers ok
 expect_absent "$levels"
 finish
@@ -289,7 +294,7 @@ finish
 scenario directory-named-like-a-level-set
 picture=copy-failure@2
 mkdir -p "$drive/Temp/Folder.qlm"
-run_installer "$(question 'Folder' Yes; copy_failed "$(esc 'C:\Temp\Folder.qlm')" 'Access denied.'; echo 'exit 0')" \
+run_installer "$(question 'Folder' Yes; copy_failed 'C:\Temp\Folder.qlm' 'Access denied.'; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Folder.qlm"' --answers yes,ok
 expect_files_in_levels
 finish
@@ -312,7 +317,7 @@ finish
 # A command line that begins with a blank has no program name: the tail is
 # the whole line, and its first quoted part is the installer itself.
 scenario leading-blank-then-program
-run_installer "$(invalid "$(esc 'C:\Games\Quillomar\levelset-installer.exe')"; echo 'exit 0')" \
+run_installer "$(invalid 'C:\Games\Quillomar\levelset-installer.exe'; echo 'exit 0')" \
   ' "C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers ok
 expect_absent "$levels"
 finish
@@ -350,15 +355,86 @@ expect_absent "$drive/Games/Sea Games"
 expect_absent "$levels"
 finish
 
+# Another user has linked Levels\Ocean Set.qlm to a read-only file of theirs
+# elsewhere: the install replaces the name, and the file elsewhere keeps its
+# contents and stays read-only.
+scenario hard-link-in-levels
+mkdir -p "$levels" && echo "not a level set" >"$drive/Temp/elsewhere.txt" &&
+  chmod 0444 "$drive/Temp/elsewhere.txt" && ln "$drive/Temp/elsewhere.txt" "$levels/Ocean Set.qlm" ||
+  problems+=("cannot link Levels\\Ocean Set.qlm to a file elsewhere")
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+[ "$(cat "$drive/Temp/elsewhere.txt")" = "not a level set" ] || problems+=("the file elsewhere was written through the link")
+[ "$(stat -c %a "$drive/Temp/elsewhere.txt")" = 444 ] || problems+=("the file elsewhere is no longer read-only")
+expect_files_in_levels 'Ocean Set.qlm'
+finish
+
+# The installer killed half way through a large copy leaves the old copy
+# whole and nothing the game reads. The next install clears the leftover
+# away, but not one of another user's.
+scenario killed-during-a-large-copy
+mkdir -p "$levels" "$drive/Temp/Big" && cp "$deep" "$levels/Ocean Set.qlm" &&
+  truncate -s 2G "$drive/Temp/Big/Ocean Set.qlm"
+run_installer "$(question 'Ocean Set' Yes; killed)" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Big\Ocean Set.qlm"' --answers yes \
+  --kill-when 'C:\Games\Quillomar\Levels\.levelset-*.tmp'
+expect_same "$deep" "$levels/Ocean Set.qlm"
+leftover=$(ls -A "$levels" | grep -vx 'Ocean Set.qlm')
+[[ $leftover =~ ^\.levelset-[0-9a-f]{16}\.tmp$ ]] || problems+=("beside the old copy: [$leftover], not one temporary file")
+theirs=.levelset-0123456789abcdef.tmp
+touch "$levels/$theirs" && chown nobody "$levels/$theirs" || problems+=("cannot give $theirs to another user")
+run_installer "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+expect_same "$ocean" "$levels/Ocean Set.qlm"
+expect_files_in_levels 'Ocean Set.qlm' "$theirs"
+rm -rf "$drive/Temp/Big" && sync
+finish
+
+# Names in any script, handed over in UTF-16 as the shell does: Cyrillic on a
+# Western system, and a non-Latin name with a character outside the Basic
+# Multilingual Plane that is cleaned.
+scenario names-in-any-script
+cp "$deep" "$drive/Temp/Уровни.qlm"
+cp "$ocean" "$drive/Temp/Море%20Set 🐙[2].qlm"
+run_installer "$(question 'Уровни' Yes; done_box 'Уровни'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Уровни.qlm"' --answers yes,ok
+run_installer "$(question 'Море Set 🐙' Yes; done_box 'Море Set 🐙'; echo 'exit 1')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Море%20Set 🐙[2].qlm"' --answers yes,ok
+expect_same "$deep" "$levels/Уровни.qlm"
+expect_same "$ocean" "$levels/Море Set 🐙.qlm"
+expect_files_in_levels 'Уровни.qlm' 'Море Set 🐙.qlm'
+finish
+
+# A text over 2047 bytes is cut after a whole UTF-8 character: byte 2047 of
+# the text for this long path would be the first half of an "е". (Only a
+# path that finds no file can make a text that long: Windows finds none
+# over 259 characters. The blanks let the box wrap the text on the screen.)
+scenario long-non-latin-path-cut-at-whole-character
+long="C:\\abc\\$(printf 'Море %.0s' $(seq 300)).qlm"
+run_installer "$(not_found "$long"; echo 'exit 0')" \
+  "\"C:\\Games\\Quillomar\\levelset-installer.exe\" \"$long\"" --answers ok
+expect_absent "$levels"
+finish
+
 # What Windows reads from the program file: its version (the project's, in
-# four parts) and its manifest.
+# four parts), the licence's copyright line, its manifest, and its icon,
+# the one drawn for level sets (wrestool pads what it takes out).
+repository="$(dirname "$0")/../.."
+icon="$repository/packaging/icon/quillomar-levelset.ico"
+copyright=$(grep -m1 '^Copyright ' "$repository/LICENSE")
+expect_icon() {  # expect_icon PROGRAM
+  wrestool -x -t14 "$1" | cmp -n "$(stat -c %s "$icon")" - "$icon" >/dev/null 2>&1 ||
+    problems+=("$1 does not carry the level-set icon (wrestool -x -t14: $(wrestool -l "$1" 2>&1 | grep -c group_icon) icon groups)")
+}
 scenario program-resources
-version=$(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1.0/p' "$(dirname "$0")/../../CMakeLists.txt")
+version=$(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1.0/p' "$repository/CMakeLists.txt")
 timeout 60 "$WINE" "$driver" resources 'C:\Games\Quillomar\levelset-installer.exe' >"$work/$current.report" 2>"$work/$current.stderr" ||
   problems+=("the driver could not read the resources")
-diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set installer\" \"Quillomar level-set installer\"" \
+diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set installer\" \"Quillomar level-set installer\" \"$copyright\"" \
             'manifest "asInvoker" "PerMonitorV2" "true" "6.0.0.0"') "$work/$current.report" >"$work/$current.diff" ||
   problems+=("resources differ from what was expected:" "$(cat "$work/$current.diff")")
+expect_icon "$installer"
 finish
 
 # --- The setup ----------------------------------------------------------------------
@@ -374,6 +450,7 @@ if [ -n "$setup" ]; then
   version=${version#quillomar-levelset-installer-}
   version=${version%-setup.exe}
   uninstaller="$game/levelset-installer-uninstall.exe"
+  licence="$game/levelset-installer-LICENSE.txt"
   moved="$drive/Program Files/Quillomar"
   classes='HKLM\Software\Classes'
   uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
@@ -387,6 +464,7 @@ if [ -n "$setup" ]; then
   expect_built_program() {  # expect_built_program FILE: the program as built (and signed)
     if [ -n "$signed_by" ]; then
       expect_signed "$1"
+      rm -f "$work/unsigned.exe"  # osslsigncode overwrites no file
       osslsigncode remove-signature -in "$1" -out "$work/unsigned.exe" >/dev/null 2>&1
       expect_same "$installer" "$work/unsigned.exe"
     else
@@ -433,11 +511,24 @@ if [ -n "$setup" ]; then
     printf '%s\n' "set_security_object( handle=Levels, security_info=80000005, sd={control=00001004,owner=S-1-5-32-544,group=<not present>,sacl={},dacl={{type=ACCESS_ALLOWED,flags=3,mask=1f01ff,sid=S-1-5-18},{type=ACCESS_ALLOWED,flags=3,mask=1f01ff,sid=S-1-5-32-544},$users,{type=ACCESS_ALLOWED,flags=9,mask=120089,sid=S-1-5-32-545}$creator}} )"
   }
 
-  # The page a player sees first: the game's folder, Program Files by
-  # default. Cancel ends the setup there, with nothing done.
+  # The pages a player sees: the licence, then, on Next, the game's folder,
+  # Program Files by default. Cancel ends the setup there, with nothing done.
+  # The driver waits for a box to close and the setup's window stays, so the
+  # one that pressed Next is stopped and another reads the folder's page.
   scenario setup-directory-page
   "$WINE" "$setup" >/dev/null 2>&1 &
   opened=$!
+  rm -f "$work/$current.pause".*
+  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
+    --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.licence" 2>&1 &
+  agreed=$!
+  take_picture windows-setup-licence "$work/$current.pause"
+  for _ in $(seq 100); do grep -q -- '-> OK$' "$work/$current.licence" && break; sleep 0.1; done
+  sleep 1
+  kill "$agreed" 2>/dev/null
+  wait "$agreed"
+  grep -q -- '-> OK$' "$work/$current.licence" ||
+    problems+=("Next was not pressed on the licence page:" "$(cat "$work/$current.licence")")
   picture=setup-directory@1
   drive "*" --attach "$(basename "$setup")" --answers cancel
   for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
@@ -496,6 +587,7 @@ if [ -n "$setup" ]; then
   expect_built_program "$game/levelset-installer.exe"
   [ -z "$signed_by" ] || expect_signed "$uninstaller"
   [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
+  expect_same "$build/packaging/LICENSE.txt" "$licence"
   [ -d "$levels" ] || problems+=("no Levels directory")
   expect_files_in_levels
   diff -u <(levels_security) <(security_set_on 'C:\\Games\\Quillomar\\Levels') >"$work/$current.diff" ||
@@ -508,14 +600,19 @@ if [ -n "$setup" ]; then
     '    Quillomar.LevelSet    REG_SZ    ' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet' \
     '    (Default)    REG_SZ    Quillomar Level Set' \
+    '    FriendlyTypeName    REG_SZ    Quillomar Level Set' \
     '    PreviousDefault    REG_SZ    Quillomar.Editor' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\DefaultIcon' \
+    '    (Default)    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open\command' \
     '    (Default)    REG_SZ    "C:\Games\Quillomar\levelset-installer.exe" "%1"' \
     'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller' \
+    '    DisplayIcon    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
     '    DisplayName    REG_SZ    Quillomar Level-Set Installer' \
     "    DisplayVersion    REG_SZ    $version" \
+    "$(printf '    EstimatedSize    REG_DWORD    0x%x' $(( ($(cat "$game/levelset-installer.exe" "$uninstaller" "$licence" 2>/dev/null | wc -c) + 1023) / 1024 )))" \
     '    InstallLocation    REG_SZ    C:\Games\Quillomar' \
     '    NoModify    REG_DWORD    0x1' \
     '    NoRepair    REG_DWORD    0x1' \
@@ -531,10 +628,11 @@ if [ -n "$setup" ]; then
     grep -qxF 'QuillomarLevelSetInstaller|||Quillomar Level-Set Installer' ||
     problems+=("the uninstaller is not listed in Programs and Features")
   cp "$setup" "$drive/Temp/setup.exe"
-  diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\"" \
+  diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\" \"$copyright\"" \
               'manifest "requireAdministrator" "-" "true" "6.0.0.0"') \
     <(timeout 60 "$WINE" "$driver" resources 'C:\Temp\setup.exe' 2>&1) >"$work/$current.diff" ||
     problems+=("the setup's resources differ:" "$(cat "$work/$current.diff")")
+  expect_icon "$setup"
   finish
 
   # What Explorer does on a double-click: ShellExecute with the verb "open".
@@ -572,8 +670,8 @@ if [ -n "$setup" ]; then
   [ "$(reg_query "$classes"; reg_query "$uninstall_key")" = "$registered" ] || problems+=("the registry changed")
   touch "$pause.go"
   wait "$runner"
-  diff -u <(question 'Ocean Set' No; echo 'exit 0') "$work/$current.report" >"$work/$current.diff" ||
-    problems+=("the program's report differs:" "$(cat "$work/$current.diff")")
+  [ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
+    problems+=("the program's question was not answered:" "$(cat "$work/$current.report")")
   timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
   status=$?
   [ $status -eq 0 ] || problems+=("with the program closed the setup ended with status $status")
@@ -588,7 +686,7 @@ if [ -n "$setup" ]; then
   scenario setup-moves-to-another-folder --same-machine
   mkdir -p "$moved" && echo "the game, moved" >"$moved/Quillomar.exe"
   drive 'exit 0' --app 'C:\Temp\setup.exe' --cmdline-hex "$(hex 'setup.exe /S /D=C:\Program Files\Quillomar')" --answers ''
-  for file in levelset-installer.exe levelset-installer-uninstall.exe; do
+  for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt; do
     expect_absent "$game/$file"
     [ -f "$moved/$file" ] || problems+=("no $file in the new folder")
   done
@@ -615,9 +713,9 @@ if [ -n "$setup" ]; then
   # removes the uninstaller last.
   for _ in $(seq 600); do [ -e "$moved/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
   untraced
-  expect_absent "$moved/levelset-installer-uninstall.exe"
-  expect_absent "$moved/levelset-installer.exe"
-  expect_absent "$moved/Levels"
+  for file in levelset-installer-uninstall.exe levelset-installer.exe levelset-installer-LICENSE.txt Levels; do
+    expect_absent "$moved/$file"
+  done
   [ -f "$moved/Quillomar.exe" ] || problems+=("the game's own program is gone")
   expect_same "$ocean" "$levels/Ocean Set.qlm"
   diff -u <(levels_security released) <(security_set_on 'C:\\Program Files\\Quillomar\\Levels') >"$work/$current.diff" ||
@@ -645,17 +743,33 @@ run_installer "$(question 'Ocean Set' No; echo 'exit 0')" \
 finish
 
 # --- The Japanese code page ---------------------------------------------------------
-# Under ja_JP Wine runs with the ANSI code page 932, where "ソ" is 0x83 0x5C:
-# its second byte is a backslash. The level set ソ[2].qlm is asked about as ソ
-# and installed as ソ.qlm. The driver sees the texts in code page 932.
+# Under ja_JP Wine runs with the ANSI code page 932. The program asks for
+# UTF-8 in its manifest and gets it, so "Café[2].qlm" ("é" is not in 932)
+# installs as Café.qlm. Windows before 1903 ignores that entry: a copy of the
+# program whose entry is a comment of the same length stands for it, and
+# runs in code page 932, where "ソ" is 0x83 0x5C, its second byte a
+# backslash: ソ[2].qlm is asked about as ソ and installed as ソ.qlm.
 
 if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
+  before_1903="$work/levelset-installer-before-1903.exe"
+  perl -0777 -pe 's{<activeCodePage.*?</activeCodePage>}{"<!--" . (" " x (length($&) - 7)) . "-->"}se' \
+    "$installer" >"$before_1903"
+
+  scenario japanese-system-utf-8-program
+  cp "$ocean" "$drive/Temp/Café[2].qlm"
+  LANG=ja_JP.UTF-8 run_installer "$(question 'Café' Yes; done_box 'Café'; echo 'exit 1')" \
+    '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Café[2].qlm"' --answers yes,ok
+  expect_same "$ocean" "$levels/Café.qlm"
+  expect_files_in_levels 'Café.qlm'
+  finish
+
   scenario japanese-code-page
+  cmp -s "$installer" "$before_1903" && problems+=("the program's manifest asks for no UTF-8")
+  cp "$before_1903" "$game/levelset-installer.exe"
   cp "$deep" "$drive/Temp/ソ[2].qlm"
-  LANG=ja_JP.UTF-8 run_installer "$(question '\x83\\' Yes; done_box '\x83\\'; echo 'exit 1')" \
-    "$(printf '%s' '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\ソ[2].qlm"' | iconv -f UTF-8 -t CP932)" \
-    --answers yes,ok
+  LANG=ja_JP.UTF-8 run_installer "$(question 'ソ' Yes; done_box 'ソ'; echo 'exit 1')" \
+    '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\ソ[2].qlm"' --answers yes,ok
   expect_same "$deep" "$levels/ソ.qlm"
   expect_files_in_levels 'ソ.qlm'
   finish
@@ -663,10 +777,10 @@ if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   # A text over 2047 bytes is cut at a whole character: the path of 1100
   # "ソ" gives 1013 of them, not a lone lead byte at the end.
   scenario japanese-long-text-cut-at-whole-character
-  LANG=ja_JP.UTF-8 run_installer \
-    "$(printf 'box "Level Set Not Found" "The named file: \\"C:\\\\%s" [OK*] stop -> OK\nexit 0' "$(printf '\\x83\\\\%.0s' $(seq 1013))")" \
-    "$(printf '"C:\\Games\\Quillomar\\levelset-installer.exe" "C:\\%s.qlm"' "$(printf 'ソ%.0s' $(seq 1100))" | iconv -f UTF-8 -t CP932)" \
-    --answers ok
+  cp "$before_1903" "$game/levelset-installer.exe"
+  long="C:\\$(printf 'ソ%.0s' $(seq 1100)).qlm"
+  LANG=ja_JP.UTF-8 run_installer "$(code_page 932; not_found "$long"; echo 'exit 0')" \
+    "\"C:\\Games\\Quillomar\\levelset-installer.exe\" \"$long\"" --answers ok
   expect_absent "$levels"
   finish
   "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1

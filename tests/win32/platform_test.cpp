@@ -113,16 +113,35 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
     const char* what;
     std::string source;
     std::string target;
+    bool targetHeldOpen = false;  // by a program that lets nobody replace it
   } rows[] = {
-      {"missing source", Path("b.qlm"), Path("a.qlm")},
-      {"onto itself", Path("a.qlm"), Path("a.qlm")},
-      {"directory as source", directory_, Path("b.qlm")},
-      {"into a missing directory", Path("a.qlm"), Path("nowhere\\a.qlm")},
+      {.what = "missing source", .source = Path("b.qlm"), .target = Path("a.qlm")},
+      {.what = "onto itself", .source = Path("a.qlm"), .target = Path("a.qlm")},
+      {.what = "directory as source", .source = directory_, .target = Path("b.qlm")},
+      {.what = "into a missing directory", .source = Path("a.qlm"),
+       .target = Path("nowhere\\a.qlm")},
+      {.what = "onto a file held open", .source = Path("a.qlm"), .target = Path("b.qlm"),
+       .targetHeldOpen = true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (row.targetHeldOpen) {
+      Write("b.qlm", "old");
+      holder = CreateFileA(Path("b.qlm").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    }
     uint32_t code = 0;
     EXPECT_FALSE(PlatformCopyFile(row.source.c_str(), row.target.c_str(), &code));
+    if (row.targetHeldOpen) {
+      EXPECT_EQ(Read("b.qlm"), "old");
+      CloseHandle(holder);
+    }
+    // Nothing of the copy is left beside the target.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(Path("*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     EXPECT_NE(code, 0u);
     char* text = PlatformGetErrorText(code, row.source.c_str(), row.target.c_str());
     ASSERT_NE(text, nullptr);
