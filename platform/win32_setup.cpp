@@ -264,7 +264,7 @@ int CheckLevels(const wchar_t* reachedFolder, const wchar_t* levels, HANDLE hand
 }
 
 // Sets the access list of folder\Levels through a handle on Levels itself.
-// Made is whether Levels has to be there.
+// With make, a missing Levels is made (with that list); without, it is left missing.
 int SetLevels(const wchar_t* folder, const wchar_t* descriptorText, bool make, wchar_t* report, uint32_t size) {
   wchar_t levels[kPathSize], reachedFolder[kPathSize], error[256];
   PSECURITY_DESCRIPTOR descriptor = nullptr;
