@@ -6,10 +6,18 @@
 ; keeps the installed level sets. /S runs it silently, /D=DIR (last, not
 ; quoted) chooses the game's directory.
 ;
+; It installs only into a game folder that already exists and that nobody
+; but administrators may change, and moves an installation from another
+; folder. Exit status: 0 installed; 1 cancelled on a page; 2 nothing
+; installed (the folder is missing, others may change it or a folder above
+; it, Levels is a link, or a file could not be written); 3 the installed
+; program (or uninstaller) is open and was left as it was.
+;
 ; Built by the "setup" target (cmake/SetupWin32.cmake), which defines:
 ;   VERSION       the version, e.g. 1.0.0
 ;   VERSION_QUAD  the same in four numbers, e.g. 1.0.0.0
 ;   PROGRAM       the levelset-installer.exe to pack (already signed when signing)
+;   HELPER        the levelset-setup-helper.exe to pack (likewise)
 ;   LICENSE       the licence, with Windows line ends
 ;   ICON          the level-set icon (.ico), the setup's and the uninstaller's own
 ;   COPYRIGHT     the copyright line of the licence
@@ -34,15 +42,17 @@ SetDateSave off
 !define LICENSE_FILE "levelset-installer-LICENSE.txt"
 !define PROGID "Quillomar.LevelSet"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller"
-; The built-in groups by their SIDs, which are the same in every language.
-!define USERS_SID "S-1-5-32-545"
-!define CREATOR_OWNER_SID "S-1-3-0"
-; Read, list and traverse a directory, and add files to it.
-!define ADD_FILES 0x001200AB
-; Read, write, run and delete (what Windows calls "Modify").
-!define MODIFY 0x001301BF
+!define HELPER_NAME "levelset-setup-helper.exe"
+; Where the setup remembers the program that opened .qlm before it.
+!define PREVIOUS_DEFAULT "PreviousDefault"
 ; What opening a .qlm file runs: "%1" is the opened file.
 !define OPEN_COMMAND '"$INSTDIR\${PROGRAM_NAME}" "%1"'
+!define OPEN_COMMAND_END '\${PROGRAM_NAME}" "%1"'
+; Exit statuses of its own (see the top).
+!define NOTHING_INSTALLED 2
+!define PROGRAM_OPEN 3
+; MoveFileEx: replace the file there, and return once it is on the disk.
+!define MOVEFILE_REPLACE_WRITE_THROUGH 9
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
@@ -75,56 +85,77 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 
 !define MUI_PAGE_HEADER_TEXT "Choose Quillomar's Folder"
 !define MUI_PAGE_HEADER_SUBTEXT "The level-set installer goes beside the game."
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the folder in which Quillomar is installed. Setup puts the level-set installer into it and opens level sets (.qlm files) with it for every user of this computer; the level sets go into its Levels folder."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the folder in which Quillomar is installed. Setup puts the level-set installer into it and opens level sets (.qlm files) with it for every user of this computer; the level sets go into its Levels folder. The folder must exist, and only administrators may change it, as under Program Files."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Quillomar's folder"
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckChosenFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Lets every user add level sets to Levels, and change or remove only the
-; ones they added, as the sticky shared directory of the Linux package does:
-; the built-in Users group may add files to Levels itself, and whoever
-; creates a file in it may modify that file (CREATOR OWNER, inherited by the
-; files only). The two entries join those that Levels already has.
-Function LetPlayersAddLevelSets
-  StrCpy $0 "$INSTDIR\Levels"
-  StrCpy $1 0
-  StrCpy $2 0
-  StrCpy $4 0
-  StrCpy $6 0
-  System::Call 'advapi32::ConvertStringSidToSidW(w "${USERS_SID}", *p .r1) i .R0'
-  System::Call 'advapi32::ConvertStringSidToSidW(w "${CREATOR_OWNER_SID}", *p .r2) i .R1'
-  ${If} $R0 = 0
-  ${OrIf} $R1 = 0
-    StrCpy $R0 "the built-in groups are unknown"
+Var Report    ; why the helper refused, for the user
+Var Previous  ; the folder of the installation that this one moves, or ""
+
+; --- The helper, and files replaced whole -----------------------------------
+; Both the setup and the uninstaller carry these.
+!macro SETUP_FUNCTIONS UN
+; Runs levelset-setup-helper.exe (unpacked into the setup's own temporary
+; folder): $R8 the command, $R9 the folder, $R7 the other folder of
+; "same-folder". $R0 is its exit status, $Report its reason when it refused.
+Function ${UN}Helper
+  InitPluginsDir
+  ${IfNot} ${FileExists} "$PLUGINSDIR\${HELPER_NAME}"
+    File "/oname=$PLUGINSDIR\${HELPER_NAME}" "${HELPER}"
+  ${EndIf}
+  Delete "$PLUGINSDIR\report.txt"
+  StrCpy $Report ""
+  ClearErrors
+  ${If} $R8 == "same-folder"
+    ExecWait '"$PLUGINSDIR\${HELPER_NAME}" same-folder "$R9" "$R7"' $R0
   ${Else}
-    System::Call 'advapi32::GetNamedSecurityInfoW(w r0, i 1, i 4, p 0, p 0, *p .r3, p 0, *p .r4) i .R0'
+    ExecWait '"$PLUGINSDIR\${HELPER_NAME}" $R8 "$R9" "$PLUGINSDIR\report.txt"' $R0
   ${EndIf}
-  ${If} $R0 = 0
-    ; Two EXPLICIT_ACCESS_W (48 bytes each): rights, GRANT_ACCESS, inheritance,
-    ; padding, then the trustee: no multiple trustee, TRUSTEE_IS_SID,
-    ; TRUSTEE_IS_WELL_KNOWN_GROUP, padding, the SID.
-    System::Call '*(i ${ADD_FILES}, i 1, i 0, i 0, p 0, i 0, i 0, i 5, i 0, p r1, \
-                     i ${MODIFY}, i 1, i 9, i 0, p 0, i 0, i 0, i 5, i 0, p r2) p .r5'
-    System::Call 'advapi32::SetEntriesInAclW(i 2, p r5, p r3, *p .r6) i .R0'
-    System::Free $5
+  ${If} ${Errors}
+    StrCpy $R0 ${NOTHING_INSTALLED}
+  ${ElseIf} $R0 <> 0
+    ClearErrors
+    FileOpen $R6 "$PLUGINSDIR\report.txt" r
+    ${IfNot} ${Errors}
+      FileReadUTF16LE $R6 $Report
+      FileClose $R6
+    ${EndIf}
   ${EndIf}
-  ${If} $R0 = 0
-    System::Call 'advapi32::SetNamedSecurityInfoW(w r0, i 1, i 4, p 0, p 0, p r6, p 0) i .R0'
-  ${EndIf}
-  System::Call 'kernel32::LocalFree(p r6)'
-  System::Call 'kernel32::LocalFree(p r4)'
-  System::Call 'kernel32::LocalFree(p r2)'
-  System::Call 'kernel32::LocalFree(p r1)'
-  ${If} $R0 != 0
-    MessageBox MB_OK|MB_ICONEXCLAMATION \
-      "Players who are not administrators cannot install level sets: the permissions of $0 could not be set ($R0)." \
-      /SD IDOK
-    SetErrorLevel 2
+  ${If} $R0 <> 0
+  ${AndIf} $Report == ""
+    StrCpy $Report "Setup could not look at $R9 ($R0), so it changes nothing."
   ${EndIf}
 FunctionEnd
+
+; Deletes the file $R9 through the helper, which never deletes through a
+; link; while it is open, asks to close it (silent: gives up). A file that
+; is reached through a link is left, and said so in the details. $R0: 0
+; when it is gone or left, 1 when it is still open.
+Function ${UN}RemoveFile
+  ${Do}
+    StrCpy $R8 remove
+    Call ${UN}Helper
+    ${If} $R0 <> ${PROGRAM_OPEN}
+      ${If} $R0 <> 0
+        DetailPrint "$Report"
+      ${EndIf}
+      StrCpy $R0 0
+      Return
+    ${EndIf}
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R9 is open: a level set is being installed with it, or it is in use. Close it, then choose Retry. Cancel leaves everything as it was." /SD IDCANCEL IDRETRY`
+      StrCpy $R0 1
+      Return
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro SETUP_FUNCTIONS ""
+!insertmacro SETUP_FUNCTIONS "un."
 
 ; Adds the size in bytes of the file NAME in $INSTDIR to $1.
 !macro AddSizeOf NAME
@@ -135,13 +166,140 @@ FunctionEnd
   IntOp $1 $1 + $2
 !macroend
 
-Section
-  SetOutPath "$INSTDIR"
-  File "${PROGRAM}"
-  File "/oname=${LICENSE_FILE}" "${LICENSE}"
-  CreateDirectory "$INSTDIR\Levels"
-  Call LetPlayersAddLevelSets
+; Puts the new file $R8 in the place of $R9 in one step, without writing
+; through the old one; while that is open, asks to close it (silent: gives
+; up, and the new file goes). $R0: 0 when it is in place, 1 when not.
+Function ReplaceFile
+  ${Do}
+    System::Call 'kernel32::MoveFileExW(w R8, w R9, i ${MOVEFILE_REPLACE_WRITE_THROUGH}) i .R0'
+    ${If} $R0 <> 0
+      StrCpy $R0 0
+      Return
+    ${EndIf}
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R9 is open: a level set is being installed with it, or it is in use. Close it, then choose Retry. Cancel leaves the installation as it was." /SD IDCANCEL IDRETRY`
+      Delete "$R8"
+      StrCpy $R0 1
+      Return
+    ${EndIf}
+  ${Loop}
+FunctionEnd
 
+; The directory page stays until the folder is one Setup may install into.
+Function CheckChosenFolder
+  StrCpy $R8 check
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 <> 0
+    MessageBox MB_OK|MB_ICONSTOP "$Report"
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Ends the installation with an exit status, having said why ($Report).
+!macro GIVE_UP STATUS
+  MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
+  SetErrorLevel ${STATUS}
+  Abort "$Report"
+!macroend
+
+; Gives up when a file that Setup unpacked could not be written.
+!macro WRITTEN_OR_GIVE_UP FILE
+  ${If} ${Errors}
+    Delete "$INSTDIR\${PROGRAM_NAME}.new"
+    Delete "$INSTDIR\${UNINSTALLER}.new"
+    Delete "$INSTDIR\${LICENSE_FILE}.new"
+    StrCpy $Report "Setup cannot write ${FILE}, so it installs nothing."
+    !insertmacro GIVE_UP ${NOTHING_INSTALLED}
+  ${EndIf}
+!macroend
+
+; Gives up when a program could not be replaced or removed because it is
+; open (the user was asked to close it), removing what this run put into
+; the chosen folder of a move.
+!macro OPEN_OR_GO_ON FILE
+  ${If} $R0 <> 0
+    Delete "$INSTDIR\${PROGRAM_NAME}.new"
+    Delete "$INSTDIR\${UNINSTALLER}.new"
+    Delete "$INSTDIR\${LICENSE_FILE}.new"
+    ${If} $Previous != ""
+      Delete "$INSTDIR\${PROGRAM_NAME}"
+      Delete "$INSTDIR\${UNINSTALLER}"
+      Delete "$INSTDIR\${LICENSE_FILE}"
+    ${EndIf}
+    SetErrorLevel ${PROGRAM_OPEN}
+    Abort "${FILE} is open, so Setup changed nothing. Close it and run Setup again."
+  ${EndIf}
+!macroend
+
+; Puts NAME.new in the place of NAME in the chosen folder, or gives up.
+!macro PUT_IN_PLACE NAME
+  StrCpy $R8 "$INSTDIR\${NAME}.new"
+  StrCpy $R9 "$INSTDIR\${NAME}"
+  Call ReplaceFile
+  !insertmacro OPEN_OR_GO_ON "$INSTDIR\${NAME}"
+!macroend
+
+Section
+  ; Silent installs come here straight; an interactive one passed the same
+  ; check on the directory page a moment ago.
+  StrCpy $R8 check
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 <> 0
+    !insertmacro GIVE_UP ${NOTHING_INSTALLED}
+  ${EndIf}
+
+  ; An installation in another folder moves here.
+  ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $Previous != ""
+    StrCpy $R8 same-folder
+    StrCpy $R9 $Previous
+    StrCpy $R7 $INSTDIR
+    Call Helper
+    ${If} $R0 = 0
+      StrCpy $Previous ""
+    ${EndIf}
+  ${EndIf}
+
+  ; Levels first: one that is a link stops everything here.
+  StrCpy $R8 levels
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 <> 0
+    !insertmacro GIVE_UP ${NOTHING_INSTALLED}
+  ${EndIf}
+
+  ; The program, the uninstaller and the licence are unpacked beside their
+  ; places (so a new file, with the folder's access list, never an old file
+  ; written through), then put there in one step each.
+  SetOutPath "$INSTDIR"
+  Delete "$INSTDIR\${PROGRAM_NAME}.new"
+  Delete "$INSTDIR\${UNINSTALLER}.new"
+  Delete "$INSTDIR\${LICENSE_FILE}.new"
+  ClearErrors
+  File "/oname=$INSTDIR\${PROGRAM_NAME}.new" "${PROGRAM}"
+  !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${PROGRAM_NAME}"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}.new"
+  !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${UNINSTALLER}"
+  File "/oname=$INSTDIR\${LICENSE_FILE}.new" "${LICENSE}"
+  !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${LICENSE_FILE}"
+  !insertmacro PUT_IN_PLACE "${PROGRAM_NAME}"
+  !insertmacro PUT_IN_PLACE "${UNINSTALLER}"
+  !insertmacro PUT_IN_PLACE "${LICENSE_FILE}"
+  ${If} $Previous != ""
+    StrCpy $R9 "$Previous\${PROGRAM_NAME}"
+    Call RemoveFile
+    !insertmacro OPEN_OR_GO_ON "$Previous\${PROGRAM_NAME}"
+  ${EndIf}
+
+  ; Registered only now that everything is in place. Another program that
+  ; opened .qlm is remembered, and stays under "Open with".
+  ReadRegStr $R0 HKLM "Software\Classes\.qlm" ""
+  ${If} $R0 != ""
+  ${AndIf} $R0 != "${PROGID}"
+    WriteRegStr HKLM "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}" "$R0"
+    WriteRegStr HKLM "Software\Classes\.qlm\OpenWithProgids" "$R0" ""
+  ${EndIf}
   WriteRegStr HKLM "Software\Classes\.qlm" "" "${PROGID}"
   WriteRegStr HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}" ""
   WriteRegStr HKLM "Software\Classes\${PROGID}" "" "Quillomar Level Set"
@@ -149,7 +307,6 @@ Section
   WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\${PROGRAM_NAME},0"
   WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '${OPEN_COMMAND}'
 
-  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -169,26 +326,97 @@ Section
 
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+
+  ; What is left of the installation that moved here: its uninstaller and
+  ; licence, and the players' entries in its Levels (the level sets stay).
+  ${If} $Previous != ""
+    StrCpy $R9 "$Previous\${UNINSTALLER}"
+    Call RemoveFile
+    StrCpy $R9 "$Previous\${LICENSE_FILE}"
+    Call RemoveFile
+    StrCpy $R8 release-levels
+    StrCpy $R9 $Previous
+    Call Helper
+    RMDir "$Previous\Levels"
+    RMDir "$Previous"
+  ${EndIf}
 SectionEnd
 
-; Takes away the program, its file type and its uninstaller entry; keeps the
-; level sets in Levels, and the game's directory with whatever else is in it.
+; Takes away the program, its uninstaller and the players' entries in Levels,
+; and the file type and the uninstaller entry while they point at this
+; folder; keeps the level sets in Levels, and the game's directory with
+; whatever else is in it. A program that had .qlm before gets it back.
 Section "Uninstall"
-  DeleteRegKey HKLM "Software\Classes\${PROGID}"
-  DeleteRegValue HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}"
-  DeleteRegKey /ifempty HKLM "Software\Classes\.qlm\OpenWithProgids"
-  ; .qlm may have been given to another program since.
-  ReadRegStr $0 HKLM "Software\Classes\.qlm" ""
-  ${If} $0 == "${PROGID}"
-    DeleteRegValue HKLM "Software\Classes\.qlm" ""
+  ; The program first: while it is open, nothing is removed.
+  StrCpy $R9 "$INSTDIR\${PROGRAM_NAME}"
+  Call un.RemoveFile
+  ${If} $R0 <> 0
+    SetErrorLevel ${PROGRAM_OPEN}
+    Abort "$R9 is open."
   ${EndIf}
-  DeleteRegKey /ifempty HKLM "Software\Classes\.qlm"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; The file type, when its command opens level sets with the program of
+  ; this folder: '"<folder>\levelset-installer.exe" "%1"'.
+  ReadRegStr $R1 HKLM "Software\Classes\${PROGID}\shell\open\command" ""
+  StrLen $R2 $R1
+  StrLen $R3 '${OPEN_COMMAND_END}'
+  StrCpy $R4 $R1 "" -$R3
+  StrCpy $R5 $R1 1
+  IntOp $R2 $R2 - $R3
+  IntOp $R2 $R2 - 1
+  StrCpy $R7 ""
+  ${If} $R5 == '"'
+  ${AndIf} $R4 == '${OPEN_COMMAND_END}'
+  ${AndIf} $R2 > 0
+    StrCpy $R7 $R1 $R2 1
+  ${EndIf}
+  StrCpy $R8 same-folder
+  StrCpy $R9 $INSTDIR
+  Call un.Helper
+  ${If} $R7 != ""
+  ${AndIf} $R0 = 0
+    ReadRegStr $R0 HKLM "Software\Classes\.qlm" ""
+    ${If} $R0 == "${PROGID}"
+      ReadRegStr $R1 HKLM "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}"
+      ClearErrors
+      ${If} $R1 != ""
+        EnumRegKey $R2 HKCR "$R1" 0
+      ${EndIf}
+      ${If} $R1 != ""
+      ${AndIfNot} ${Errors}
+        WriteRegStr HKLM "Software\Classes\.qlm" "" "$R1"
+      ${Else}
+        DeleteRegValue HKLM "Software\Classes\.qlm" ""
+      ${EndIf}
+    ${EndIf}
+    DeleteRegValue HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifempty HKLM "Software\Classes\.qlm\OpenWithProgids"
+    DeleteRegKey /ifempty HKLM "Software\Classes\.qlm"
+    DeleteRegKey HKLM "Software\Classes\${PROGID}"
+  ${EndIf}
+
+  ; The entry in Programs and Features, when it is this folder's.
+  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $R7 != ""
+    StrCpy $R8 same-folder
+    StrCpy $R9 $INSTDIR
+    Call un.Helper
+    ${If} $R0 = 0
+      DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${EndIf}
+  ${EndIf}
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
-  Delete "$INSTDIR\${PROGRAM_NAME}"
-  Delete "$INSTDIR\${LICENSE_FILE}"
-  Delete "$INSTDIR\${UNINSTALLER}"
+  StrCpy $R8 release-levels
+  StrCpy $R9 $INSTDIR
+  Call un.Helper
+  StrCpy $R8 remove
+  StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
+  Call un.Helper
+  ; Run in place (_?=), the uninstaller cannot remove itself.
+  StrCpy $R8 remove
+  StrCpy $R9 "$INSTDIR\${UNINSTALLER}"
+  Call un.Helper
   RMDir "$INSTDIR\Levels"
   RMDir "$INSTDIR"
 SectionEnd

@@ -440,7 +440,10 @@ finish
 # --- The setup ----------------------------------------------------------------------
 # The setup puts the program beside the game and opens .qlm files with it; a
 # double-click goes through the file type to the installer; the uninstaller
-# takes the program and the file type away and keeps the level sets.
+# takes the program and the file type away and keeps the level sets. It
+# installs nothing into a folder that is missing or that others may change,
+# keeps another program's .qlm, fails while the program is open and moves an
+# installation to another folder.
 
 if [ -n "$setup" ]; then
   version=$(basename "$setup")
@@ -448,12 +451,64 @@ if [ -n "$setup" ]; then
   version=${version%-setup.exe}
   uninstaller="$game/levelset-installer-uninstall.exe"
   licence="$game/levelset-installer-LICENSE.txt"
+  moved="$drive/Program Files/Quillomar"
   classes='HKLM\Software\Classes'
   uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
   reg_query() { "$WINE" reg query "$1" /s 2>&1 | tr -d '\r' | sed '/^$/d'; }
+  reg_default() { reg_query "$1" | sed -n 's/^    (Default)    REG_SZ    //p' | head -n 1; }
+  hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
   expect_signed() {  # expect_signed FILE: an intact signature by the test's certificate
     osslsigncode verify -CAfile "$signed_by" -in "$1" >"$work/$current.verify" 2>&1 ||
       problems+=("$1 carries no intact signature by $signed_by:" "$(tail -n 4 "$work/$current.verify")")
+  }
+  expect_built_program() {  # expect_built_program FILE: the program as built (and signed)
+    if [ -n "$signed_by" ]; then
+      expect_signed "$1"
+      rm -f "$work/unsigned.exe"  # osslsigncode overwrites no file
+      osslsigncode remove-signature -in "$1" -out "$work/unsigned.exe" >/dev/null 2>&1
+      expect_same "$installer" "$work/unsigned.exe"
+    else
+      expect_same "$installer" "$1"
+    fi
+  }
+  # traced COMMAND...: runs a Wine command with its file calls and the
+  # requests of a Wine server started afresh traced into $current.trace
+  # (Wine keeps no access lists: this is what the setup asks of Windows).
+  traced() {
+    "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
+    WINEDEBUG=trace+server,trace+file "$@" 2>"$work/$current.trace"
+  }
+  untraced() { "$WINESERVER" -w >/dev/null 2>&1; "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1; }
+  # The security the traced run set, one line each; "handle=Levels" when
+  # set through a handle that CreateFileW opened on LEVELS (as the trace
+  # writes it) without following a link (0x2200000: backup semantics and
+  # FILE_FLAG_OPEN_REPARSE_POINT).
+  security_set_on() {
+    LEVELS=$1 awk '
+      index($0, ":trace:file:CreateFileW L\"" ENVIRON["LEVELS"] "\" ") {
+        split($1, t, ":"); itself[t[1]] = / attributes 0x2200000$/; next }
+      /:trace:file:CreateFileW returning / {
+        split($1, t, ":")
+        if (t[1] in itself) {
+          if (itself[t[1]]) levels[t[1] ":" tolower(substr($NF, length($NF) - 3))] = 1
+          delete itself[t[1]]
+        }
+        next }
+      / set_security_object\( handle=/ {
+        split($1, t, ":"); match($0, /handle=[0-9a-f]+/); handle = substr($0, RSTART + 7, RLENGTH - 7)
+        line = $0; sub(/^[0-9a-f]+: /, "", line)
+        sub(/handle=[0-9a-f]+/, "handle=" ((t[1] ":" handle) in levels ? "Levels" : handle), line); print line }
+    ' "$work/$current.trace"
+  }
+  # What Levels is given: owned by Administrators (S-1-5-32-544), protected
+  # from inheritance; SYSTEM and Administrators full control; Users
+  # (S-1-5-32-545) list, read and add files (this folder only) and read the
+  # files; CREATOR OWNER (S-1-3-0) modify on the files (inherit only).
+  levels_security() {  # levels_security [released]: without the players' entries
+    local users='{type=ACCESS_ALLOWED,flags=0,mask=1200ab,sid=S-1-5-32-545}'
+    local creator=',{type=ACCESS_ALLOWED,flags=9,mask=1301bf,sid=S-1-3-0}'
+    [ "${1:-}" = released ] && users='{type=ACCESS_ALLOWED,flags=0,mask=1200a9,sid=S-1-5-32-545}' creator=''
+    printf '%s\n' "set_security_object( handle=Levels, security_info=80000005, sd={control=00001004,owner=S-1-5-32-544,group=<not present>,sacl={},dacl={{type=ACCESS_ALLOWED,flags=3,mask=1f01ff,sid=S-1-5-18},{type=ACCESS_ALLOWED,flags=3,mask=1f01ff,sid=S-1-5-32-544},$users,{type=ACCESS_ALLOWED,flags=9,mask=120089,sid=S-1-5-32-545}$creator}} )"
   }
 
   # The pages a player sees: the licence, then, on Next, the game's folder,
@@ -482,53 +537,71 @@ if [ -n "$setup" ]; then
   "$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("the cancelled setup registered .qlm")
   finish
 
+  # Silent, the setup ends with 2 and writes nothing where the game is not,
+  # where others may change the folder or one above it (Wine reads an access
+  # list from the Unix mode: 0777 is Everyone 0x1301ff, write and delete; 0755
+  # read only) and where Levels is a link (Wine 8 follows a Unix symbolic
+  # link even when asked not to; its handle then reaches another folder).
+  scenario setup-installs-nothing-where-it-must-not
+  refused() {  # refused WHAT
+    local before status
+    before=$(ls -A "$game" 2>&1)
+    timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
+    status=$?
+    [ $status -eq 2 ] || problems+=("$1: the setup ended with status $status, not 2")
+    [ "$(ls -A "$game" 2>&1)" = "$before" ] || problems+=("$1: the setup wrote into the game's folder")
+    for key in "$classes\\.qlm" "$uninstall_key"; do
+      "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$1: $key was written")
+    done
+  }
+  rm -rf "$game"
+  refused "a game folder that does not exist"
+  mkdir -p "$game" && chmod 0777 "$game"
+  refused "a game folder that everyone may change"
+  chmod 0755 "$game" && chmod 0777 "$drive/Games"
+  refused "a folder above it that everyone may change"
+  chmod 0755 "$drive/Games"
+  mkdir -p "$drive/Elsewhere" && rm -rf "$levels" && ln -s ../../Elsewhere "$levels"
+  [ -L "$levels" ] || problems+=("cannot plant the link $levels")
+  refused "a Levels that is a link"
+  [ -z "$(ls -A "$drive/Elsewhere")" ] && [ "$(stat -c %a "$drive/Elsewhere")" = 755 ] ||
+    problems+=("the setup changed the folder that the Levels link leads to")
+  rm -f "$levels" && rmdir "$drive/Elsewhere"
+  finish
+
+  # Another program opens .qlm already; the setup takes .qlm, remembers that
+  # program and keeps it under "Open with".
   scenario setup-silent-install
   rm -rf "$game"
   mkdir -p "$game"
   echo "the game" >"$game/Quillomar.exe"
-  # Wine keeps no access lists on files, only Unix mode bits: what the setup
-  # asks of Windows for Levels is read from Wine's own trace of the calls.
-  WINEDEBUG=trace+advapi,trace+security timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' \
-    2>"$work/$current.trace"
+  "$WINE" reg add "$classes\\.qlm" /ve /d Quillomar.Editor /f >/dev/null 2>&1 &&
+    "$WINE" reg add "$classes\\Quillomar.Editor\\shell\\open\\command" /ve /d 'C:\Editor\editor.exe %1' /f >/dev/null 2>&1 ||
+    problems+=("cannot register the other program's .qlm")
+  editor=$(reg_query "$classes\\Quillomar.Editor")
+  traced timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar'
   status=$?
+  untraced
   [ $status -eq 0 ] || problems+=("the setup ended with status $status")
-  if [ -n "$signed_by" ]; then
-    expect_signed "$setup"
-    expect_signed "$game/levelset-installer.exe"
-    expect_signed "$uninstaller"
-    rm -f "$work/unsigned.exe"  # osslsigncode overwrites no file
-    osslsigncode remove-signature -in "$game/levelset-installer.exe" -out "$work/unsigned.exe" >/dev/null 2>&1
-    expect_same "$installer" "$work/unsigned.exe"
-  else
-    expect_same "$installer" "$game/levelset-installer.exe"
-  fi
+  [ -z "$signed_by" ] || expect_signed "$setup"
+  expect_built_program "$game/levelset-installer.exe"
+  [ -z "$signed_by" ] || expect_signed "$uninstaller"
   [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
   expect_same "$build/packaging/LICENSE.txt" "$licence"
   [ -d "$levels" ] || problems+=("no Levels directory")
   expect_files_in_levels
-  diff -u <(printf '%s\n' \
-    'ConvertStringSidToSidW L"S-1-5-32-545"' \
-    'ConvertStringSidToSidW L"S-1-3-0"' \
-    'GetNamedSecurityInfoW L"C:\\Games\\Quillomar\\Levels" 1 4' \
-    'SetEntriesInAclW 2' \
-    'SetEntriesInAclW [0]:' \
-    $'\tgrfAccessPermissions = 0x1200ab' $'\tgrfAccessMode = 1' $'\tgrfInheritance = 0x0' \
-    $'\tTrusteeForm = 0' $'\tTrustee.TrusteeType = 5' \
-    'SetEntriesInAclW [1]:' \
-    $'\tgrfAccessPermissions = 0x1301bf' $'\tgrfAccessMode = 1' $'\tgrfInheritance = 0x9' \
-    $'\tTrusteeForm = 0' $'\tTrustee.TrusteeType = 5' \
-    'SetNamedSecurityInfoW L"C:\\Games\\Quillomar\\Levels" 1 4') \
-    <(grep -E ':(ConvertStringSidToSidW|[GS]etNamedSecurityInfoW|SetEntriesInAclW) |^'$'\t''(grfAccess|grfInheritance|TrusteeForm|Trustee\.TrusteeType)' \
-        "$work/$current.trace" | sed -E 's/^[0-9a-f]+:trace:[a-z]+://; s/,? [0-9A-F]{16}//g') \
-    >"$work/$current.diff" || problems+=("the permissions asked for Levels differ:" "$(cat "$work/$current.diff")")
+  diff -u <(levels_security) <(security_set_on 'C:\\Games\\Quillomar\\Levels') >"$work/$current.diff" ||
+    problems+=("the security set for Levels differs:" "$(cat "$work/$current.diff")")
   diff -u <(printf '%s\n' \
     'HKEY_LOCAL_MACHINE\Software\Classes\.qlm' \
     '    (Default)    REG_SZ    Quillomar.LevelSet' \
     'HKEY_LOCAL_MACHINE\Software\Classes\.qlm\OpenWithProgids' \
+    '    Quillomar.Editor    REG_SZ    ' \
     '    Quillomar.LevelSet    REG_SZ    ' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet' \
     '    (Default)    REG_SZ    Quillomar Level Set' \
     '    FriendlyTypeName    REG_SZ    Quillomar Level Set' \
+    '    PreviousDefault    REG_SZ    Quillomar.Editor' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\DefaultIcon' \
     '    (Default)    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
     'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell' \
@@ -545,8 +618,10 @@ if [ -n "$setup" ]; then
     '    NoRepair    REG_DWORD    0x1' \
     '    Publisher    REG_SZ    Morvalic' \
     '    QuietUninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /S' \
-    '    UninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe"') \
-    <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key") \
+    '    UninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe"'
+    printf '%s\n' "$editor") \
+    <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"
+      reg_query "$classes\\Quillomar.Editor") \
     >"$work/$current.diff" || problems+=("the registry differs:" "$(cat "$work/$current.diff")")
   # Wine's own Programs and Features.
   "$WINE" uninstaller --list 2>/dev/null | tr -d '\r' |
@@ -573,20 +648,88 @@ if [ -n "$setup" ]; then
   expect_files_in_levels 'Ocean Set.qlm'
   finish
 
+  # An upgrade while an older program asks its question: the program cannot
+  # be replaced, so the silent setup ends with 3 and leaves the older one and
+  # the registry as they were; once the question is answered it goes through.
+  scenario setup-upgrade-while-the-program-is-open --same-machine
+  { cat "$installer"; printf 'an older build'; } >"$work/older.exe"
+  cp "$work/older.exe" "$game/levelset-installer.exe"
+  registered() { reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"; }
+  before=$(registered)
+  pause="$work/$current.pause"
+  rm -f "$pause.shown" "$pause.go"
+  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --app "$app" --answers no \
+    --cmdline-hex "$(hex '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"')" \
+    --pause-at 1 --pause-file "Z:${pause//\//\\}" >"$work/$current.report" 2>"$work/$current.stderr" &
+  runner=$!
+  for _ in $(seq 300); do [ -e "$pause.shown" ] && break; sleep 0.1; done
+  timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
+  status=$?
+  [ $status -eq 3 ] || problems+=("with the program open the setup ended with status $status, not 3")
+  expect_same "$work/older.exe" "$game/levelset-installer.exe"
+  expect_absent "$game/levelset-installer.exe.new"
+  [ "$(registered)" = "$before" ] || problems+=("the registry changed")
+  touch "$pause.go"
+  wait "$runner"
+  [ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
+    problems+=("the program's question was not answered:" "$(cat "$work/$current.report")")
+  timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
+  status=$?
+  [ $status -eq 0 ] || problems+=("with the program closed the setup ended with status $status")
+  expect_built_program "$game/levelset-installer.exe"
+  finish
+
+  # Installed again into another folder (with a blank in its name, so the
+  # driver gives the exact command line), the installation moves: the old
+  # folder keeps the game and the level sets, nothing of ours. An uninstaller
+  # that an earlier setup left there removes its own files and no key of the
+  # new folder.
+  scenario setup-moves-to-another-folder --same-machine
+  mkdir -p "$moved" && echo "the game, moved" >"$moved/Quillomar.exe"
+  drive 'exit 0' --app 'C:\Temp\setup.exe' --cmdline-hex "$(hex 'setup.exe /S /D=C:\Program Files\Quillomar')" --answers ''
+  for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt; do
+    expect_absent "$game/$file"
+    [ -f "$moved/$file" ] || problems+=("no $file in the new folder")
+  done
+  [ -f "$game/Quillomar.exe" ] || problems+=("the game's own program is gone from the old folder")
+  expect_same "$ocean" "$levels/Ocean Set.qlm"
+  expect_files_in_levels 'Ocean Set.qlm'
+  cp "$moved/levelset-installer-uninstall.exe" "$moved/levelset-installer.exe" "$game/"
+  timeout 120 "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S '_?=C:\Games\Quillomar'
+  expect_absent "$game/levelset-installer.exe"
+  [ "$(reg_default "$classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Program Files\Quillomar\levelset-installer.exe" "%1"' ] ||
+    problems+=("the file type does not open level sets from the new folder")
+  reg_query "$uninstall_key" | grep -qxF '    InstallLocation    REG_SZ    C:\Program Files\Quillomar' ||
+    problems+=("Programs and Features does not name the new folder")
+  rm -f "$game/levelset-installer-uninstall.exe"
+  finish
+
+  # The uninstaller gives .qlm back to the program that had it and takes the
+  # players' entries out of Levels.
   scenario setup-silent-uninstall --same-machine
-  "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S
+  traced "$WINE" 'C:\Program Files\Quillomar\levelset-installer-uninstall.exe' /S
   status=$?
   [ $status -eq 0 ] || problems+=("the uninstaller ended with status $status")
   # It returns at once and leaves the work to a copy of itself, which
   # removes the uninstaller last.
-  for _ in $(seq 600); do [ -e "$uninstaller" ] || break; sleep 0.1; done
-  expect_absent "$uninstaller"
-  expect_absent "$game/levelset-installer.exe"
-  expect_absent "$licence"
+  for _ in $(seq 600); do [ -e "$moved/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
+  untraced
+  for file in levelset-installer-uninstall.exe levelset-installer.exe levelset-installer-LICENSE.txt Levels; do
+    expect_absent "$moved/$file"
+  done
+  [ -f "$moved/Quillomar.exe" ] || problems+=("the game's own program is gone")
   expect_same "$ocean" "$levels/Ocean Set.qlm"
-  expect_files_in_levels 'Ocean Set.qlm'
-  [ -f "$game/Quillomar.exe" ] || problems+=("the game's own program is gone")
-  for key in "$classes\\.qlm" "$classes\\Quillomar.LevelSet" "$uninstall_key"; do
+  diff -u <(levels_security released) <(security_set_on 'C:\\Program Files\\Quillomar\\Levels') >"$work/$current.diff" ||
+    problems+=("the security set for Levels differs:" "$(cat "$work/$current.diff")")
+  diff -u <(printf '%s\n' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\.qlm' \
+    '    (Default)    REG_SZ    Quillomar.Editor' \
+    'HKEY_LOCAL_MACHINE\Software\Classes\.qlm\OpenWithProgids' \
+    '    Quillomar.Editor    REG_SZ    '
+    printf '%s\n' "$editor") \
+    <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.Editor") \
+    >"$work/$current.diff" || problems+=("the registry differs:" "$(cat "$work/$current.diff")")
+  for key in "$classes\\Quillomar.LevelSet" "$uninstall_key"; do
     "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
   done
   finish
