@@ -10,8 +10,9 @@
 #   SMALL_RUNS=21       runs of the small level set
 #   INSTALLER=path      measure this installer program instead of the one
 #                       built into build/bench
-#   BENCH_DIR=/tmp      where the level sets are written (its file system
-#                       is what is measured); needs about 3.5 GiB free
+#   BENCH_DIR           where the level sets are written (its file system
+#                       is what is measured; $TMPDIR, or /tmp when that is
+#                       not set); needs about 3.5 GiB free
 set -euo pipefail
 cd "$(dirname "$0")/.." || exit 1
 
