@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -29,33 +30,7 @@ bool SameWord(const char* a, const char* b, size_t length) {
   return true;
 }
 
-// Length of the valid UTF-8 sequence at text, or 0 when it is not one.
-int Utf8SequenceLength(const unsigned char* text) {
-  unsigned char b = text[0];
-  if (b < 0x80) return 1;
-  int length;
-  unsigned char low = 0x80, high = 0xBF;
-  if (b >= 0xC2 && b <= 0xDF) {
-    length = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    length = 3;
-    if (b == 0xE0) low = 0xA0;
-    if (b == 0xED) high = 0x9F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    length = 4;
-    if (b == 0xF0) low = 0x90;
-    if (b == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text[1] < low || text[1] > high) return 0;
-  for (int i = 2; i < length; ++i) {
-    if (text[i] < 0x80 || text[i] > 0xBF) return 0;
-  }
-  return length;
-}
-
-bool IsControl(const unsigned char* text, int length) {
+bool IsControl(const unsigned char* text, size_t length) {
   if (length == 1) return (text[0] < 0x20 && text[0] != '\n' && text[0] != '\t') || text[0] == 0x7F;
   return length == 2 && text[0] == 0xC2 && text[1] <= 0x9F;  // U+0080 to U+009F
 }
@@ -147,14 +122,15 @@ char* EscapeForTerminal(const char* text) {
   if (!out) return nullptr;
   char* put = out;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != '\0') {
-    int sequence = Utf8SequenceLength(p);
+  const unsigned char* end = p + length;
+  while (p < end) {
+    size_t sequence = Utf8CharacterLength(p, static_cast<size_t>(end - p));
     if (sequence == 0 || IsControl(p, sequence)) {
-      int count = sequence == 0 ? 1 : sequence;
-      for (int i = 0; i < count; ++i) put += sprintf(put, "\\x%02x", p[i]);
+      size_t count = sequence == 0 ? 1 : sequence;
+      for (size_t i = 0; i < count; ++i) put += sprintf(put, "\\x%02x", p[i]);
       p += count;
     } else {
-      memcpy(put, p, static_cast<size_t>(sequence));
+      memcpy(put, p, sequence);
       put += sequence;
       p += sequence;
     }
