@@ -80,14 +80,14 @@ TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
     std::string path;
     bool exists;
   } rows[] = {
-      {Path("a.qlm"), true},
-      {Path("A.QLM"), true},
-      {directory_, true},
-      {Path("*.qlm"), true},
-      {Path("?.qlm"), true},
-      {Path("b.qlm"), false},
-      {Path("*.txt"), false},
-      {Path("nowhere\\a.qlm"), false},
+      {.path = Path("a.qlm"), .exists = true},
+      {.path = Path("A.QLM"), .exists = true},
+      {.path = directory_, .exists = true},
+      {.path = Path("*.qlm"), .exists = true},
+      {.path = Path("?.qlm"), .exists = true},
+      {.path = Path("b.qlm"), .exists = false},
+      {.path = Path("*.txt"), .exists = false},
+      {.path = Path("nowhere\\a.qlm"), .exists = false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
