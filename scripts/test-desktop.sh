@@ -43,9 +43,12 @@ lintian_deb() {
 # fail on: a guard on the stack of every function with a buffer there, and
 # no .comment section (lintian's info tag binary-has-unneeded-section).
 hardened() {
-  local program=$build/levelset-installer
-  readelf --dyn-syms -W "$program" | grep -q ' __stack_chk_fail@' &&
-    ! readelf --section-headers -W "$program" | grep -qF ' .comment '
+  # Read whole before grep looks: a grep -q that stops at the first match
+  # would end readelf with SIGPIPE, which pipefail takes for a failure.
+  local program=$build/levelset-installer symbols sections
+  symbols=$(readelf --dyn-syms -W "$program") &&
+    sections=$(readelf --section-headers -W "$program") || return 1
+  grep -q ' __stack_chk_fail@' <<<"$symbols" && ! grep -qF ' .comment ' <<<"$sections"
 }
 
 test_deb() {
