@@ -133,8 +133,6 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
 # made from LICENSE and packaging/linux/changelog.in here.
 set(levelset_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME}")
 file(READ "${PROJECT_SOURCE_DIR}/LICENSE" levelset_licence)
-string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" levelset_match "${levelset_licence}")
-set(LEVELSET_COPYRIGHT "${CMAKE_MATCH_1}")
 string(REGEX REPLACE "^.*\n\n(Permission)" "\\1" LEVELSET_LICENSE_TEXT "${levelset_licence}")
 string(STRIP "${LEVELSET_LICENSE_TEXT}" LEVELSET_LICENSE_TEXT)
 string(REPLACE "\n\n" "\n.\n" LEVELSET_LICENSE_TEXT "${LEVELSET_LICENSE_TEXT}")

@@ -8,6 +8,13 @@ if(NOT PROJECT_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
   message(FATAL_ERROR "The project's version is MAJOR.MINOR.PATCH, not \"${PROJECT_VERSION}\"")
 endif()
 
+# The copyright line of LICENSE ("Copyright (c) <year> <holder>"): the Windows
+# version resources carry it whole, the .deb's copyright file what follows
+# "Copyright (c) ".
+file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" LEVELSET_COPYRIGHT_LINE REGEX "^Copyright " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright \\(c\\) " "" LEVELSET_COPYRIGHT "${LEVELSET_COPYRIGHT_LINE}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/LICENSE")
+
 # Time stamps are those of the last commit, or SOURCE_DATE_EPOCH when it is
 # set: the changelog's date here, and the file times in the .deb and the .zip.
 if(DEFINED ENV{SOURCE_DATE_EPOCH})

@@ -53,7 +53,7 @@ if(LEVELSET_MAKENSIS)
             "-DHELPER=${setup_dir}/levelset-setup-helper.exe"
             "-DLICENSE=${PROJECT_BINARY_DIR}/packaging/LICENSE.txt"
             "-DICON=${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico"
-            "-DCOPYRIGHT=${LEVELSET_COPYRIGHT}"
+            "-DCOPYRIGHT=${LEVELSET_COPYRIGHT_LINE}"
             "-DOUTFILE=${setup_partial}"
             "-DSIGN=${sign_command}"
             "${PROJECT_SOURCE_DIR}/packaging/windows/setup.nsi"

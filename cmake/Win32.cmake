@@ -23,13 +23,11 @@ target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
 target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 # The version resource shows the project's version, as numbers and as text,
 # and the copyright line of LICENSE (so does the setup's).
-file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" LEVELSET_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/LICENSE")
 set(levelset_version_header ${PROJECT_BINARY_DIR}/generated/levelset_version.h)
 file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
 #define LEVELSET_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,0
 #define LEVELSET_VERSION_TEXT "@PROJECT_VERSION@"
-#define LEVELSET_COPYRIGHT "@LEVELSET_COPYRIGHT@"
+#define LEVELSET_COPYRIGHT "@LEVELSET_COPYRIGHT_LINE@"
 ]] @ONLY)
 target_include_directories(levelset-installer PRIVATE ${PROJECT_BINARY_DIR}/generated)
 set_source_files_properties(app/win32.rc PROPERTIES
