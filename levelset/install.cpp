@@ -50,7 +50,9 @@ void ReportCopyFailure(const char* source, const char* target, uint32_t code) {
              static_cast<unsigned long>(code));
     text = fallback;
   }
-  ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, source,
+  char shownSource[kMessageBufferSize];
+  ShownName(source, shownSource, sizeof shownSource);
+  ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, shownSource,
               text);
   if (systemText) PlatformFreeErrorText(systemText);
 }
