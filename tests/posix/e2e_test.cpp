@@ -334,18 +334,26 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          WriteFile(leftover("00000000000000c1"), "killed");
          age(leftover("00000000000000c1"));
          // Kept: written to within the minute; a hard link's; locked; a link
-         // to a file of the player's; not a temporary file's name.
+         // to a file of the player's; not a temporary file's name; a pipe;
+         // another user's.
          WriteFile(leftover("00000000000000a1"), "being written");
          WriteFile(leftover("00000000000000a2"), "two names");
          EXPECT_EQ(0, link(leftover("00000000000000a2").c_str(), (d.levels + "/a2").c_str()));
          WriteFile(leftover("00000000000000a3"), "locked");
          int locked = open(leftover("00000000000000a3").c_str(), O_RDONLY | O_CLOEXEC);
          EXPECT_EQ(0, flock(locked, LOCK_EX));
-         h.after = [locked] { close(locked); };
+         // A pipe, held open at both ends so that opening it would not wait.
+         EXPECT_EQ(0, mkfifo(leftover("00000000000000a7").c_str(), 0600));
+         int pipe = open(leftover("00000000000000a7").c_str(), O_RDWR | O_CLOEXEC);
+         h.neverOpened = leftover("00000000000000a7");
+         h.after = [locked, pipe] {
+           close(locked);
+           close(pipe);
+         };
          WriteFile(d.root + "/mine", "the player's");
          EXPECT_EQ(0, symlink((d.root + "/mine").c_str(), leftover("00000000000000a4").c_str()));
          WriteFile(leftover("0000000000000a5"), "fifteen digits");
-         for (const char* digits : {"00000000000000a2", "00000000000000a3", "00000000000000a4", "0000000000000a5"}) {
+         for (const char* digits : {"00000000000000a2", "00000000000000a3", "00000000000000a4", "0000000000000a5", "00000000000000a7"}) {
            age(leftover(digits));
          }
          age(d.levels + "/a2");
@@ -357,7 +365,7 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          }
          h.untouched = d.root + "/mine";
          h.kept.push_back("a2");
-         for (const char* digits : {"00000000000000a1", "00000000000000a2", "00000000000000a3", "00000000000000a4", "0000000000000a5"}) {
+         for (const char* digits : {"00000000000000a1", "00000000000000a2", "00000000000000a3", "00000000000000a4", "0000000000000a5", "00000000000000a7"}) {
            h.kept.push_back(std::string(".levelset-") + digits + ".tmp");
          }
          h.options.environment = {std::string("LD_PRELOAD=") + SWAP_PRELOAD, "LEVELSET_NO_TMPFILE=1"};
