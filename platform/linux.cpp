@@ -68,7 +68,8 @@ bool OwnersCameWithTheMedium(int entry) {
   struct statvfs mount;
   if (fstatfs(entry, &kind) != 0 || fstatvfs(entry, &mount) != 0) return true;
   if (kind.f_type == FUSE_SUPER_MAGIC) return true;
-  bool kernelOwners = kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC;
+  bool kernelOwners = kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC ||
+                      kind.f_type == PROC_SUPER_MAGIC || kind.f_type == SYSFS_MAGIC;
   return (mount.f_flag & ST_NOSUID) != 0 && !kernelOwners;
 }
 

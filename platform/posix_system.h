@@ -44,8 +44,8 @@ int CopyInKernel(int in, int out);
 // Whether the owners on the file system that entry (from OpenEntry) lies on
 // are whatever its medium says rather than this system's users: one
 // mounted nosuid, as removable media are, whose files keep their owners on
-// the medium (not a memory file system, whose files get them from the
-// kernel), or one served by a user's process (FUSE). Whoever made such a
+// the medium (not a memory file system, /proc or /sys, whose files get
+// them from the kernel), or one served by a user's process (FUSE). Whoever made such a
 // medium chose its owners. True too when the system cannot say.
 bool OwnersCameWithTheMedium(int entry);
 
