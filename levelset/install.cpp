@@ -42,7 +42,12 @@ bool FormatPath(char* out, const char* format, ...) {
 }
 
 void ReportCopyFailure(const char* source, const char* target, uint32_t code) {
-  char* systemText = PlatformGetErrorText(code, source, target);
+  // The names go into the system's text as they are shown.
+  char shownSource[kMessageBufferSize];
+  char shownTarget[kMessageBufferSize];
+  ShownName(source, shownSource, sizeof shownSource);
+  ShownName(target, shownTarget, sizeof shownTarget);
+  char* systemText = PlatformGetErrorText(code, shownSource, shownTarget);
   char fallback[64];
   const char* text = systemText;
   if (!text) {
@@ -50,8 +55,6 @@ void ReportCopyFailure(const char* source, const char* target, uint32_t code) {
              static_cast<unsigned long>(code));
     text = fallback;
   }
-  char shownSource[kMessageBufferSize];
-  ShownName(source, shownSource, sizeof shownSource);
   ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, shownSource,
               text);
   if (systemText) PlatformFreeErrorText(systemText);

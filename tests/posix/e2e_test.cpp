@@ -296,11 +296,13 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          return h;
        },
        .needsRoot = true},
-      {.name = "a link on a medium mounted nosuid, whatever owner it claims, to a file off it",
+      {.name = "a link on a medium mounted nosuid, whatever owner it claims, to a file off it; "
+               "a line break in its name shown escaped in the system's words too",
        .prepare = [](const GameDir& d) {
          Headless h;
          std::string image = d.root + "/stick.img", stick = d.root + "/stick";
-         std::string secret = d.root + "/secret", path = stick + "/Reef.qlm";
+         std::string secret = d.root + "/secret", path = stick + "/Re\nef.qlm";
+         std::string shown = stick + "/Re\\x0aef.qlm";
          mkdir(stick.c_str(), 0755);
          std::string mount = "truncate -s 1M '" + image + "' && mkfs.ext2 -q '" + image +
                              "' && mount -o loop,nosuid,nodev '" + image + "' '" + stick + "'";
@@ -314,8 +316,8 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          EXPECT_EQ(0, symlink(secret.c_str(), path.c_str()));
          EXPECT_EQ(0, lchown(path.c_str(), 0, 0));
          h.arguments = {path};
-         h.errors = Question("Reef") +
-                    CopyError(path, "'" + path + "' is another user's link to a file that is not theirs");
+         h.errors = Question("Re\\x0aef") +
+                    CopyError(shown, "'" + shown + "' is another user's link to a file that is not theirs");
          return h;
        },
        .needsRoot = true},
