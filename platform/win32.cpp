@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/temporary_name.h"
+#include "platform/win32_identity.h"
 
 // The logic speaks in the values of the Windows message box; they go
 // through here unchanged, so they must be the same numbers.
@@ -65,10 +66,7 @@ DWORD TargetProblem(const char* target, const BY_HANDLE_FILE_INFORMATION& from) 
                           nullptr)};
   BY_HANDLE_FILE_INFORMATION info;
   if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return 0;
-  if (info.dwVolumeSerialNumber == from.dwVolumeSerialNumber &&
-      info.nFileIndexHigh == from.nFileIndexHigh && info.nFileIndexLow == from.nFileIndexLow) {
-    return ERROR_SHARING_VIOLATION;
-  }
+  if (Win32SameFile(info, from)) return ERROR_SHARING_VIOLATION;
   if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
       FILE_ATTRIBUTE_DIRECTORY) {
     return ERROR_ACCESS_DENIED;
@@ -86,22 +84,12 @@ bool MadeByThisUser(HANDLE file) {
                       nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  bool made = false;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    union {
-      TOKEN_USER user;
-      TOKEN_OWNER owner;
-      BYTE bytes[256];
-    } ask;
-    DWORD size = 0;
-    made = GetTokenInformation(token, TokenUser, &ask, sizeof ask, &size) &&
-           EqualSid(owner, ask.user.User.Sid);
-    if (!made) {
-      made = GetTokenInformation(token, TokenOwner, &ask, sizeof ask, &size) &&
-             EqualSid(owner, ask.owner.Owner);
-    }
-    CloseHandle(token);
+  Win32TokenSid user, newFiles;
+  PSID sid = Win32CurrentUser(&user);
+  bool made = sid != nullptr && EqualSid(owner, sid);
+  if (!made) {
+    sid = Win32NewFilesOwner(&newFiles);
+    made = sid != nullptr && EqualSid(owner, sid);
   }
   LocalFree(descriptor);
   return made;
