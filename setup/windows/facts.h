@@ -27,6 +27,10 @@
 #define SETUP_UNINSTALLER "levelset-installer-uninstall.exe"
 #define SETUP_LICENSE_FILE "levelset-installer-LICENSE.txt"
 #define SETUP_INSTALLED_FILES SETUP_PROGRAM_NAME, SETUP_UNINSTALLER, SETUP_LICENSE_FILE
+// What the setup unpacks a file as, beside its place, before it is put there.
+#define SETUP_NEW_SUFFIX ".new"
+// The file that keeps Levels from ever being empty; never a level set.
+#define SETUP_LEVELS_KEEPER "levelset-installer-keep.txt"
 // The helper, unpacked into the setup's own temporary folder.
 #define SETUP_HELPER_NAME "levelset-setup-helper.exe"
 

@@ -5,7 +5,9 @@
 //   levelset-setup-helper check FOLDER REPORT           may Setup install there?
 //   levelset-setup-helper levels FOLDER REPORT          Levels for players
 //   levelset-setup-helper release-levels FOLDER REPORT  players' entries out again
+//   levelset-setup-helper files FOLDER REPORT           the installed files' own access list
 //   levelset-setup-helper remove FILE REPORT            a file of ours, never through a link
+//   levelset-setup-helper remove-old FOLDER REPORT      the earlier installation, when it may go
 //   levelset-setup-helper same-folder FOLDER OTHER      one folder under two names?
 //
 // Exit status (SETUP_HELPER_* in facts.h): done (or the same folder), another
@@ -68,8 +70,12 @@ int main() {
     result = SetupSecureLevels(folder, report, kReportSize);
   } else if (wcscmp(command, L"release-levels") == 0) {
     result = SetupReleaseLevels(folder, report, kReportSize);
+  } else if (wcscmp(command, L"files") == 0) {
+    result = SetupSecureInstalledFiles(folder, report, kReportSize);
   } else if (wcscmp(command, L"remove") == 0) {
     result = SetupRemoveFile(folder, report, kReportSize);
+  } else if (wcscmp(command, L"remove-old") == 0) {
+    result = SetupRemoveOldInstallation(folder, report, kReportSize);
   } else {
     return SETUP_HELPER_USAGE;
   }

@@ -6,14 +6,16 @@
 
 namespace {
 
-// Who may change the game's folder: Administrators, SYSTEM, TrustedInstaller
-// and CREATOR OWNER (which stands for nobody on the folder itself and hands
-// rights down to what its creator makes), besides the setup's own user.
+// Who may change the game's folder: Administrators, SYSTEM, TrustedInstaller,
+// CREATOR OWNER (which stands for nobody on the folder itself and hands
+// rights down to what its creator makes) and OWNER RIGHTS (which stands for
+// the owner, by then known to be trusted), besides the setup's own user.
 const char* const kTrustedSids[] = {
     "S-1-5-32-544",
     "S-1-5-18",
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
     "S-1-3-0",
+    "S-1-3-4",
 };
 
 constexpr uint8_t kAllowed = 0x0;            // ACCESS_ALLOWED_ACE_TYPE
@@ -22,6 +24,7 @@ constexpr uint8_t kDeniedObject = 0x6;       // ACCESS_DENIED_OBJECT_ACE_TYPE
 constexpr uint8_t kAllowedCallback = 0x9;    // ACCESS_ALLOWED_CALLBACK_ACE_TYPE
 constexpr uint8_t kDeniedCallback = 0xA;     // ACCESS_DENIED_CALLBACK_ACE_TYPE
 constexpr uint8_t kDeniedCallbackObject = 0xC;
+constexpr uint8_t kFilesInherit = 0x01;      // OBJECT_INHERIT_ACE
 constexpr uint8_t kInheritOnly = 0x08;       // INHERIT_ONLY_ACE
 
 // Generic rights as files and folders map them (FILE_GENERIC_READ...).
@@ -74,13 +77,20 @@ const wchar_t kLevelsForPlayers[] =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)(A;OIIO;FR;;;BU)(A;OIIO;0x1301bf;;;CO)";
 const wchar_t kLevelsReleased[] =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OIIO;FR;;;BU)";
+const wchar_t kInstalledFileAccess[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
+const wchar_t kLevelsKeeperAccess[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)";
+const char kLevelsKeeperText[] =
+    "The level-set installer's setup keeps this file here, so that this folder is never empty.\r\n"
+    "Level sets (.qlm files) go beside it. Uninstalling the level-set installer removes it.\r\n";
 
 uint32_t SetupRightsThatCount(size_t end, size_t length) {
   return end == length ? kRightsThatCountInFolder : end == 3 ? kRightsThatCountAtRoot : kRightsThatCountAbove;
 }
 
-uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsThatCount, const char* setupUser,
-                               char* holder, uint32_t holderSize) {
+uint32_t SetupRightsThatCountOnFiles(size_t end, size_t length) { return end == length ? kRightsThatChangeAFile : 0; }
+
+uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsThatCount, uint32_t rightsOnFiles,
+                               const char* setupUser, char* holder, uint32_t holderSize) {
   CopyText(holder, holderSize, "");
   const char* trustedUser = setupUser != nullptr && setupUser[0] != '\0' ? setupUser : nullptr;
 
@@ -112,7 +122,10 @@ uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsTha
       CopyText(holder, holderSize, "an entry that cannot be read");
       return rightsThatCount;
     }
-    if (entry.flags & kInheritOnly) continue;  // for what is made inside, not the folder
+    // Inherit-only: for what is made inside, not the folder. Files made
+    // inside take what is handed down to them.
+    const bool onFolder = (entry.flags & kInheritOnly) == 0, onFiles = (entry.flags & kFilesInherit) != 0;
+    if (!onFolder && !onFiles) continue;
     switch (entry.type) {
       case kDenied:
       case kDeniedCallback:
@@ -142,7 +155,8 @@ uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsTha
       CopyText(holder, holderSize, "an entry that cannot be read");
       return rightsThatCount;
     }
-    uint32_t rights = FileRights(entry.mask) & rightsThatCount;
+    const uint32_t mask = FileRights(entry.mask);
+    const uint32_t rights = (onFolder ? mask & rightsThatCount : 0) | (onFiles ? mask & rightsOnFiles : 0);
     if (rights != 0 && !IsTrusted(entry.holder, trustedUser)) {
       CopyText(holder, holderSize, entry.holder);
       return rights;
@@ -167,6 +181,11 @@ void SetupSay(SetupWords words, const wchar_t* name, const wchar_t* detail, wcha
       return;
     case kSayNotAFolder:
       Say(report, reportSize, {name, L" is not a folder. Choose the folder in which Quillomar is installed."});
+      return;
+    case kSayNotFixedDrive:
+      Say(report, reportSize, {name, L" is not on a fixed drive of this computer: the letter of a removable or "
+                                     L"network drive may later name another disk. Choose the folder in which "
+                                     L"Quillomar is installed on a fixed drive."});
       return;
     case kSayNotOnDrive:
       Say(report, reportSize, {name, L" is not a folder on a drive of this computer. Choose the folder in which "
@@ -200,6 +219,15 @@ void SetupSay(SetupWords words, const wchar_t* name, const wchar_t* detail, wcha
       return;
     case kSayCannotRemove:
       Say(report, reportSize, {L"Setup cannot remove ", name, L": ", detail});
+      return;
+    case kSayCannotSetFile:
+      Say(report, reportSize, {L"Setup cannot set who may change ", name, L", so it installs nothing: ", detail});
+      return;
+    case kSayOldFolderLeft:
+      Say(report, reportSize, {L"Setup leaves the earlier installation's folder ", name, L" as it is. ", detail});
+      return;
+    case kSayOldFileLeft:
+      Say(report, reportSize, {L"Setup leaves ", name, L", of the earlier installation, as it is. ", detail});
       return;
   }
   Say(report, reportSize, {});

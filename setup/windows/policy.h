@@ -38,10 +38,17 @@ constexpr uint32_t kRightsThatCountAtRoot = kRightsThatCountAbove & ~kRightDelet
 // loaded by it, and a Levels made first would be theirs.
 constexpr uint32_t kRightsThatCountInFolder = kRightsThatCountAbove | kRightAddFile | kRightAddSubdirectory |
                                               kRightWriteEa | kRightWriteAttributes;
+// What the chosen folder hands down to the files made in it, the setup's
+// own among them: any right that changes a file (write, append, change who
+// may do what, take ownership, delete).
+constexpr uint32_t kRightsThatChangeAFile = kRightAddFile | kRightAddSubdirectory | kRightWriteDac |
+                                            kRightWriteOwner | kRightDelete;
 
 // The rights that count on the folder whose name ends at end (a drive's root
-// ends at 3, "C:\") when the chosen folder's name ends at length.
+// ends at 3, "C:\") when the chosen folder's name ends at length; and those
+// that count in what it hands down to files (only the chosen folder's).
 uint32_t SetupRightsThatCount(size_t end, size_t length);
+uint32_t SetupRightsThatCountOnFiles(size_t end, size_t length);
 
 // An access-list entry as the system holds it: its type (0 allow, 1 deny,
 // 9 allow with a condition...), its flags (8: inherit only), its mask and,
@@ -66,17 +73,19 @@ struct SetupSecurity {
 };
 
 // The rights among rightsThatCount that someone outside the trusted list
-// holds on a folder with this owner and access list, or 0. Allow entries
-// that apply to the folder itself count (inherit-only ones do not, generic
-// rights are mapped); deny entries are ignored, which can only make the
-// answer stricter. An owner outside the list counts as holding WRITE_DAC,
+// holds on a folder with this owner and access list, and those among
+// rightsOnFiles that its entries hand down to files made in it, or 0. Allow
+// entries that apply to the folder itself count for the first (inherit-only
+// ones do not), those that files inherit, inherit-only or not, for the
+// second; generic rights are mapped; deny entries are ignored, which can
+// only make the answer stricter. An owner outside the list counts as holding WRITE_DAC,
 // which every owner has; no access list at all gives everyone everything;
 // an entry whose holder cannot be read counts against, and so does a list
 // longer than can be looked at. holder receives who it is, as a SID
 // ("S-1-1-0"), or a short description. setupUser is the SID of the
 // administrator running the setup, as text ("S-1-5-21-..."), or null.
-uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsThatCount, const char* setupUser,
-                               char* holder, uint32_t holderSize);
+uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsThatCount, uint32_t rightsOnFiles,
+                               const char* setupUser, char* holder, uint32_t holderSize);
 
 // The access lists of Levels, in the system's notation (SDDL). For players:
 // owned by Administrators, nothing inherited; SYSTEM and Administrators full
@@ -88,6 +97,14 @@ uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsTha
 // the creators' entry; players' files keep their own.
 extern const wchar_t kLevelsForPlayers[];
 extern const wchar_t kLevelsReleased[];
+// The files the setup installs: their own list, protected from what the
+// folder hands down; owned by Administrators; Administrators and SYSTEM full
+// control, Users read and run them.
+extern const wchar_t kInstalledFileAccess[];
+// The file that keeps Levels from ever being empty (SETUP_LEVELS_KEEPER):
+// the same, Users read it only; what it says.
+extern const wchar_t kLevelsKeeperAccess[];
+extern const char kLevelsKeeperText[];
 
 // What the setup tells the administrator when it refuses or fails. name is
 // the folder or file concerned; detail the system's text for the error,
@@ -98,6 +115,7 @@ enum SetupWords {
   kSayFolderIsLink,      // name is a junction or symbolic link
   kSayNotAFolder,        // name is a file
   kSayNotOnDrive,        // name is on no drive of this computer
+  kSayNotFixedDrive,     // name is on a removable, network or other drive
   kSayReachedByLink,     // a link on the way to name
   kSayNameTooLong,       // no Levels fits under name
   kSayLevelsIsLink,      // name, a Levels, is a link or no folder
@@ -107,6 +125,9 @@ enum SetupWords {
   kSayCannotSetList,     // the access list of name cannot be set (detail)
   kSayLeftAsItIs,        // name, to remove, is a folder or reached by a link
   kSayCannotRemove,      // name cannot be removed (detail)
+  kSayCannotSetFile,     // the access list of name, a file of ours, cannot be set (detail)
+  kSayOldFolderLeft,     // the earlier installation's folder name is left (detail: why)
+  kSayOldFileLeft,       // name, of the earlier installation, is left (detail: why)
 };
 // report = the words, cut to fit reportSize wide characters (terminator
 // included; never overrun).

@@ -90,7 +90,7 @@ Var Report    ; why the helper refused, for the user
 Var Previous  ; the folder of the installation that this one moves, or ""
 
 ; --- The helper, and files replaced whole -----------------------------------
-; Both the setup and the uninstaller carry these.
+; Both the setup and the uninstaller carry this.
 !macro SETUP_FUNCTIONS UN
 ; Runs levelset-setup-helper.exe (unpacked into the setup's own temporary
 ; folder): $R8 the command, $R9 the folder, $R7 the other folder of
@@ -123,15 +123,18 @@ Function ${UN}Helper
     StrCpy $Report "Setup could not look at $R9 ($R0), so it changes nothing."
   ${EndIf}
 FunctionEnd
+!macroend
+!insertmacro SETUP_FUNCTIONS ""
+!insertmacro SETUP_FUNCTIONS "un."
 
-; Deletes the file $R9 through the helper, which never deletes through a
-; link; while it is open, asks to close it (silent: gives up). A file that
-; is reached through a link is left, and said so in the details. $R0: 0
-; when it is gone or left, 1 when it is still open.
-Function ${UN}RemoveFile
+; The uninstaller's: deletes the file $R9 through the helper, which never
+; deletes through a link; while it is open, asks to close it (silent: gives
+; up). A file that is reached through a link is left, and said so in the
+; details. $R0: 0 when it is gone or left, 1 when it is still open.
+Function un.RemoveFile
   ${Do}
     StrCpy $R8 remove
-    Call ${UN}Helper
+    Call un.Helper
     ${If} $R0 <> ${HELPER_IN_USE}
       ${If} $R0 <> ${HELPER_DONE}
         DetailPrint "$Report"
@@ -145,9 +148,6 @@ Function ${UN}RemoveFile
     ${EndIf}
   ${Loop}
 FunctionEnd
-!macroend
-!insertmacro SETUP_FUNCTIONS ""
-!insertmacro SETUP_FUNCTIONS "un."
 
 ; Adds the size in bytes of the file NAME in $INSTDIR to $1.
 !macro AddSizeOf NAME
@@ -275,12 +275,16 @@ Section
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${UNINSTALLER}"
   File "/oname=$INSTDIR\${LICENSE_FILE}.new" "${LICENSE}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${LICENSE_FILE}"
-  !insertmacro ForEachINSTALLED_FILES PUT_IN_PLACE
-  ${If} $Previous != ""
-    StrCpy $R9 "$Previous\${PROGRAM_NAME}"
-    Call RemoveFile
-    !insertmacro OPEN_OR_GO_ON "$Previous\${PROGRAM_NAME}"
+  ; Each with an access list of its own: whatever the folder hands down,
+  ; only administrators may change them.
+  StrCpy $R8 files
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 <> ${HELPER_DONE}
+    !insertmacro ForEachINSTALLED_FILES DELETE_NEW
+    !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
   ${EndIf}
+  !insertmacro ForEachINSTALLED_FILES PUT_IN_PLACE
 
   ; Registered only now that everything is in place. Another program that
   ; opened .qlm is remembered, and stays under "Open with".
@@ -315,25 +319,24 @@ Section
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
-  ; What is left of the installation that moved here: its uninstaller and
-  ; licence, and the players' entries in its Levels (the level sets stay).
+  ; The installation that moved here, now that nothing points at it any
+  ; more: the helper judges its folder as it judged this one, and takes our
+  ; files and the players' entries out of it (the level sets stay), or
+  ; leaves it as it is, saying why in the details.
   ${If} $Previous != ""
-    StrCpy $R9 "$Previous\${UNINSTALLER}"
-    Call RemoveFile
-    StrCpy $R9 "$Previous\${LICENSE_FILE}"
-    Call RemoveFile
-    StrCpy $R8 release-levels
+    StrCpy $R8 remove-old
     StrCpy $R9 $Previous
     Call Helper
-    RMDir "$Previous\Levels"
-    RMDir "$Previous"
+    ${If} $R0 <> ${HELPER_DONE}
+      DetailPrint "$Report"
+    ${EndIf}
   ${EndIf}
 SectionEnd
 
-; Takes away the program, its uninstaller and the players' entries in Levels,
-; and the file type and the uninstaller entry while they point at this
-; folder; keeps the level sets in Levels, and the game's directory with
-; whatever else is in it. A program that had .qlm before gets it back.
+; Takes away the program, its uninstaller, the players' entries in Levels,
+; the file that kept Levels from being empty, and the file type and the
+; uninstaller entry while they point at this folder; keeps the level sets in
+; Levels, and the game's directory with whatever else is in it. A program that had .qlm before gets it back.
 Section "Uninstall"
   ; The program first: while it is open, nothing is removed.
   StrCpy $R9 "$INSTDIR\${PROGRAM_NAME}"
@@ -400,6 +403,9 @@ Section "Uninstall"
   Call un.Helper
   StrCpy $R8 remove
   StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
+  Call un.Helper
+  StrCpy $R8 remove
+  StrCpy $R9 "$INSTDIR\Levels\${LEVELS_KEEPER}"
   Call un.Helper
   ; Run in place (_?=), the uninstaller cannot remove itself.
   StrCpy $R8 remove

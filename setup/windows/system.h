@@ -16,22 +16,39 @@
 // Reads a security descriptor (a SECURITY_DESCRIPTOR) into security.
 void SetupReadSecurity(const void* descriptor, SetupSecurity* security);
 
-// The folder exists, is a folder on a drive of this computer, neither it nor
-// any folder above it is a link, only the trusted may change it and the
-// folders above it in the ways that count, and its Levels, if there is one,
-// is a folder and no link.
+// The folder exists, is a folder on a fixed drive of this computer (given
+// as C:\... or \\?\C:\...), neither it nor any folder above it is a link,
+// only the trusted may change it and the folders above it in the ways that
+// count, or the files made in it, and its Levels, if there is one, is a
+// folder and no link.
 int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
 
 // Gives folder\Levels (made when missing) the access list of a shared Levels:
 // protected from inheritance, owned by Administrators; Administrators and
 // SYSTEM full control; Users list and read it and add files; whoever adds a
-// file may change or delete that file, and nobody else's.
+// file may change or delete that file, and nobody else's. Before players may
+// add to it, it gets a file of Administrators' (SETUP_LEVELS_KEEPER), so that
+// it is never empty: nobody may turn a folder with a file in it into a link.
 int SetupSecureLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
 
 // Takes the players' entries back out of folder\Levels: Users may list and
 // read it, no longer add to it. A Levels that is missing, or is a link or no
 // folder, is left alone.
 int SetupReleaseLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
+
+// Gives each installed file, as unpacked beside its place (NAME.new in
+// folder), its own protected access list (kInstalledFileAccess), through a
+// handle on the file itself, reached under its name.
+int SetupSecureInstalledFiles(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
+
+// Takes the earlier installation out of folder, judged first as a folder to
+// install into is (SetupCheckFolder): refused, it is left as it is and
+// report says why. Otherwise its installed files go, through handles as
+// SetupRemoveFile does, the players' entries leave its Levels, the keeper of
+// Levels goes, and Levels and the folder go when nothing else is left in
+// them. SETUP_HELPER_IN_USE or SETUP_HELPER_REFUSED when a file was left, and
+// report says which.
+int SetupRemoveOldInstallation(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
 
 // Deletes the file of that name itself (a link there, never what it leads
 // to), as long as it is reached under that very name, through no link on

@@ -38,8 +38,11 @@ void ErrorText(DWORD code, wchar_t* out, uint32_t size) {
   }
 }
 
+// A name without its "\\?\" (which asks Windows to take the rest as it is).
+const wchar_t* Plain(const wchar_t* name) { return wcsncmp(name, L"\\\\?\\", 4) == 0 ? name + 4 : name; }
+
 bool SameName(const wchar_t* first, const wchar_t* second) {
-  return CompareStringOrdinal(first, -1, second, -1, TRUE) == CSTR_EQUAL;
+  return CompareStringOrdinal(Plain(first), -1, Plain(second), -1, TRUE) == CSTR_EQUAL;
 }
 
 // --- Who may change a folder ------------------------------------------------------
@@ -85,20 +88,111 @@ bool ReachedName(HANDLE handle, wchar_t* out, uint32_t size) {
   wchar_t name[kPathSize + 8];
   DWORD length = GetFinalPathNameByHandleW(handle, name, kPathSize + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   if (length == 0 || length >= kPathSize + 8) return false;
-  const wchar_t* start = wcsncmp(name, L"\\\\?\\", 4) == 0 ? name + 4 : name;
+  const wchar_t* start = Plain(name);
   if (wcslen(start) >= size) return false;
   wcscpy(out, start);
   return true;
 }
 
-// Folder and Levels under it, as one name.
-bool LevelsOf(const wchar_t* folder, wchar_t* out, uint32_t size) {
+// Folder and a name in it (and a suffix), as one name.
+bool Join(const wchar_t* folder, const char* name, const char* suffix, wchar_t* out, uint32_t size) {
   size_t length = wcslen(folder);
   const wchar_t* separator = length > 0 && folder[length - 1] == L'\\' ? L"" : L"\\";
-  if (length + wcslen(separator) + 6 >= size) return false;
-  _snwprintf(out, size, L"%ls%lsLevels", folder, separator);
+  int written = _snwprintf(out, size, L"%ls%ls%hs%hs", folder, separator, name, suffix);
   out[size - 1] = L'\0';
-  return true;
+  return written >= 0 && static_cast<uint32_t>(written) < size;
+}
+
+bool LevelsOf(const wchar_t* folder, wchar_t* out, uint32_t size) { return Join(folder, "Levels", "", out, size); }
+
+// A security descriptor from its SDDL; LocalFree it.
+PSECURITY_DESCRIPTOR Descriptor(const wchar_t* text) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  return ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor, nullptr)
+             ? descriptor
+             : nullptr;
+}
+
+// Gives what handle is the owner and protected access list of text.
+bool SetAccess(HANDLE handle, const wchar_t* text) {
+  PSECURITY_DESCRIPTOR descriptor = Descriptor(text);
+  if (descriptor == nullptr) return false;
+  bool set = SetKernelObjectSecurity(
+      handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      descriptor);
+  DWORD code = GetLastError();
+  LocalFree(descriptor);
+  SetLastError(code);
+  return set;
+}
+
+// The file or folder of that name itself, reached under that very name
+// (through no link on the way) and no link itself; INVALID_HANDLE_VALUE
+// otherwise, with the system's code, or ERROR_BAD_PATHNAME when it is
+// reached otherwise or is a link. isFolder says what it is.
+HANDLE OpenReachedItself(const wchar_t* path, DWORD access, bool* isFolder) {
+  HANDLE handle = OpenItself(path, access | FILE_READ_ATTRIBUTES);
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  bool isLink = false;
+  wchar_t expected[kPathSize], reached[kPathSize];
+  *isFolder = IsFolder(handle, &isLink);
+  DWORD length = GetLongPathNameW(path, expected, kPathSize);
+  if (isLink || length == 0 || length >= kPathSize || !ReachedName(handle, reached, kPathSize) ||
+      !SameName(reached, expected)) {
+    CloseHandle(handle);
+    SetLastError(ERROR_BAD_PATHNAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+// Removes the folder of that name when it is empty, through a handle on it;
+// anything else is left as it is.
+void RemoveEmptyFolder(const wchar_t* path) {
+  bool isFolder = false;
+  HANDLE handle = OpenReachedItself(path, DELETE, &isFolder);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (isFolder) SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+  CloseHandle(handle);
+}
+
+// Puts the file that keeps Levels from being empty into levels, which only
+// administrators may add to at this moment: made afresh, with its own
+// access list; one there already (a player's, say) goes first.
+bool MakeKeeper(const wchar_t* levels) {
+  wchar_t keeper[kPathSize];
+  PSECURITY_DESCRIPTOR descriptor = Descriptor(kLevelsKeeperAccess);
+  if (descriptor == nullptr || !Join(levels, SETUP_LEVELS_KEEPER, "", keeper, kPathSize)) {
+    if (descriptor) LocalFree(descriptor);
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    file = CreateFileW(keeper, GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
+    HANDLE old = OpenItself(keeper, DELETE | FILE_READ_ATTRIBUTES);
+    bool isLink = false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    bool gone = old != INVALID_HANDLE_VALUE && !IsFolder(old, &isLink) &&
+                SetFileInformationByHandle(old, FileDispositionInfo, &disposition, sizeof disposition);
+    if (old != INVALID_HANDLE_VALUE) CloseHandle(old);
+    if (!gone) break;
+  }
+  DWORD code = GetLastError();
+  LocalFree(descriptor);
+  if (file == INVALID_HANDLE_VALUE) {
+    SetLastError(code);
+    return false;
+  }
+  DWORD size = static_cast<DWORD>(strlen(kLevelsKeeperText)), written = 0;
+  bool whole = WriteFile(file, kLevelsKeeperText, size, &written, nullptr) && written == size;
+  code = GetLastError();
+  CloseHandle(file);
+  SetLastError(code);
+  return whole;
 }
 
 const char* SetupUser() {
@@ -128,8 +222,8 @@ void HolderName(const char* holder, wchar_t* out, uint32_t size) {
 
 // One folder of the way: there, a folder and no link, and nobody outside
 // the trusted holds a right that counts on it.
-int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, wchar_t* report,
-                   uint32_t size) {
+int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, uint32_t rightsOnFiles,
+                   wchar_t* report, uint32_t size) {
   HANDLE folder = OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
   if (folder == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
@@ -168,7 +262,7 @@ int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, w
   SetupReadSecurity(descriptor, &security);
   LocalFree(descriptor);
   char holder[kSetupSidSize];
-  uint32_t rights = UntrustedFolderRights(&security, rightsThatCount, SetupUser(), holder, sizeof holder);
+  uint32_t rights = UntrustedFolderRights(&security, rightsThatCount, rightsOnFiles, SetupUser(), holder, sizeof holder);
   if (rights == 0) return SETUP_HELPER_DONE;
   wchar_t who[600];
   HolderName(holder, who, 600);
@@ -190,26 +284,31 @@ int CheckLevels(const wchar_t* reachedFolder, const wchar_t* levels, HANDLE hand
   return SETUP_HELPER_DONE;
 }
 
-// Sets the access list of folder\Levels through a handle on Levels itself.
-// With make, a missing Levels is made (with that list); without, it is left missing.
-int SetLevels(const wchar_t* folder, const wchar_t* descriptorText, bool make, wchar_t* report, uint32_t size) {
+// Sets the access list of folder\Levels through a handle on Levels itself:
+// released, or, with forPlayers, released first, then, once nobody but
+// administrators may add to it and it is still no link, given the file that
+// keeps it from being empty, and only then opened to players. With
+// forPlayers a missing Levels is made; without, it is left missing.
+int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t size) {
   wchar_t levels[kPathSize], reachedFolder[kPathSize], error[256];
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!LevelsOf(folder, levels, kPathSize) ||
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptorText, SDDL_REVISION_1, &descriptor, nullptr)) {
+  PSECURITY_DESCRIPTOR released = Descriptor(kLevelsReleased);
+  if (!LevelsOf(folder, levels, kPathSize) || released == nullptr) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotMakeList, folder, error, report, size);
+    if (released) LocalFree(released);
     return SETUP_HELPER_REFUSED;
   }
-  if (make) {
-    // Made with its access list, or there already: either way set below.
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  if (forPlayers) {
+    // Made with an access list that lets no player in, or there already:
+    // either way set below.
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, released, FALSE};
     CreateDirectoryW(levels, &attributes);
   }
+  LocalFree(released);
   int result = SETUP_HELPER_DONE;
   HANDLE parent = OpenItself(folder, FILE_READ_ATTRIBUTES);
   HANDLE handle = OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
-  if (handle == INVALID_HANDLE_VALUE && !make) {
+  if (handle == INVALID_HANDLE_VALUE && !forPlayers) {
     result = SETUP_HELPER_DONE;  // no Levels to take entries out of
   } else if (parent == INVALID_HANDLE_VALUE || handle == INVALID_HANDLE_VALUE ||
              !ReachedName(parent, reachedFolder, kPathSize)) {
@@ -217,17 +316,22 @@ int SetLevels(const wchar_t* folder, const wchar_t* descriptorText, bool make, w
     SetupSay(kSayCannotOpen, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
   } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
-    result = make ? SETUP_HELPER_REFUSED : SETUP_HELPER_DONE;  // a link is never changed
-  } else if (!SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                                  PROTECTED_DACL_SECURITY_INFORMATION,
-                                      descriptor)) {
+    result = forPlayers ? SETUP_HELPER_REFUSED : SETUP_HELPER_DONE;  // a link is never changed
+  } else if (!SetAccess(handle, kLevelsReleased)) {
+    ErrorText(GetLastError(), error, 256);
+    SetupSay(kSayCannotSetList, levels, error, report, size);
+    result = SETUP_HELPER_REFUSED;
+  } else if (!forPlayers) {
+    result = SETUP_HELPER_DONE;
+  } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
+    result = SETUP_HELPER_REFUSED;  // made a link before its list was set
+  } else if (!MakeKeeper(levels) || !SetAccess(handle, kLevelsForPlayers)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
   }
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   if (parent != INVALID_HANDLE_VALUE) CloseHandle(parent);
-  LocalFree(descriptor);
   return result;
 }
 
@@ -277,25 +381,38 @@ int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize
   report[0] = L'\0';
   wchar_t full[kPathSize];
   DWORD length = GetFullPathNameW(folder, kPathSize, full, nullptr);
-  bool onDrive = length >= 3 && length < kPathSize && full[1] == L':' && full[2] == L'\\' &&
-                 ((full[0] >= L'A' && full[0] <= L'Z') || (full[0] >= L'a' && full[0] <= L'z'));
+  // "\\?\C:\..." names the folder it spells out, as it is: judged and
+  // opened under that name.
+  const size_t drive = length < kPathSize && Plain(full) != full ? 4 : 0;
+  bool onDrive = length >= drive + 3 && length < kPathSize && full[drive + 1] == L':' &&
+                 full[drive + 2] == L'\\' &&
+                 ((full[drive] >= L'A' && full[drive] <= L'Z') || (full[drive] >= L'a' && full[drive] <= L'z'));
   if (!onDrive) {
     SetupSay(kSayNotOnDrive, folder, nullptr, report, reportSize);
     return SETUP_HELPER_REFUSED;
   }
-  while (length > 3 && full[length - 1] == L'\\') full[--length] = L'\0';
+  const size_t root = drive + 3;
+  while (length > root && full[length - 1] == L'\\') full[--length] = L'\0';
+  // All users' program on a removable or network drive would open level
+  // sets from whatever disk next takes its letter.
+  const wchar_t rootName[4] = {full[drive], L':', L'\\', L'\0'};
+  if (GetDriveTypeW(rootName) != DRIVE_FIXED) {
+    SetupSay(kSayNotFixedDrive, full, nullptr, report, reportSize);
+    return SETUP_HELPER_REFUSED;
+  }
 
   // The chosen folder, then every folder above it up to the drive's root.
   wchar_t path[kPathSize];
   for (size_t end = length;;) {
     wcsncpy(path, full, end);
     path[end] = L'\0';
-    int result = CheckOneFolder(path, end == length, SetupRightsThatCount(end, length), report, reportSize);
+    int result = CheckOneFolder(path, end == length, SetupRightsThatCount(end - drive, length - drive),
+                                SetupRightsThatCountOnFiles(end - drive, length - drive), report, reportSize);
     if (result != SETUP_HELPER_DONE) return result;
-    if (end == 3) break;
+    if (end == root) break;
     size_t slash = end - 1;
-    while (slash > 2 && full[slash] != L'\\') --slash;
-    end = slash == 2 ? 3 : slash;
+    while (slash > root - 1 && full[slash] != L'\\') --slash;
+    end = slash == root - 1 ? root : slash;
   }
 
   // No link on the way (the handle reached the folder under its own long
@@ -328,12 +445,60 @@ int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize
 
 int SetupSecureLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
   report[0] = L'\0';
-  return SetLevels(folder, kLevelsForPlayers, true, report, reportSize);
+  return SetLevels(folder, true, report, reportSize);
 }
 
 int SetupReleaseLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
   report[0] = L'\0';
-  return SetLevels(folder, kLevelsReleased, false, report, reportSize);
+  return SetLevels(folder, false, report, reportSize);
+}
+
+int SetupSecureInstalledFiles(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
+  report[0] = L'\0';
+  const char* const installed[] = {SETUP_INSTALLED_FILES};
+  for (const char* name : installed) {
+    wchar_t file[kPathSize], error[256];
+    bool isFolder = false;
+    HANDLE handle = Join(folder, name, SETUP_NEW_SUFFIX, file, kPathSize)
+                        ? OpenReachedItself(file, READ_CONTROL | WRITE_DAC | WRITE_OWNER, &isFolder)
+                        : INVALID_HANDLE_VALUE;
+    bool set = handle != INVALID_HANDLE_VALUE && !isFolder && SetAccess(handle, kInstalledFileAccess);
+    if (!set) ErrorText(isFolder ? ERROR_ACCESS_DENIED : GetLastError(), error, 256);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    if (!set) {
+      SetupSay(kSayCannotSetFile, file, error, report, reportSize);
+      return SETUP_HELPER_REFUSED;
+    }
+  }
+  return SETUP_HELPER_DONE;
+}
+
+int SetupRemoveOldInstallation(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
+  static wchar_t why[1024];
+  if (SetupCheckFolder(folder, why, 1024) != SETUP_HELPER_DONE) {
+    SetupSay(kSayOldFolderLeft, folder, why, report, reportSize);
+    return SETUP_HELPER_REFUSED;
+  }
+  report[0] = L'\0';
+  int result = SETUP_HELPER_DONE;
+  wchar_t path[kPathSize], levels[kPathSize];
+  const char* const installed[] = {SETUP_INSTALLED_FILES};
+  for (const char* name : installed) {
+    int removed = Join(folder, name, "", path, kPathSize) ? SetupRemoveFile(path, why, 1024) : SETUP_HELPER_REFUSED;
+    if (removed != SETUP_HELPER_DONE && result == SETUP_HELPER_DONE) {
+      SetupSay(kSayOldFileLeft, path, why, report, reportSize);
+      result = removed;
+    }
+  }
+  if (!LevelsOf(folder, levels, kPathSize)) return result;
+  // The level sets stay, in a Levels that players no longer add to.
+  if (SetupReleaseLevels(folder, why, 1024) == SETUP_HELPER_DONE &&
+      Join(levels, SETUP_LEVELS_KEEPER, "", path, kPathSize)) {
+    SetupRemoveFile(path, why, 1024);
+  }
+  RemoveEmptyFolder(levels);
+  RemoveEmptyFolder(folder);
+  return result;
 }
 
 int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {

@@ -41,6 +41,7 @@ version=$(basename "$setup")
 version=${version#quillomar-levelset-installer-}
 version=${version%-setup.exe}
 uninstaller="$game/levelset-installer-uninstall.exe"
+keeper=levelset-installer-keep.txt
 licence="$game/levelset-installer-LICENSE.txt"
 moved="$drive/Program Files/Quillomar"
 classes='HKLM\Software\Classes'
@@ -70,36 +71,50 @@ traced() {
   WINEDEBUG=trace+server,trace+file "$@" 2>"$work/$current.trace"
 }
 untraced() { "$WINESERVER" -w >/dev/null 2>&1; "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1; }
-# The security the traced run set, one line each; "handle=Levels" when
-# set through a handle that CreateFileW opened on LEVELS (as the trace
+# The security the traced run set, one line each; "handle=NAME" when set
+# through a handle that CreateFileW opened on FOLDER\NAME (as the trace
 # writes it) without following a link (0x2200000: backup semantics and
 # FILE_FLAG_OPEN_REPARSE_POINT).
-security_set_on() {
-  LEVELS=$1 awk '
-    index($0, ":trace:file:CreateFileW L\"" ENVIRON["LEVELS"] "\" ") {
-      split($1, t, ":"); itself[t[1]] = / attributes 0x2200000$/; next }
+security_set_in() {  # security_set_in FOLDER
+  FOLDER=$1 awk '
+    index($0, ":trace:file:CreateFileW L\"" ENVIRON["FOLDER"] "\\\\") {
+      rest = substr($0, index($0, ENVIRON["FOLDER"]) + length(ENVIRON["FOLDER"]) + 2)
+      name = substr(rest, 1, index(rest, "\"") - 1)
+      if (name !~ /\\/) { split($1, t, ":"); opened[t[1]] = / attributes 0x2200000$/ ? name : "" }
+      next }
     /:trace:file:CreateFileW returning / {
       split($1, t, ":")
-      if (t[1] in itself) {
-        if (itself[t[1]]) levels[t[1] ":" tolower(substr($NF, length($NF) - 3))] = 1
-        delete itself[t[1]]
+      if (t[1] in opened) {
+        if (opened[t[1]] != "") names[t[1] ":" tolower(substr($NF, length($NF) - 3))] = opened[t[1]]
+        delete opened[t[1]]
       }
       next }
     / set_security_object\( handle=/ {
       split($1, t, ":"); match($0, /handle=[0-9a-f]+/); handle = substr($0, RSTART + 7, RLENGTH - 7)
       line = $0; sub(/^[0-9a-f]+: /, "", line)
-      sub(/handle=[0-9a-f]+/, "handle=" ((t[1] ":" handle) in levels ? "Levels" : handle), line); print line }
+      sub(/handle=[0-9a-f]+/, "handle=" ((t[1] ":" handle) in names ? names[t[1] ":" handle] : handle), line)
+      print line }
   ' "$work/$current.trace"
 }
 # What Levels is given: owned by Administrators (S-1-5-32-544), protected
 # from inheritance; SYSTEM and Administrators full control; Users
 # (S-1-5-32-545) list, read and add files (this folder only) and read the
 # files; CREATOR OWNER (S-1-3-0) modify on the files (inherit only).
-levels_security() {  # levels_security [released]: without the players' entries
+# Released, first of all, without the players' entries.
+levels_security() {  # levels_security [released]
   local users='{type=ACCESS_ALLOWED,flags=0,mask=1200ab,sid=S-1-5-32-545}'
   local creator=',{type=ACCESS_ALLOWED,flags=9,mask=1301bf,sid=S-1-3-0}'
   [ "${1:-}" = released ] && users='{type=ACCESS_ALLOWED,flags=0,mask=1200a9,sid=S-1-5-32-545}' creator=''
   printf '%s\n' "set_security_object( handle=Levels, security_info=80000005, sd={control=00001004,owner=S-1-5-32-544,group=<not present>,sacl={},dacl={{type=ACCESS_ALLOWED,flags=3,mask=1f01ff,sid=S-1-5-18},{type=ACCESS_ALLOWED,flags=3,mask=1f01ff,sid=S-1-5-32-544},$users,{type=ACCESS_ALLOWED,flags=9,mask=120089,sid=S-1-5-32-545}$creator}} )"
+}
+# What each installed file is given before it takes its place: owned by
+# Administrators, protected; SYSTEM and Administrators full control, Users
+# read and run it.
+file_security() {  # file_security NAME...
+  local name
+  for name in "$@"; do
+    printf '%s\n' "set_security_object( handle=$name.new, security_info=80000005, sd={control=00001004,owner=S-1-5-32-544,group=<not present>,sacl={},dacl={{type=ACCESS_ALLOWED,flags=0,mask=1f01ff,sid=S-1-5-18},{type=ACCESS_ALLOWED,flags=0,mask=1f01ff,sid=S-1-5-32-544},{type=ACCESS_ALLOWED,flags=0,mask=1200a9,sid=S-1-5-32-545}}} )"
+  done
 }
 
 # The pages a player sees: the licence, then, on Next, the game's folder,
@@ -131,16 +146,17 @@ finish
 # Silent, the setup ends with 2 and writes nothing where the game is not,
 # where others may change the folder or one above it (Wine reads an access
 # list from the Unix mode: 0777 is Everyone 0x1301ff, write and delete; 0755
-# read only) and where Levels is a link (Wine 8 follows a Unix symbolic
-# link even when asked not to; its handle then reaches another folder).
+# read only), where Levels is a link (Wine 8 follows a Unix symbolic link
+# even when asked not to; its handle then reaches another folder) and on a
+# removable drive (Wine's drive types, read when its server starts).
 scenario setup-installs-nothing-where-it-must-not
-refused() {  # refused WHAT
-  local before status
-  before=$(ls -A "$game" 2>&1)
-  timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
+refused() {  # refused WHAT [FOLDER UNIX-FOLDER]: default C:\Games\Quillomar
+  local before status folder=${2:-'C:\Games\Quillomar'} unix=${3:-$game}
+  before=$(ls -A "$unix" 2>&1)
+  timeout 120 "$WINE" "$setup" /S "/D=$folder" >/dev/null 2>&1
   status=$?
   [ $status -eq 2 ] || problems+=("$1: the setup ended with status $status, not 2")
-  [ "$(ls -A "$game" 2>&1)" = "$before" ] || problems+=("$1: the setup wrote into the game's folder")
+  [ "$(ls -A "$unix" 2>&1)" = "$before" ] || problems+=("$1: the setup wrote into the game's folder")
   for key in "$classes\\.qlm" "$uninstall_key"; do
     "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$1: $key was written")
   done
@@ -158,6 +174,16 @@ refused "a Levels that is a link"
 [ -z "$(ls -A "$drive/Elsewhere")" ] && [ "$(stat -c %a "$drive/Elsewhere")" = 755 ] ||
   problems+=("the setup changed the folder that the Levels link leads to")
 rm -f "$levels" && rmdir "$drive/Elsewhere"
+stick="$work/stick"
+mkdir -p "$stick/Quillomar" && chmod 0755 "$stick" "$stick/Quillomar" &&
+  ln -sfn "$stick" "$WINEPREFIX/dosdevices/e:" &&
+  "$WINE" reg add 'HKLM\Software\Wine\Drives' /v 'e:' /t REG_SZ /d floppy /f >/dev/null 2>&1 ||
+  problems+=("cannot make E: a removable drive")
+"$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
+refused "a folder on a removable drive" 'E:\Quillomar' "$stick/Quillomar"
+"$WINE" reg delete 'HKLM\Software\Wine\Drives' /v 'e:' /f >/dev/null 2>&1
+rm -f "$WINEPREFIX/dosdevices/e:" && rm -r "$stick"
+"$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
 finish
 
 # Another program opens .qlm already; the setup takes .qlm, remembers that
@@ -180,9 +206,11 @@ expect_built_program "$game/levelset-installer.exe"
 [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
 expect_same "$build/packaging/LICENSE.txt" "$licence"
 [ -d "$levels" ] || problems+=("no Levels directory")
-expect_files_in_levels
-diff -u <(levels_security) <(security_set_on 'C:\\Games\\Quillomar\\Levels') >"$work/$current.diff" ||
-  problems+=("the security set for Levels differs:" "$(cat "$work/$current.diff")")
+expect_files_in_levels "$keeper"
+diff -u <(levels_security released; levels_security
+          file_security levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt) \
+  <(security_set_in 'C:\\Games\\Quillomar') >"$work/$current.diff" ||
+  problems+=("the security set for Levels and the installed files differs:" "$(cat "$work/$current.diff")")
 diff -u <(printf '%s\n' \
   'HKEY_LOCAL_MACHINE\Software\Classes\.qlm' \
   '    (Default)    REG_SZ    Quillomar.LevelSet' \
@@ -236,7 +264,7 @@ wait "$opener"
 status=$?
 [ $status -eq 1 ] || problems+=("start /wait ended with status $status, not the installer's 1: $(cat "$work/$current.start")")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
-expect_files_in_levels 'Ocean Set.qlm'
+expect_files_in_levels "$keeper" 'Ocean Set.qlm'
 finish
 
 # An upgrade while an older program asks its question: the program cannot
@@ -310,7 +338,7 @@ for file in levelset-installer-uninstall.exe levelset-installer.exe levelset-ins
 done
 [ -f "$moved/Quillomar.exe" ] || problems+=("the game's own program is gone")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
-diff -u <(levels_security released) <(security_set_on 'C:\\Program Files\\Quillomar\\Levels') >"$work/$current.diff" ||
+diff -u <(levels_security released) <(security_set_in 'C:\\Program Files\\Quillomar') >"$work/$current.diff" ||
   problems+=("the security set for Levels differs:" "$(cat "$work/$current.diff")")
 diff -u <(printf '%s\n' \
   'HKEY_LOCAL_MACHINE\Software\Classes\.qlm' \
@@ -324,5 +352,33 @@ for key in "$classes\\Quillomar.LevelSet" "$uninstall_key"; do
   "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
 done
 finish
+# An installation whose folder is gone (the game's own uninstaller took
+# it) and that another user recreated as a link to a folder of theirs,
+# with an empty Levels and a program of that name in it: installed into
+# another folder, the setup writes the new registration and leaves the old
+# folder, and whatever it leads to, as it is.
+scenario setup-moves-from-a-recreated-folder
+other="$drive/Other"
+mkdir -p "$moved" && echo "the game" >"$moved/Quillomar.exe"
+timeout 120 "$WINE" "$setup" /S '/D=C:\Program Files\Quillomar' >/dev/null 2>&1 ||
+  problems+=("the first install failed")
+rm -rf "$moved" && mkdir -p "$other/Levels" && echo "theirs" >"$other/levelset-installer.exe" &&
+  ln -s ../Other "$moved" || problems+=("cannot recreate $moved as a link")
+mkdir -p "$game" && echo "the game" >"$game/Quillomar.exe"
+timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
+status=$?
+[ $status -eq 0 ] || problems+=("the setup ended with status $status")
+[ -d "$other/Levels" ] || problems+=("the setup removed the Levels that the old folder's link leads to")
+[ "$(cat "$other/levelset-installer.exe" 2>&1)" = theirs ] || problems+=("the setup removed the program that the link leads to")
+[ -L "$moved" ] || problems+=("the setup removed the link")
+[ "$(reg_default "$classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Games\Quillomar\levelset-installer.exe" "%1"' ] ||
+  problems+=("the file type does not open level sets from the new folder")
+reg_query "$uninstall_key" | grep -qxF '    InstallLocation    REG_SZ    C:\Games\Quillomar' ||
+  problems+=("Programs and Features does not name the new folder")
+timeout 120 "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S
+for _ in $(seq 600); do [ -e "$uninstaller" ] || break; sleep 0.1; done
+rm -f "$moved" && rm -r "$other"
+finish
+
 echo "setup e2e: $((ledger_passed + ledger_failed)) scenarios in $(( $(date +%s) - started )) s; pictures in $pictures"
 ledger_end setup-e2e

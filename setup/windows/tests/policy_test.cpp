@@ -123,6 +123,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
     const char* what;
     std::string descriptor;
     uint32_t counted;
+    uint32_t onFiles = 0;  // kRightsThatChangeAFile in the chosen folder
     uint32_t rights;
     std::string holder;
   } rows[] = {
@@ -135,7 +136,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
        .descriptor = "O:BAD:AI(A;ID;FA;;;" + installer + ")(A;CIIOID;GA;;;" + installer +
                      ")(A;ID;FA;;;SY)(A;OICIIOID;GA;;;SY)(A;ID;FA;;;BA)(A;OICIIOID;GA;;;BA)"
                      "(A;ID;0x1200a9;;;BU)(A;OICIIOID;GXGR;;;BU)(A;OICIIOID;GA;;;CO)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
       {.what = "the drive's root, where Authenticated Users may make folders",
        .descriptor = "O:SYD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
                      "(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)",
@@ -149,7 +150,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
        .counted = kRightsThatCountAbove, .rights = kRightDelete, .holder = "S-1-5-11"},
       {.what = "the game's folder in C:\\Games, the same",
        .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1301bf;;;AU)",
-       .counted = kRightsThatCountInFolder,
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
        .rights = kRightDelete | kRightAddFile | kRightAddSubdirectory | kRightWriteEa | kRightWriteAttributes,
        .holder = "S-1-5-11"},
       {.what = "a player owns the folder: owners may always change the access list",
@@ -157,10 +158,24 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
        .counted = kRightsThatCountAbove, .rights = kRightWriteDac, .holder = player},
       {.what = "the administrator running the setup owns it; CREATOR OWNER stands for nobody here",
        .descriptor = "O:" + setupUser + "D:P(A;;FA;;;" + setupUser + ")(A;;FA;;;CO)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
-      {.what = "inherit-only entries are for what is made inside, not the folder",
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
+      {.what = "inherit-only entries are for what is made inside, not a folder above",
        .descriptor = "O:BAD:P(A;OICIIO;FA;;;WD)(A;;0x1200a9;;;WD)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
+       .counted = kRightsThatCountAbove, .rights = 0, .holder = ""},
+      {.what = "but in the chosen folder Everyone would own the files that Setup makes there",
+       .descriptor = "O:BAD:P(A;OICIIO;FA;;;WD)(A;;0x1200a9;;;WD)",
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = kRightsThatChangeAFile,
+       .holder = "S-1-1-0"},
+      {.what = "Authenticated Users Modify on files only, inherited from C:\\Games",
+       .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;AU)(A;OIIOID;0x1301bf;;;AU)",
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
+       .rights = kRightAddFile | kRightAddSubdirectory | kRightDelete, .holder = "S-1-5-11"},
+      {.what = "subfolders only: no file of the setup's takes it",
+       .descriptor = "O:BAD:P(A;OICI;FA;;;BA)(A;CIIO;FA;;;BU)",
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
+      {.what = "OWNER RIGHTS stand for a trusted owner",
+       .descriptor = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)",
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
       {.what = "a deny entry is not counted on",
        .descriptor = "O:BAD:P(D;;FA;;;AU)(A;;0x1301bf;;;AU)",
        .counted = kRightsThatCountAbove, .rights = kRightDelete, .holder = "S-1-5-11"},
@@ -172,7 +187,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
        .counted = kRightsThatCountAtRoot, .rights = kRightsThatCountAtRoot, .holder = "S-1-1-0"},
       {.what = "generic write lets them add files to the folder",
        .descriptor = "O:BAD:P(A;;GW;;;BU)",
-       .counted = kRightsThatCountInFolder,
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
        .rights = kRightAddFile | kRightAddSubdirectory | kRightWriteEa | kRightWriteAttributes,
        .holder = "S-1-5-32-545"},
       {.what = "but replaces nothing from above",
@@ -184,13 +199,13 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
       {.what = "Wine's folder of mode 0777",
        .descriptor = "O:" + setupUser + "G:S-1-5-21-1-2-3-513D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser +
                      ")(A;OICI;0x1301ff;;;WD)",
-       .counted = kRightsThatCountInFolder,
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
        .rights = kRightDelete | kRightDeleteChild | kRightAddFile | kRightAddSubdirectory | kRightWriteEa |
                  kRightWriteAttributes,
        .holder = "S-1-1-0"},
       {.what = "Wine's folder of mode 0755",
        .descriptor = "O:" + setupUser + "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser + ")(A;OICI;0x1200a9;;;WD)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -198,7 +213,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
     ASSERT_TRUE(ReadSddl(row.descriptor, &security)) << row.descriptor;
     char holder[96];
     memset(holder, 'x', sizeof holder);
-    EXPECT_EQ(UntrustedFolderRights(&security, row.counted, setupUser.c_str(), holder, sizeof holder), row.rights);
+    EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
     EXPECT_EQ(holder, row.holder);
 #ifdef _WIN32
     SCOPED_TRACE("as the system reads it");
@@ -209,7 +224,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
     SetupReadSecurity(descriptor, &security);
     LocalFree(descriptor);
     memset(holder, 'x', sizeof holder);
-    EXPECT_EQ(UntrustedFolderRights(&security, row.counted, setupUser.c_str(), holder, sizeof holder), row.rights);
+    EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
     EXPECT_EQ(holder, row.holder);
 #endif
   }
