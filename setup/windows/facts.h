@@ -14,6 +14,8 @@
 #define SETUP_HELPER_ANOTHER_FOLDER 1
 #define SETUP_HELPER_REFUSED 2
 #define SETUP_HELPER_IN_USE 3
+// "check": others may change the folder or one above it (just for me may do).
+#define SETUP_HELPER_OTHERS_MAY_CHANGE 4
 #define SETUP_HELPER_USAGE 64
 
 // The setup's own exit statuses (1 is NSIS's, cancelled on a page).

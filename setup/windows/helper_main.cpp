@@ -2,17 +2,20 @@
 // uninstaller unpack it into their own temporary folder and run it for what
 // NSIS cannot judge alone (system.h):
 //
-//   levelset-setup-helper check FOLDER REPORT           may Setup install there?
+//   levelset-setup-helper check FOLDER REPORT           may Setup install there for all users?
+//   levelset-setup-helper check-mine FOLDER REPORT      ... just for the user running it?
 //   levelset-setup-helper levels FOLDER REPORT          Levels for players
 //   levelset-setup-helper release-levels FOLDER REPORT  players' entries out again
 //   levelset-setup-helper files FOLDER REPORT           the installed files' own access list
 //   levelset-setup-helper remove FILE REPORT            a file of ours, never through a link
 //   levelset-setup-helper remove-old FOLDER REPORT      the earlier installation, when it may go
+//   levelset-setup-helper remove-old-mine FOLDER REPORT the same, of an installation just for me
 //   levelset-setup-helper same-folder FOLDER OTHER      one folder under two names?
 //
 // Exit status (SETUP_HELPER_* in facts.h): done (or the same folder), another
-// folder, refused or the file is open, with the reason for the user written
-// to the new file REPORT (UTF-16LE), or a command line it does not know.
+// folder, refused, others may change the folder ("check") or the file is
+// open, with the reason for the user written to the new file REPORT
+// (UTF-16LE), or a command line it does not know.
 // Arguments are separated by blanks; one in double quotes runs to the next
 // double quote, backslashes and all (a Windows name holds no double quote),
 // so "D:\" is D:\.
@@ -24,7 +27,7 @@ namespace {
 
 constexpr int kMaxArguments = 4;
 constexpr unsigned kLineSize = 4096;
-constexpr unsigned kReportSize = 1024;  // what the setup reads of it
+constexpr unsigned kReportSize = 4096;  // what the setup reads of it
 
 // Splits line in place into at most kMaxArguments arguments; the first is
 // the program's name. Returns how many there were, or -1 for too many.
@@ -65,7 +68,9 @@ int main() {
   static wchar_t report[kReportSize];
   int result;
   if (wcscmp(command, L"check") == 0) {
-    result = SetupCheckFolder(folder, report, kReportSize);
+    result = SetupCheckFolder(folder, kSetupForAllUsers, report, kReportSize);
+  } else if (wcscmp(command, L"check-mine") == 0) {
+    result = SetupCheckFolder(folder, kSetupJustForMe, report, kReportSize);
   } else if (wcscmp(command, L"levels") == 0) {
     result = SetupSecureLevels(folder, report, kReportSize);
   } else if (wcscmp(command, L"release-levels") == 0) {
@@ -75,7 +80,9 @@ int main() {
   } else if (wcscmp(command, L"remove") == 0) {
     result = SetupRemoveFile(folder, report, kReportSize);
   } else if (wcscmp(command, L"remove-old") == 0) {
-    result = SetupRemoveOldInstallation(folder, report, kReportSize);
+    result = SetupRemoveOldInstallation(folder, kSetupForAllUsers, report, kReportSize);
+  } else if (wcscmp(command, L"remove-old-mine") == 0) {
+    result = SetupRemoveOldInstallation(folder, kSetupJustForMe, report, kReportSize);
   } else {
     return SETUP_HELPER_USAGE;
   }

@@ -67,9 +67,30 @@ void Say(wchar_t* report, uint32_t size, std::initializer_list<const wchar_t*> p
   report[at] = L'\0';
 }
 
-const wchar_t kAdvice[] =
-    L" Setup installs nothing there: install the game under Program Files, or let only "
-    L"administrators change its folder and every folder above it.";
+// Appends text, narrow (ASCII) or wide, to out at *at, cut to fit size.
+void Append(wchar_t* out, uint32_t size, uint32_t* at, const wchar_t* text) {
+  for (; text != nullptr && *text != L'\0' && *at + 1 < size; ++text) out[(*at)++] = *text;
+  out[*at] = L'\0';
+}
+void AppendNarrow(wchar_t* out, uint32_t size, uint32_t* at, const char* text) {
+  for (; text != nullptr && *text != '\0' && *at + 1 < size; ++text) out[(*at)++] = static_cast<unsigned char>(*text);
+  out[*at] = L'\0';
+}
+
+// Accounts that stand for many people, in the words players know them by.
+struct KnownAccount {
+  const char* sid;
+  const wchar_t* words;
+};
+const KnownAccount kKnownAccounts[] = {
+    {"S-1-1-0", L"Everyone"},
+    {"S-1-5-11", L"every signed-in user of this computer"},
+    {"S-1-5-32-545", L"every user of this computer"},
+    {"S-1-5-4", L"every user signed in at this computer"},
+    {"S-1-5-32-546", L"every guest of this computer"},
+    {"S-1-5-7", L"anyone, without signing in"},
+    {"S-1-3-4", L"the folder's owner"},
+};
 
 }  // namespace
 
@@ -233,13 +254,65 @@ void SetupSay(SetupWords words, const wchar_t* name, const wchar_t* detail, wcha
   Say(report, reportSize, {});
 }
 
-void SetupSayUntrusted(const wchar_t* who, const wchar_t* path, uint32_t rights, wchar_t* report,
-                       uint32_t reportSize) {
-  wchar_t mask[11] = L"0x";
-  for (int digit = 0; digit < 8; ++digit) {
-    mask[2 + digit] = L"0123456789abcdef"[(rights >> (28 - 4 * digit)) & 0xFu];
+const wchar_t kSetupDetailsLine[] = L"--";
+
+void SetupSayWho(const SetupBlocker* blocker, wchar_t* out, uint32_t outSize) {
+  if (outSize == 0) return;
+  uint32_t at = 0;
+  out[0] = L'\0';
+  for (const KnownAccount& known : kKnownAccounts) {
+    if (strcmp(blocker->holder, known.sid) == 0) {
+      Append(out, outSize, &at, known.words);
+      return;
+    }
   }
-  mask[10] = L'\0';
-  Say(report, reportSize, {who, L" may change ", path, L" (access ", mask, L"), so they could replace the program "
-                           L"that opens every user's level sets.", kAdvice});
+  if (blocker->account != nullptr && blocker->account[0] != L'\0') {
+    Append(out, outSize, &at, blocker->group ? L"the group " : L"the user ");
+    Append(out, outSize, &at, blocker->account);
+  } else if (strncmp(blocker->holder, "S-", 2) == 0) {
+    Append(out, outSize, &at, L"an account that this computer cannot name");
+  } else {  // what the access list does not tell: anyone may
+    Append(out, outSize, &at, L"perhaps anyone (Setup finds ");
+    AppendNarrow(out, outSize, &at, blocker->holder);
+    Append(out, outSize, &at, L")");
+  }
+}
+
+void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar_t* report, uint32_t reportSize) {
+  if (reportSize == 0) return;
+  uint32_t at = 0;
+  report[0] = L'\0';
+  Append(report, reportSize, &at,
+         count == 1 ? L"Others may change this folder, so they could replace the level-set installer that every "
+                      L"user's double-click would run:\r\n"
+                    : L"Others may change these folders, so they could replace the level-set installer that every "
+                      L"user's double-click would run:\r\n");
+  for (uint32_t index = 0; index < count; ++index) {
+    wchar_t who[300];
+    SetupSayWho(&blockers[index], who, 300);
+    Append(report, reportSize, &at, L"    ");
+    Append(report, reportSize, &at, blockers[index].folder);
+    Append(report, reportSize, &at, L": ");
+    Append(report, reportSize, &at, who);
+    Append(report, reportSize, &at, L"\r\n");
+  }
+  Append(report, reportSize, &at,
+         L"Install just for you instead: only your own double-clicks then use it, and they trust this folder "
+         L"as much as your game does already. To install for all users, let only administrators change "
+         L"the folders above, or install the game under Program Files.\r\n");
+  Append(report, reportSize, &at, kSetupDetailsLine);
+  Append(report, reportSize, &at, L"\r\n");
+  for (uint32_t index = 0; index < count; ++index) {
+    wchar_t mask[11] = L"0x";
+    for (int digit = 0; digit < 8; ++digit) {
+      mask[2 + digit] = L"0123456789abcdef"[(blockers[index].rights >> (28 - 4 * digit)) & 0xFu];
+    }
+    mask[10] = L'\0';
+    Append(report, reportSize, &at, blockers[index].folder);
+    Append(report, reportSize, &at, L": ");
+    AppendNarrow(report, reportSize, &at, blockers[index].holder);
+    Append(report, reportSize, &at, L" holds access ");
+    Append(report, reportSize, &at, mask);
+    Append(report, reportSize, &at, L"\r\n");
+  }
 }

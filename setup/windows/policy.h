@@ -132,9 +132,26 @@ enum SetupWords {
 // report = the words, cut to fit reportSize wide characters (terminator
 // included; never overrun).
 void SetupSay(SetupWords words, const wchar_t* name, const wchar_t* detail, wchar_t* report, uint32_t reportSize);
-// Someone outside the trusted (who, a name for the user) holds rights on
-// path that count.
-void SetupSayUntrusted(const wchar_t* who, const wchar_t* path, uint32_t rights, wchar_t* report,
-                       uint32_t reportSize);
+// A folder on the way that someone outside the trusted may change: holder
+// as UntrustedFolderRights gives it (a SID, or a short description),
+// account the system's name for it ("" when it has none), group whether
+// that name is a group's, rights the rights that count which they hold.
+struct SetupBlocker {
+  const wchar_t* folder;
+  const char* holder;
+  const wchar_t* account;
+  bool group;
+  uint32_t rights;
+};
+// Who holds rights, in words a player knows: "Everyone", "every signed-in
+// user of this computer", "the user NAME"..., never a SID.
+void SetupSayWho(const SetupBlocker* blocker, wchar_t* out, uint32_t outSize);
+// The refusal of a folder for all users: every folder on the way that
+// others may change, with who, and what to do next. The words for the
+// player come first; after a line of its own, kSetupDetailsLine, come the
+// SIDs and access masks, one folder a line, for the details and the log.
+// Lines end in CR LF.
+extern const wchar_t kSetupDetailsLine[];
+void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar_t* report, uint32_t reportSize);
 
 #endif

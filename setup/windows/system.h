@@ -16,12 +16,19 @@
 // Reads a security descriptor (a SECURITY_DESCRIPTOR) into security.
 void SetupReadSecurity(const void* descriptor, SetupSecurity* security);
 
+// Whom an installation is for: every user of the computer (the setup runs
+// elevated and trusts only a folder that administrators alone may change)
+// or the user running it, in any folder they may write.
+enum SetupMode { kSetupForAllUsers, kSetupJustForMe };
+
 // The folder exists, is a folder on a fixed drive of this computer (given
 // as C:\... or \\?\C:\...), neither it nor any folder above it is a link,
 // only the trusted may change it and the folders above it in the ways that
 // count, or the files made in it, and its Levels, if there is one, is a
-// folder and no link.
-int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
+// folder and no link. Just for me, who else may change the folders is not
+// asked. SETUP_HELPER_OTHERS_MAY_CHANGE, for all users, names in report every
+// folder on the way that others may change (SetupSayOthersMayChange).
+int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize);
 
 // Gives folder\Levels (made when missing) the access list of a shared Levels:
 // protected from inheritance, owned by Administrators; Administrators and
@@ -42,13 +49,13 @@ int SetupReleaseLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSi
 int SetupSecureInstalledFiles(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
 
 // Takes the earlier installation out of folder, judged first as a folder to
-// install into is (SetupCheckFolder): refused, it is left as it is and
+// install into is for that mode (SetupCheckFolder): refused, it is left as it is and
 // report says why. Otherwise its installed files go, through handles as
 // SetupRemoveFile does, the players' entries leave its Levels, the keeper of
 // Levels goes, and Levels and the folder go when nothing else is left in
 // them. SETUP_HELPER_IN_USE or SETUP_HELPER_REFUSED when a file was left, and
 // report says which.
-int SetupRemoveOldInstallation(const wchar_t* folder, wchar_t* report, uint32_t reportSize);
+int SetupRemoveOldInstallation(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize);
 
 // Deletes the file of that name itself (a link there, never what it leads
 // to), as long as it is reached under that very name, through no link on

@@ -203,28 +203,40 @@ const char* SetupUser() {
   return user != nullptr && SidText(user, text, sizeof text) ? text : nullptr;
 }
 
-// Someone outside the trusted, named for the user: "Everyone", "DOMAIN\name"
-// or, when the system has no name for them, the SID.
-void HolderName(const char* holder, wchar_t* out, uint32_t size) {
+// The system's name for holder, "DOMAIN\name" (or "" when it has none),
+// and whether it names a group.
+void HolderName(const char* holder, wchar_t* out, uint32_t size, bool* group) {
   PSID sid = nullptr;
   wchar_t name[256], domain[256];
   DWORD nameLength = 256, domainLength = 256;
   SID_NAME_USE use;
+  out[0] = L'\0';
+  *group = false;
   if (ConvertStringSidToSidA(holder, &sid) &&
       LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
-    _snwprintf(out, size, L"%ls%ls%ls (%hs)", domain, domain[0] ? L"\\" : L"", name, holder);
-  } else {
-    _snwprintf(out, size, L"%hs", holder);
+    _snwprintf(out, size, L"%ls%ls%ls", domain, domain[0] ? L"\\" : L"", name);
+    out[size - 1] = L'\0';
+    *group = use == SidTypeGroup || use == SidTypeWellKnownGroup || use == SidTypeAlias;
   }
-  out[size - 1] = L'\0';
   if (sid) LocalFree(sid);
 }
 
-// One folder of the way: there, a folder and no link, and nobody outside
-// the trusted holds a right that counts on it.
+// Who may change a folder on the way, as the refusal names them.
+struct Blocked {
+  wchar_t folder[kPathSize];
+  char holder[kSetupSidSize];
+  wchar_t account[520];
+  bool group;
+  uint32_t rights;
+};
+
+// One folder of the way: there, a folder and no link, and (with
+// rightsThatCount) nobody outside the trusted holds a right that counts on
+// it: SETUP_HELPER_OTHERS_MAY_CHANGE when someone does, and blocked says who.
 int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, uint32_t rightsOnFiles,
-                   wchar_t* report, uint32_t size) {
-  HANDLE folder = OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
+                   Blocked* blocked, wchar_t* report, uint32_t size) {
+  const bool judged = rightsThatCount != 0 || rightsOnFiles != 0;
+  HANDLE folder = OpenItself(path, (judged ? READ_CONTROL : 0) | FILE_READ_ATTRIBUTES);
   if (folder == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (chosen && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
@@ -239,7 +251,7 @@ int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, u
   bool isLink = false;
   bool isFolder = IsFolder(folder, &isLink);
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD read = isFolder && !isLink
+  DWORD read = judged && isFolder && !isLink
                    ? GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                      nullptr, nullptr, nullptr, nullptr, &descriptor)
                    : ERROR_SUCCESS;
@@ -258,16 +270,18 @@ int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, u
     SetupSay(kSayCannotRead, path, error, report, size);
     return SETUP_HELPER_REFUSED;
   }
+  if (!judged) return SETUP_HELPER_DONE;
   static SetupSecurity security;
   SetupReadSecurity(descriptor, &security);
   LocalFree(descriptor);
-  char holder[kSetupSidSize];
-  uint32_t rights = UntrustedFolderRights(&security, rightsThatCount, rightsOnFiles, SetupUser(), holder, sizeof holder);
+  uint32_t rights = UntrustedFolderRights(&security, rightsThatCount, rightsOnFiles, SetupUser(), blocked->holder,
+                                          sizeof blocked->holder);
   if (rights == 0) return SETUP_HELPER_DONE;
-  wchar_t who[600];
-  HolderName(holder, who, 600);
-  SetupSayUntrusted(who, path, rights, report, size);
-  return SETUP_HELPER_REFUSED;
+  wcsncpy(blocked->folder, path, kPathSize - 1);
+  blocked->folder[kPathSize - 1] = L'\0';
+  HolderName(blocked->holder, blocked->account, 520, &blocked->group);
+  blocked->rights = rights;
+  return SETUP_HELPER_OTHERS_MAY_CHANGE;
 }
 
 // Levels under a folder, as Setup is about to set it: a folder, no link, and
@@ -377,7 +391,7 @@ void SetupReadSecurity(const void* descriptor, SetupSecurity* security) {
   }
 }
 
-int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
+int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize) {
   report[0] = L'\0';
   wchar_t full[kPathSize];
   DWORD length = GetFullPathNameW(folder, kPathSize, full, nullptr);
@@ -401,18 +415,38 @@ int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize
     return SETUP_HELPER_REFUSED;
   }
 
-  // The chosen folder, then every folder above it up to the drive's root.
+  // The chosen folder, then every folder above it up to the drive's root;
+  // for all users, every one that others may change is named at once.
+  constexpr uint32_t kMaxBlocked = 8;
+  static Blocked blocked[kMaxBlocked];
+  uint32_t blockedCount = 0;
   wchar_t path[kPathSize];
   for (size_t end = length;;) {
     wcsncpy(path, full, end);
     path[end] = L'\0';
-    int result = CheckOneFolder(path, end == length, SetupRightsThatCount(end - drive, length - drive),
-                                SetupRightsThatCountOnFiles(end - drive, length - drive), report, reportSize);
-    if (result != SETUP_HELPER_DONE) return result;
+    const bool all = mode == kSetupForAllUsers;
+    int result = CheckOneFolder(path, end == length, all ? SetupRightsThatCount(end - drive, length - drive) : 0,
+                                all ? SetupRightsThatCountOnFiles(end - drive, length - drive) : 0,
+                                &blocked[blockedCount < kMaxBlocked ? blockedCount : kMaxBlocked - 1], report,
+                                reportSize);
+    if (result == SETUP_HELPER_OTHERS_MAY_CHANGE) {
+      if (blockedCount < kMaxBlocked) ++blockedCount;
+    } else if (result != SETUP_HELPER_DONE) {
+      return result;
+    }
     if (end == root) break;
     size_t slash = end - 1;
     while (slash > root - 1 && full[slash] != L'\\') --slash;
     end = slash == root - 1 ? root : slash;
+  }
+  if (blockedCount > 0) {
+    SetupBlocker blockers[kMaxBlocked];
+    for (uint32_t index = 0; index < blockedCount; ++index) {
+      blockers[index] = {blocked[index].folder, blocked[index].holder, blocked[index].account, blocked[index].group,
+                         blocked[index].rights};
+    }
+    SetupSayOthersMayChange(blockers, blockedCount, report, reportSize);
+    return SETUP_HELPER_OTHERS_MAY_CHANGE;
   }
 
   // No link on the way (the handle reached the folder under its own long
@@ -473,9 +507,9 @@ int SetupSecureInstalledFiles(const wchar_t* folder, wchar_t* report, uint32_t r
   return SETUP_HELPER_DONE;
 }
 
-int SetupRemoveOldInstallation(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
+int SetupRemoveOldInstallation(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize) {
   static wchar_t why[1024];
-  if (SetupCheckFolder(folder, why, 1024) != SETUP_HELPER_DONE) {
+  if (SetupCheckFolder(folder, mode, why, 1024) != SETUP_HELPER_DONE) {
     SetupSay(kSayOldFolderLeft, folder, why, report, reportSize);
     return SETUP_HELPER_REFUSED;
   }
@@ -491,8 +525,9 @@ int SetupRemoveOldInstallation(const wchar_t* folder, wchar_t* report, uint32_t 
     }
   }
   if (!LevelsOf(folder, levels, kPathSize)) return result;
-  // The level sets stay, in a Levels that players no longer add to.
-  if (SetupReleaseLevels(folder, why, 1024) == SETUP_HELPER_DONE &&
+  // The level sets stay, in a Levels that players no longer add to (just
+  // for one user, Levels kept its folder's access list, and stays as it is).
+  if (mode == kSetupForAllUsers && SetupReleaseLevels(folder, why, 1024) == SETUP_HELPER_DONE &&
       Join(levels, SETUP_LEVELS_KEEPER, "", path, kPathSize)) {
     SetupRemoveFile(path, why, 1024);
   }
