@@ -11,6 +11,7 @@
 //   levelset-setup-helper remove-old FOLDER REPORT      the earlier installation, when it may go
 //   levelset-setup-helper remove-old-mine FOLDER REPORT the same, of an installation just for me
 //   levelset-setup-helper same-folder FOLDER OTHER      one folder under two names?
+//   levelset-setup-helper remove-later FILE PROCESS     the uninstaller's file, once it ended
 //
 // Exit status (SETUP_HELPER_* in facts.h): done (or the same folder), another
 // folder, refused, others may change the folder ("check") or the file is
@@ -66,6 +67,12 @@ int main() {
     return SetupSameFolder(folder, arguments[3]) ? SETUP_HELPER_DONE : SETUP_HELPER_ANOTHER_FOLDER;
   }
   static wchar_t report[kReportSize];
+  if (wcscmp(command, L"remove-later") == 0) {
+    wchar_t* end = nullptr;
+    unsigned long process = wcstoul(arguments[3], &end, 10);
+    if (end == arguments[3] || *end != L'\0') return SETUP_HELPER_USAGE;
+    return SetupRemoveWhenEnded(folder, process, report, kReportSize);
+  }
   int result;
   if (wcscmp(command, L"check") == 0) {
     result = SetupCheckFolder(folder, kSetupForAllUsers, report, kReportSize);

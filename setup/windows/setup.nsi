@@ -1,18 +1,32 @@
-; The Windows setup of the level-set installer: shows its licence; puts
-; levelset-installer.exe and the licence into the game's directory, beside
-; the game, with Levels beside it; opens
-; .qlm files with it for every user of the computer; lets players who are
-; not administrators install level sets; and registers an uninstaller that
-; keeps the installed level sets. /S runs it silently, /D=DIR (last, not
-; quoted) chooses the game's directory.
+; The Windows setup of the level-set installer: shows what it does and its
+; licence; puts levelset-installer.exe and the licence into the game's
+; directory, beside the game, with Levels beside it; opens .qlm files with it
+; for every user of the computer or just for the user running it; and
+; registers an uninstaller that keeps the installed level sets.
 ;
-; It installs only into a game folder that already exists and that nobody
-; but administrators may change, and moves an installation from another
-; folder. Exit status (facts.h): EXIT_INSTALLED; 1 cancelled on a page;
+; Two modes. For all users: elevated; only into a folder that nobody but
+; administrators may change, on a fixed drive; the machine-wide file type
+; (HKLM); Levels with an access list of its own that lets players who are
+; not administrators install level sets. Just for me: not elevated; into any
+; existing game folder the user may write; the file type for that user only
+; (HKCU\Software\Classes) and their own entry in Programs and Features; no
+; access list changed, nothing machine-wide. The setup asks for no rights
+; (asInvoker): for all users it runs itself again as an administrator
+; (ShellExecute's "runas", which asks through UAC) and waits for that run,
+; ending with its status.
+;
+; Switches (any letter case): /S silent; /AllUsers or /CurrentUser the mode
+; (silent without either: all users); /LOG=FILE (a new file, not one already
+; there) receives the reason, in UTF-16LE, when nothing is installed;
+; /D=DIR (last, not quoted) the game's directory.
+;
+; It moves an installation of the same mode from another folder. Exit
+; status (facts.h): EXIT_INSTALLED; 1 cancelled on a page;
 ; EXIT_NOTHING_INSTALLED (the folder is missing, others may change it or a
-; folder above it, Levels is a link, or a file could not be written);
-; EXIT_PROGRAM_OPEN (the installed program, or uninstaller, is open and was
-; left as it was).
+; folder above it for all users, Levels is a link, a file could not be
+; written, an administrator's rights were refused, or the switches
+; contradict each other); EXIT_PROGRAM_OPEN (the installed program, or
+; uninstaller, is open and was left as it was).
 ;
 ; Built by the "setup" target (Setup.cmake), which defines:
 ;   VERSION       the version, e.g. 1.0.0
@@ -28,7 +42,8 @@
 ;                 registry names
 
 Target amd64-unicode
-RequestExecutionLevel admin
+; Elevated only for all users, by running itself again (see above).
+RequestExecutionLevel user
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 ; The same setup from the same files, whenever it is made: no file times inside.
@@ -36,6 +51,8 @@ SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include nsDialogs.nsh
+!include FileFunc.nsh
 !include "${FACTS}"
 
 !define NAME "Quillomar Level-Set Installer"
@@ -48,8 +65,9 @@ SetDateSave off
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\Quillomar"
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+; No InstallDir: $INSTDIR is empty unless /D= gave it, and is then taken
+; from the chosen mode's installation, or Program Files (UseMode).
+!define DEFAULT_DIR "$PROGRAMFILES64\Quillomar"
 BrandingText "${NAME} ${VERSION}"
 !finalize '${SIGN}' = 0
 !uninstfinalize '${SIGN}' = 0
@@ -66,6 +84,28 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 
+Var Report    ; why the helper refused, for the user
+Var Details   ; what the helper said after the words for the user, for the details
+Var Previous  ; the folder of the installation that this one moves, or ""
+Var AllUsers  ; 1 for all users, 0 just for me
+Var ModeGiven ; 1 when /AllUsers or /CurrentUser chose the mode
+Var DirGiven  ; 1 when /D= or the folder page chose the folder
+Var Resumed   ; 1 in the run started as an administrator, past the pages
+Var Elevated  ; 1 when running as an administrator
+Var LogFile   ; /LOG=, or ""
+Var FinishText
+Var ForAll    ; the mode page's buttons
+Var ForMe
+
+!define MUI_ABORTWARNING
+!define MUI_ABORTWARNING_TEXT "Quit Setup? Nothing has been installed yet."
+!define MUI_UNABORTWARNING
+
+!define MUI_WELCOMEPAGE_TITLE "Quillomar Level-Set Installer ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "Setup puts the level-set installer into the folder in which Quillomar is installed, beside the game, and opens level sets (.qlm files) with it. Then a double-click on a level set installs it into the game's Levels folder.$\r$\n$\r$\nYou choose whether it does so for every user of this computer (an administrator installs it) or just for you. The game itself and its level sets are not changed."
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenResumed
+!insertmacro MUI_PAGE_WELCOME
+
 ; The MIT licence asks for nothing to be accepted: the page shows it, and
 ; goes on with Next.
 !define MUI_PAGE_HEADER_TEXT "Licence"
@@ -73,21 +113,29 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 !define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to see the rest of the licence."
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "Setup puts this licence beside the level-set installer, as ${LICENSE_FILE}."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenResumed
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
+
+Page custom ModePage ModePageLeave
 
 !define MUI_PAGE_HEADER_TEXT "Choose Quillomar's Folder"
 !define MUI_PAGE_HEADER_SUBTEXT "The level-set installer goes beside the game."
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the folder in which Quillomar is installed. Setup puts the level-set installer into it and opens level sets (.qlm files) with it for every user of this computer; the level sets go into its Levels folder. The folder must exist, and only administrators may change it, as under Program Files."
+!define MUI_DIRECTORYPAGE_TEXT_TOP " "
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Quillomar's folder"
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenResumed
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowFolderPage
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckChosenFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TITLE "The Level-Set Installer Is Ready"
+!define MUI_FINISHPAGE_TEXT "$FinishText"
+!insertmacro MUI_PAGE_FINISH
+
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "Setup takes the level-set installer out of the folder below, and .qlm files are no longer opened with it. Quillomar and the level sets in its Levels folder stay."
+!define MUI_UNCONFIRMPAGE_TEXT_LOCATION "Quillomar's folder"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
-
-Var Report    ; why the helper refused, for the user
-Var Previous  ; the folder of the installation that this one moves, or ""
 
 ; --- The helper, and files replaced whole -----------------------------------
 ; Both the setup and the uninstaller carry this.
@@ -103,18 +151,51 @@ Function ${UN}Helper
   Delete "$PLUGINSDIR\report.txt"
   StrCpy $Report ""
   ClearErrors
+  ; The details list plain steps, not the helper's command lines.
+  SetDetailsPrint none
   ${If} $R8 == "same-folder"
     ExecWait '"$PLUGINSDIR\${HELPER_NAME}" same-folder "$R9" "$R7"' $R0
   ${Else}
     ExecWait '"$PLUGINSDIR\${HELPER_NAME}" $R8 "$R9" "$PLUGINSDIR\report.txt"' $R0
   ${EndIf}
+  SetDetailsPrint both
+  StrCpy $Details ""
   ${If} ${Errors}
     StrCpy $R0 ${HELPER_REFUSED}
   ${ElseIf} $R0 <> ${HELPER_DONE}
+    ; The words for the user, then, after a line "--", the details.
     ClearErrors
     FileOpen $R6 "$PLUGINSDIR\report.txt" r
     ${IfNot} ${Errors}
-      FileReadUTF16LE $R6 $Report
+      StrCpy $R5 0
+      ${Do}
+        ClearErrors
+        FileReadUTF16LE $R6 $R4
+        ${If} ${Errors}
+          ${ExitDo}
+        ${EndIf}
+        ${Do}
+          StrCpy $R3 $R4 1 -1
+          ${If} $R3 != "$\n"
+          ${AndIf} $R3 != "$\r"
+            ${ExitDo}
+          ${EndIf}
+          StrCpy $R4 $R4 -1
+        ${Loop}
+        ${If} $R4 == "--"
+          StrCpy $R5 1
+        ${ElseIf} $R5 = 0
+          ${If} $Report == ""
+            StrCpy $Report $R4
+          ${Else}
+            StrCpy $Report "$Report$\r$\n$R4"
+          ${EndIf}
+        ${ElseIf} $Details == ""
+          StrCpy $Details $R4
+        ${Else}
+          StrCpy $Details "$Details$\r$\n$R4"
+        ${EndIf}
+      ${Loop}
       FileClose $R6
     ${EndIf}
   ${EndIf}
@@ -122,6 +203,100 @@ Function ${UN}Helper
   ${AndIf} $Report == ""
     StrCpy $Report "Setup could not look at $R9 ($R0), so it changes nothing."
   ${EndIf}
+FunctionEnd
+
+; Reads the switches: /AllUsers, /CurrentUser (any letter case), /LOG=FILE
+; (made a full name here, so that a run as an administrator, in another
+; folder, writes the same file) and /Resumed; and whether this process runs
+; as an administrator. Both modes at once: nothing is done (exit status
+; EXIT_NOTHING_INSTALLED), and the log says why.
+Function ${UN}ReadSwitches
+  ${GetParameters} $R0
+  StrCpy $AllUsers 1
+  StrCpy $ModeGiven 0
+  StrCpy $Resumed 0
+  StrCpy $LogFile ""
+  ClearErrors
+  ${GetOptions} $R0 "/LOG=" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $R1 != ""
+    System::Call 'kernel32::GetFullPathNameW(w R1, i ${NSIS_MAX_STRLEN}, w .R2, p 0) i .R3'
+    ${If} $R3 > 0
+    ${AndIf} $R3 < ${NSIS_MAX_STRLEN}
+      StrCpy $LogFile $R2
+    ${EndIf}
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/AllUsers" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $R1 == ""
+    StrCpy $ModeGiven 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/CurrentUser" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $R1 == ""
+    ${If} $ModeGiven = 1
+      StrCpy $Report "Setup was asked to install for all users (/AllUsers) and just for the current user (/CurrentUser) at once, so it does nothing: choose one of them."
+      StrCpy $Details ""
+      Call ${UN}WriteLog
+      MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
+      SetErrorLevel ${EXIT_NOTHING_INSTALLED}
+      Quit
+    ${EndIf}
+    StrCpy $AllUsers 0
+    StrCpy $ModeGiven 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/Resumed" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $R1 == ""
+    StrCpy $Resumed 1
+  ${EndIf}
+  ; True only in a process with an administrator's rights in force (under
+  ; UAC, a run as administrator).
+  System::Call 'shell32::IsUserAnAdmin() i .R1'
+  StrCpy $Elevated 0
+  ${If} $R1 <> 0
+    StrCpy $Elevated 1
+  ${EndIf}
+FunctionEnd
+
+; Writes $Report, then $Details, to the /LOG= file, as a new file (one that
+; is there already, or a link there, is left as it is).
+Function ${UN}WriteLog
+  ${If} $LogFile == ""
+    Return
+  ${EndIf}
+  ; GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL.
+  System::Call 'kernel32::CreateFileW(w "$LogFile", i 0x40000000, i 0, p 0, i 1, i 0x80, p 0) p .R6'
+  ${If} $R6 == -1
+  ${OrIf} $R6 == 0
+    Return
+  ${EndIf}
+  FileWriteUTF16LE /BOM $R6 "$Report$\r$\n"
+  ${If} $Details != ""
+    FileWriteUTF16LE $R6 "$Details$\r$\n"
+  ${EndIf}
+  FileClose $R6
+FunctionEnd
+
+; Runs this program again as an administrator (Windows asks for consent or
+; an administrator's password) with the parameters $R9, waits for it, and
+; sets $R0 to its exit status, or to "" when it did not start.
+Function ${UN}RunAsAdministrator
+  ; SHELLEXECUTEINFOW: SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, the verb
+  ; "runas", SW_SHOWNORMAL; the process's handle comes back at offset 104.
+  System::Call '*(i 112, i 0x140, p $HWNDPARENT, w "runas", w "$EXEPATH", w R9, p 0, i 1, i 0, p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .R6'
+  StrCpy $R0 ""
+  System::Call 'shell32::ShellExecuteExW(p R6) i .R5'
+  ${If} $R5 <> 0
+    System::Call '*$R6(i, i, p, p, p, p, p, i, i, p, p, p, p, i, i, p, p .R4)'
+    System::Call 'kernel32::WaitForSingleObject(p R4, i -1) i'
+    System::Call 'kernel32::GetExitCodeProcess(p R4, *i .R0) i'
+    System::Call 'kernel32::CloseHandle(p R4) i'
+  ${EndIf}
+  System::Free $R6
 FunctionEnd
 !macroend
 !insertmacro SETUP_FUNCTIONS ""
@@ -176,19 +351,201 @@ Function ReplaceFile
   ${Loop}
 FunctionEnd
 
-; The directory page stays until the folder is one Setup may install into.
-Function CheckChosenFolder
-  StrCpy $R8 check
+; --- The mode and the pages ------------------------------------------------
+
+; The mode's registry (SHCTX: HKLM for all users, HKCU just for me) and, when
+; no folder was chosen, the folder of that mode's installation, or Program
+; Files.
+Function UseMode
+  ${If} $AllUsers = 1
+    SetShellVarContext all
+  ${Else}
+    SetShellVarContext current
+  ${EndIf}
+  ${If} $DirGiven = 0
+    ReadRegStr $INSTDIR SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+    ${If} $INSTDIR == ""
+      StrCpy $INSTDIR "${DEFAULT_DIR}"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Runs the setup again as an administrator, with the mode, the log and the
+; folder chosen ($R9: any other switches), and ends with its status. When
+; Windows does not start it, $Report says so and this returns.
+Function InstallAsAdministrator
+  StrCpy $R9 "$R9/AllUsers"
+  ${If} $LogFile != ""
+    StrCpy $R9 '$R9 "/LOG=$LogFile"'
+  ${EndIf}
+  StrCpy $R9 "$R9 /D=$INSTDIR"
+  Call RunAsAdministrator
+  ${If} $R0 != ""
+    SetErrorLevel $R0
+    Quit
+  ${EndIf}
+  StrCpy $Report "Installing for all users of this computer needs an administrator, and Windows did not run Setup as one, so Setup installs nothing. Install just for you instead (/CurrentUser), which needs no administrator."
+  StrCpy $Details ""
+FunctionEnd
+
+Function .onInit
+  StrCpy $DirGiven 0
+  ${If} $INSTDIR != ""
+    StrCpy $DirGiven 1
+  ${EndIf}
+  Call ReadSwitches
+  Call UseMode
+  ; A silent run for all users that is not an administrator's asks for one
+  ; at once; so does one given /AllUsers, which shows no mode page.
+  ${If} $AllUsers = 1
+  ${AndIf} $Elevated = 0
+  ${AndIf} $Resumed = 0
+  ${If} ${Silent}
+  ${OrIf} $ModeGiven = 1
+    StrCpy $R9 ""
+    ${If} ${Silent}
+      StrCpy $R9 "/S "
+    ${EndIf}
+    Call InstallAsAdministrator
+    Call WriteLog
+    MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
+    SetErrorLevel ${EXIT_NOTHING_INSTALLED}
+    Quit
+  ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; The run that an administrator's consent started goes straight to work.
+Function SkipWhenResumed
+  ${If} $Resumed = 1
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Whom Setup installs for, unless a switch said so.
+Function ModePage
+  ${If} $Resumed = 1
+  ${OrIf} $ModeGiven = 1
+    Abort
+  ${EndIf}
+  !insertmacro MUI_HEADER_TEXT "Choose Whom It Is For" "Setup opens level sets with the level-set installer for every user of this computer, or just for you."
+  nsDialogs::Create 1018
+  Pop $R0
+  ${NSD_CreateRadioButton} 0 0 100% 12u "For all users of this computer (an administrator installs it)"
+  Pop $ForAll
+  ${NSD_CreateLabel} 12u 13u -12u 36u "Into a game folder that only administrators may change, such as one under Program Files. Windows asks for an administrator's consent."
+  Pop $R0
+  ${NSD_CreateRadioButton} 0 54u 100% 12u "Just for me"
+  Pop $ForMe
+  ${NSD_CreateLabel} 12u 67u -12u 48u "Into any game folder you may change, such as a Steam library, a folder on a second drive or C:\Games. Only your own double-clicks use it; no administrator is needed."
+  Pop $R0
+  ${If} $AllUsers = 1
+    ${NSD_Check} $ForAll
+  ${Else}
+    ${NSD_Check} $ForMe
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function ModePageLeave
+  ${NSD_GetState} $ForAll $R0
+  ${If} $R0 = ${BST_CHECKED}
+    StrCpy $AllUsers 1
+  ${Else}
+    StrCpy $AllUsers 0
+  ${EndIf}
+  Call UseMode
+FunctionEnd
+
+; What the folder page says: for whom, and, when this mode is installed
+; already, that Setup updates it (there) or moves it (elsewhere).
+Function ShowFolderPage
+  ${If} $AllUsers = 1
+    StrCpy $R0 "Choose the folder in which Quillomar is installed. Setup puts the level-set installer into it and opens level sets (.qlm files) with it for every user of this computer. The folder must exist, and only administrators may change it, as under Program Files."
+  ${Else}
+    StrCpy $R0 "Choose the folder in which Quillomar is installed, such as steamapps\common\Quillomar in a Steam library. Setup puts the level-set installer into it and opens level sets (.qlm files) with it for you."
+  ${EndIf}
+  ReadRegStr $R1 SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ReadRegStr $R2 SHCTX "${UNINSTALL_KEY}" "DisplayVersion"
+  ${If} $R1 != ""
+    StrCpy $R0 "$R0$\r$\n$\r$\nVersion $R2 is installed in $R1: Setup updates it to version ${VERSION} there, or moves it to the folder you choose."
+  ${EndIf}
+  SendMessage $mui.DirectoryPage.Text ${WM_SETTEXT} 0 "STR:$R0"
+FunctionEnd
+
+; Refuses, in $Report, a folder just for me where an installation for all
+; users already is: it opens the level sets of this user too.
+Function RefuseWhereAllUsersHaveIt
+  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ${If} $R7 == ""
+    Return
+  ${EndIf}
+  StrCpy $R8 same-folder
   StrCpy $R9 $INSTDIR
   Call Helper
+  ${If} $R0 = ${HELPER_DONE}
+    StrCpy $R0 ${HELPER_REFUSED}
+    StrCpy $Report "The level-set installer is installed in $INSTDIR for every user of this computer, you included, so Setup installs nothing there just for you. An administrator updates it, with Setup for all users."
+    StrCpy $Details ""
+  ${Else}
+    StrCpy $R0 ${HELPER_DONE}
+  ${EndIf}
+FunctionEnd
+
+; Judges the chosen folder for the mode: $R0 as the helper's check.
+Function CheckForMode
+  ${If} $AllUsers = 1
+    StrCpy $R8 check
+  ${Else}
+    StrCpy $R8 check-mine
+  ${EndIf}
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 = ${HELPER_DONE}
+  ${AndIf} $AllUsers = 0
+    Call RefuseWhereAllUsersHaveIt
+  ${EndIf}
+FunctionEnd
+
+; The folder page stays until the folder is one Setup may install into. A
+; folder that others may change is offered just for me. For all users, a
+; setup that is not an administrator's now runs again as one.
+Function CheckChosenFolder
+  Call CheckForMode
+  ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
+    ${If} $Details != ""
+      DetailPrint "$Details"
+    ${EndIf}
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION "$Report$\r$\n$\r$\nInstall just for you in this folder? (No: choose another folder.)" IDYES +2
+    Abort
+    StrCpy $AllUsers 0
+    StrCpy $DirGiven 1
+    Call UseMode
+    Call CheckForMode
+  ${EndIf}
   ${If} $R0 <> ${HELPER_DONE}
+    MessageBox MB_OK|MB_ICONSTOP "$Report"
+    Abort
+  ${EndIf}
+  StrCpy $DirGiven 1
+  ${If} $AllUsers = 1
+  ${AndIf} $Elevated = 0
+    HideWindow
+    StrCpy $R9 "/Resumed "
+    Call InstallAsAdministrator
+    BringToFront
     MessageBox MB_OK|MB_ICONSTOP "$Report"
     Abort
   ${EndIf}
 FunctionEnd
 
-; Ends the installation with an exit status, having said why ($Report).
+; Ends the installation with an exit status, having said why ($Report, in
+; a box, the details and the log; the details the helper gave too).
 !macro GIVE_UP STATUS
+  ${If} $Details != ""
+    DetailPrint "$Details"
+  ${EndIf}
+  Call WriteLog
   MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
   SetErrorLevel ${STATUS}
   Abort "$Report"
@@ -220,8 +577,13 @@ FunctionEnd
     ${If} $Previous != ""
       !insertmacro ForEachINSTALLED_FILES DELETE_INSTALLED
     ${EndIf}
+    StrCpy $Report "${FILE} is open, so Setup changed nothing. Close it and run Setup again."
+    StrCpy $Details ""
+    DetailPrint "$Report"
+    Call WriteLog
     SetErrorLevel ${EXIT_PROGRAM_OPEN}
-    Abort "${FILE} is open, so Setup changed nothing. Close it and run Setup again."
+    ; The status line holds one short line.
+    Abort "Close the level-set installer, then run Setup again."
   ${EndIf}
 !macroend
 
@@ -236,15 +598,22 @@ FunctionEnd
 Section
   ; Silent installs come here straight; an interactive one passed the same
   ; check on the directory page a moment ago.
-  StrCpy $R8 check
-  StrCpy $R9 $INSTDIR
-  Call Helper
+  Call CheckForMode
+  ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
+    StrCpy $Report "$Report (/CurrentUser)"
+  ${EndIf}
   ${If} $R0 <> ${HELPER_DONE}
     !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
   ${EndIf}
+  ${If} $AllUsers = 1
+    DetailPrint "Installing for every user of this computer into $INSTDIR"
+  ${Else}
+    DetailPrint "Installing just for you into $INSTDIR"
+  ${EndIf}
 
   ; An installation in another folder moves here.
-  ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ReadRegStr $Previous SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ReadRegStr $R1 SHCTX "${UNINSTALL_KEY}" "DisplayVersion"
   ${If} $Previous != ""
     StrCpy $R8 same-folder
     StrCpy $R9 $Previous
@@ -252,20 +621,37 @@ Section
     Call Helper
     ${If} $R0 = ${HELPER_DONE}
       StrCpy $Previous ""
+      DetailPrint "Updating version $R1 in this folder to version ${VERSION}"
+    ${Else}
+      DetailPrint "Moving version $R1 from $Previous here, as version ${VERSION}"
     ${EndIf}
   ${EndIf}
 
-  ; Levels first: one that is a link stops everything here.
-  StrCpy $R8 levels
-  StrCpy $R9 $INSTDIR
-  Call Helper
-  ${If} $R0 <> ${HELPER_DONE}
-    !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
+  ; Levels first: one that is a link stops everything here. Just for me,
+  ; it keeps what its folder hands down, as the game's own files do.
+  ${If} $AllUsers = 1
+    DetailPrint "Letting every user add level sets to Levels"
+    StrCpy $R8 levels
+    StrCpy $R9 $INSTDIR
+    Call Helper
+    ${If} $R0 <> ${HELPER_DONE}
+      !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
+    ${EndIf}
+  ${Else}
+    ClearErrors
+    CreateDirectory "$INSTDIR\Levels"
+    ${If} ${Errors}
+      StrCpy $Report "Setup cannot make $INSTDIR\Levels, so it installs nothing."
+      StrCpy $Details ""
+      !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
+    ${EndIf}
   ${EndIf}
 
   ; The program, the uninstaller and the licence are unpacked beside their
   ; places (so a new file, with the folder's access list, never an old file
   ; written through), then put there in one step each.
+  DetailPrint "Putting the level-set installer, its uninstaller and its licence into the folder"
+  SetDetailsPrint none
   SetOutPath "$INSTDIR"
   !insertmacro ForEachINSTALLED_FILES DELETE_NEW
   ClearErrors
@@ -275,46 +661,60 @@ Section
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${UNINSTALLER}"
   File "/oname=$INSTDIR\${LICENSE_FILE}.new" "${LICENSE}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${LICENSE_FILE}"
+  SetDetailsPrint both
   ; Each with an access list of its own: whatever the folder hands down,
-  ; only administrators may change them.
-  StrCpy $R8 files
-  StrCpy $R9 $INSTDIR
-  Call Helper
-  ${If} $R0 <> ${HELPER_DONE}
-    !insertmacro ForEachINSTALLED_FILES DELETE_NEW
-    !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
+  ; only administrators may change them. Just for me, they are the user's,
+  ; in a folder the user may change, as the game is.
+  ${If} $AllUsers = 1
+    StrCpy $R8 files
+    StrCpy $R9 $INSTDIR
+    Call Helper
+    ${If} $R0 <> ${HELPER_DONE}
+      !insertmacro ForEachINSTALLED_FILES DELETE_NEW
+      !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
+    ${EndIf}
   ${EndIf}
   !insertmacro ForEachINSTALLED_FILES PUT_IN_PLACE
 
+  ; The uninstaller runs in place (_?=), so that whoever starts it waits for
+  ; its true exit status, in the mode it was installed in.
+  ${If} $AllUsers = 1
+    StrCpy $R2 "/AllUsers"
+    DetailPrint "Opening level sets with it for every user of this computer"
+  ${Else}
+    StrCpy $R2 "/CurrentUser"
+    DetailPrint "Opening level sets with it for you"
+  ${EndIf}
+
   ; Registered only now that everything is in place. Another program that
   ; opened .qlm is remembered, and stays under "Open with".
-  ReadRegStr $R0 HKLM "Software\Classes\.qlm" ""
+  ReadRegStr $R0 SHCTX "Software\Classes\.qlm" ""
   ${If} $R0 != ""
   ${AndIf} $R0 != "${PROGID}"
-    WriteRegStr HKLM "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}" "$R0"
-    WriteRegStr HKLM "Software\Classes\.qlm\OpenWithProgids" "$R0" ""
+    WriteRegStr SHCTX "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}" "$R0"
+    WriteRegStr SHCTX "Software\Classes\.qlm\OpenWithProgids" "$R0" ""
   ${EndIf}
-  WriteRegStr HKLM "Software\Classes\.qlm" "" "${PROGID}"
-  WriteRegStr HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}" ""
-  WriteRegStr HKLM "Software\Classes\${PROGID}" "" "Quillomar Level Set"
-  WriteRegStr HKLM "Software\Classes\${PROGID}" "FriendlyTypeName" "Quillomar Level Set"
-  WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\${PROGRAM_NAME},0"
-  WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '${OPEN_COMMAND}'
+  WriteRegStr SHCTX "Software\Classes\.qlm" "" "${PROGID}"
+  WriteRegStr SHCTX "Software\Classes\.qlm\OpenWithProgids" "${PROGID}" ""
+  WriteRegStr SHCTX "Software\Classes\${PROGID}" "" "Quillomar Level Set"
+  WriteRegStr SHCTX "Software\Classes\${PROGID}" "FriendlyTypeName" "Quillomar Level Set"
+  WriteRegStr SHCTX "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\${PROGRAM_NAME},0"
+  WriteRegStr SHCTX "Software\Classes\${PROGID}\shell\open\command" "" '${OPEN_COMMAND}'
 
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_NAME},0"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_NAME},0"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}" $R2 _?=$INSTDIR'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S $R2 _?=$INSTDIR'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   ; The size of the files that the setup put there, in KB, rounded up.
   StrCpy $1 1023
   !insertmacro ForEachINSTALLED_FILES AddSizeOf
   IntOp $1 $1 / 1024
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $1
 
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
@@ -324,31 +724,111 @@ Section
   ; files and the players' entries out of it (the level sets stay), or
   ; leaves it as it is, saying why in the details.
   ${If} $Previous != ""
+    DetailPrint "Taking the level-set installer out of $Previous"
     StrCpy $R8 remove-old
+    ${If} $AllUsers = 0
+      StrCpy $R8 remove-old-mine
+    ${EndIf}
     StrCpy $R9 $Previous
     Call Helper
     ${If} $R0 <> ${HELPER_DONE}
       DetailPrint "$Report"
     ${EndIf}
   ${EndIf}
+  ${If} $AllUsers = 1
+    StrCpy $FinishText "Setup has installed the level-set installer ${VERSION} in $INSTDIR for every user of this computer.$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
+  ${Else}
+    StrCpy $FinishText "Setup has installed the level-set installer ${VERSION} in $INSTDIR for you.$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
+  ${EndIf}
 SectionEnd
+
+; The uninstaller runs in place ("_?=FOLDER" last, as the registry's
+; commands give it), so that whoever started it gets its true exit status:
+; EXIT_INSTALLED (0) when it is done, EXIT_PROGRAM_OPEN while the program is
+; open (nothing removed). /AllUsers (also without a switch, as earlier
+; setups registered it) or /CurrentUser says which installation it takes
+; away; for all users, not run as an administrator, it runs itself again as
+; one and ends with that run's status.
+Function un.onInit
+  Call un.ReadSwitches
+  ${If} $AllUsers = 1
+    SetShellVarContext all
+  ${Else}
+    SetShellVarContext current
+  ${EndIf}
+  ${If} $AllUsers = 1
+  ${AndIf} $Elevated = 0
+    StrCpy $R9 ""
+    ${If} ${Silent}
+      StrCpy $R9 "/S "
+    ${EndIf}
+    StrCpy $R9 "$R9/AllUsers _?=$INSTDIR"
+    Call un.RunAsAdministrator
+    ${If} $R0 != ""
+      SetErrorLevel $R0
+      Quit
+    ${EndIf}
+    StrCpy $Report "Taking away the installation for all users of this computer needs an administrator, and Windows did not run the uninstaller as one, so it changed nothing."
+    Call un.WriteLog
+    MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
+    SetErrorLevel ${EXIT_NOTHING_INSTALLED}
+    Quit
+  ${EndIf}
+FunctionEnd
+
+Var KeepFiles ; 1 when another installation may use the files of this folder
 
 ; Takes away the program, its uninstaller, the players' entries in Levels,
 ; the file that kept Levels from being empty, and the file type and the
-; uninstaller entry while they point at this folder; keeps the level sets in
-; Levels, and the game's directory with whatever else is in it. A program that had .qlm before gets it back.
+; uninstaller entry of this mode while they point at this folder; keeps the
+; level sets in Levels, and the game's directory with whatever else is in
+; it. A program that had .qlm before gets it back. Just for me, it never
+; touches what is machine-wide, and keeps the files while an installation
+; for all users, or another user's own, may use them.
 Section "Uninstall"
+  StrCpy $KeepFiles 0
+  ${If} $AllUsers = 0
+    ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+    ${If} $R7 != ""
+      StrCpy $R8 same-folder
+      StrCpy $R9 $INSTDIR
+      Call un.Helper
+      ${If} $R0 = ${HELPER_DONE}
+        StrCpy $KeepFiles 1
+        DetailPrint "The level-set installer stays in $INSTDIR: it is installed there for every user of this computer too."
+      ${EndIf}
+    ${EndIf}
+    ; Other users may have installed it there for themselves, when they may
+    ; change the folder: their double-click keeps working.
+    ${If} $KeepFiles = 0
+      StrCpy $R8 check
+      StrCpy $R9 $INSTDIR
+      Call un.Helper
+      ${If} $R0 <> ${HELPER_DONE}
+        StrCpy $KeepFiles 1
+        DetailPrint "The level-set installer's files stay in $INSTDIR: other users of this computer may change that folder, and may have installed it there for themselves. Delete them once nobody uses them."
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+
   ; The program first: while it is open, nothing is removed.
-  StrCpy $R9 "$INSTDIR\${PROGRAM_NAME}"
-  Call un.RemoveFile
-  ${If} $R0 <> 0
-    SetErrorLevel ${EXIT_PROGRAM_OPEN}
-    Abort "$R9 is open."
+  ${If} $KeepFiles = 0
+    DetailPrint "Taking the level-set installer out of $INSTDIR"
+    StrCpy $R9 "$INSTDIR\${PROGRAM_NAME}"
+    Call un.RemoveFile
+    ${If} $R0 <> 0
+      StrCpy $Report "$R9 is open, so nothing was taken away. Close it and uninstall again."
+      DetailPrint "$Report"
+      Call un.WriteLog
+      SetErrorLevel ${EXIT_PROGRAM_OPEN}
+      Abort "Close the level-set installer, then uninstall again."
+    ${EndIf}
   ${EndIf}
 
   ; The file type, when its command opens level sets with the program of
   ; this folder: '"<folder>\levelset-installer.exe" "%1"'.
-  ReadRegStr $R1 HKLM "Software\Classes\${PROGID}\shell\open\command" ""
+  DetailPrint "No longer opening level sets with it"
+  ReadRegStr $R1 SHCTX "Software\Classes\${PROGID}\shell\open\command" ""
   StrLen $R2 $R1
   StrLen $R3 '${OPEN_COMMAND_END}'
   StrCpy $R4 $R1 "" -$R3
@@ -366,51 +846,58 @@ Section "Uninstall"
   Call un.Helper
   ${If} $R7 != ""
   ${AndIf} $R0 = ${HELPER_DONE}
-    ReadRegStr $R0 HKLM "Software\Classes\.qlm" ""
+    ReadRegStr $R0 SHCTX "Software\Classes\.qlm" ""
     ${If} $R0 == "${PROGID}"
-      ReadRegStr $R1 HKLM "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}"
+      ReadRegStr $R1 SHCTX "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}"
       ClearErrors
       ${If} $R1 != ""
         EnumRegKey $R2 HKCR "$R1" 0
       ${EndIf}
       ${If} $R1 != ""
       ${AndIfNot} ${Errors}
-        WriteRegStr HKLM "Software\Classes\.qlm" "" "$R1"
+        WriteRegStr SHCTX "Software\Classes\.qlm" "" "$R1"
       ${Else}
-        DeleteRegValue HKLM "Software\Classes\.qlm" ""
+        DeleteRegValue SHCTX "Software\Classes\.qlm" ""
       ${EndIf}
     ${EndIf}
-    DeleteRegValue HKLM "Software\Classes\.qlm\OpenWithProgids" "${PROGID}"
-    DeleteRegKey /ifempty HKLM "Software\Classes\.qlm\OpenWithProgids"
-    DeleteRegKey /ifempty HKLM "Software\Classes\.qlm"
-    DeleteRegKey HKLM "Software\Classes\${PROGID}"
+    DeleteRegValue SHCTX "Software\Classes\.qlm\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifempty SHCTX "Software\Classes\.qlm\OpenWithProgids"
+    DeleteRegKey /ifempty SHCTX "Software\Classes\.qlm"
+    DeleteRegKey SHCTX "Software\Classes\${PROGID}"
   ${EndIf}
 
   ; The entry in Programs and Features, when it is this folder's.
-  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ReadRegStr $R7 SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
   ${If} $R7 != ""
     StrCpy $R8 same-folder
     StrCpy $R9 $INSTDIR
     Call un.Helper
     ${If} $R0 = ${HELPER_DONE}
-      DeleteRegKey HKLM "${UNINSTALL_KEY}"
+      DeleteRegKey SHCTX "${UNINSTALL_KEY}"
     ${EndIf}
   ${EndIf}
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
-  StrCpy $R8 release-levels
-  StrCpy $R9 $INSTDIR
-  Call un.Helper
-  StrCpy $R8 remove
-  StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
-  Call un.Helper
-  StrCpy $R8 remove
-  StrCpy $R9 "$INSTDIR\Levels\${LEVELS_KEEPER}"
-  Call un.Helper
-  ; Run in place (_?=), the uninstaller cannot remove itself.
-  StrCpy $R8 remove
-  StrCpy $R9 "$INSTDIR\${UNINSTALLER}"
-  Call un.Helper
-  RMDir "$INSTDIR\Levels"
-  RMDir "$INSTDIR"
+  ${If} $AllUsers = 1
+    DetailPrint "Players no longer add level sets to Levels; the level sets stay"
+    StrCpy $R8 release-levels
+    StrCpy $R9 $INSTDIR
+    Call un.Helper
+    StrCpy $R8 remove
+    StrCpy $R9 "$INSTDIR\Levels\${LEVELS_KEEPER}"
+    Call un.Helper
+  ${EndIf}
+  ${If} $KeepFiles = 0
+    StrCpy $R8 remove
+    StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
+    Call un.Helper
+    RMDir "$INSTDIR\Levels"
+    ; Running, the uninstaller cannot remove its own file: the helper does,
+    ; once it has ended (and stays behind in the temporary folder).
+    StrCpy $R9 "$INSTDIR\${UNINSTALLER}"
+    System::Call 'kernel32::GetCurrentProcessId() i .R8'
+    SetDetailsPrint none
+    Exec '"$PLUGINSDIR\${HELPER_NAME}" remove-later "$R9" $R8'
+    SetDetailsPrint both
+  ${EndIf}
 SectionEnd

@@ -64,6 +64,12 @@ int SetupRemoveOldInstallation(const wchar_t* folder, SetupMode mode, wchar_t* r
 // otherwise, which is left as it is.
 int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize);
 
+// The uninstaller's own file, once the uninstaller (process processId) has
+// ended, or at most a minute on: then as SetupRemoveFile. An uninstaller
+// run in place, so that whoever started it waits for its true exit status,
+// cannot remove its own file while it runs.
+int SetupRemoveWhenEnded(const wchar_t* file, unsigned long processId, wchar_t* report, uint32_t reportSize);
+
 // Whether both names lead to one and the same existing folder.
 bool SetupSameFolder(const wchar_t* first, const wchar_t* second);
 

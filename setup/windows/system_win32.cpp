@@ -567,6 +567,15 @@ int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
   return result;
 }
 
+int SetupRemoveWhenEnded(const wchar_t* file, unsigned long processId, wchar_t* report, uint32_t reportSize) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (process != nullptr) {
+    WaitForSingleObject(process, 60 * 1000);
+    CloseHandle(process);
+  }
+  return SetupRemoveFile(file, report, reportSize);
+}
+
 bool SetupSameFolder(const wchar_t* first, const wchar_t* second) {
   BY_HANDLE_FILE_INFORMATION information[2];
   const wchar_t* names[2] = {first, second};

@@ -47,6 +47,25 @@ moved="$drive/Program Files/Quillomar"
 classes='HKLM\Software\Classes'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
 reg_query() { "$WINE" reg query "$1" /s 2>&1 | tr -d '\r' | sed '/^$/d'; }
+reg_value() { reg_query "$1" | sed -n "s/^    $2    REG_SZ    //p" | head -n 1; }
+# run_registered KEY VALUE EXPECTED: runs the command line that the
+# registry holds there, exactly, and compares the driver's report.
+# The file type and the entry in Programs and Features, machine-wide.
+machine_keys() { reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"; }
+# registered KEY VALUE: the driver's options that run it.
+registered() {
+  local command program
+  command=$(reg_value "$1" "$2")
+  program=${command#\"}
+  program=${program%%\"*}
+  [ -n "$program" ] || problems+=("no $2 in $1")
+  printf '%s\n' --app "$program" --cmdline-hex "$(hex "$command")"
+}
+run_registered() {
+  local options
+  mapfile -t options < <(registered "$1" "$2")
+  drive "$3" "${options[@]}" --answers ''
+}
 reg_default() { reg_query "$1" | sed -n 's/^    (Default)    REG_SZ    //p' | head -n 1; }
 hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 expect_signed() {  # expect_signed FILE: an intact signature by the test's certificate
@@ -117,26 +136,34 @@ file_security() {  # file_security NAME...
   done
 }
 
-# The pages a player sees: the licence, then, on Next, the game's folder,
-# Program Files by default. Cancel ends the setup there, with nothing done.
-# The driver waits for a box to close and the setup's window stays, so the
-# one that pressed Next is stopped and another reads the folder's page.
-scenario setup-directory-page
+# The pages a player sees: the welcome, the licence, whom it is for (all
+# users), then the game's folder, Program Files by default. Cancel asks
+# before it ends the setup there, with nothing done. The driver waits for a
+# box to close and the setup's window stays, so the one that pressed Next on
+# a page is stopped and another reads the next page.
+scenario setup-pages
 "$WINE" "$setup" >/dev/null 2>&1 &
 opened=$!
-rm -f "$work/$current.pause".*
-timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
-  --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.licence" 2>&1 &
-agreed=$!
-take_picture windows-setup-licence "$work/$current.pause"
-for _ in $(seq 100); do grep -q -- '-> OK$' "$work/$current.licence" && break; sleep 0.1; done
-sleep 1
-kill "$agreed" 2>/dev/null
-wait "$agreed"
-grep -q -- '-> OK$' "$work/$current.licence" ||
-  problems+=("Next was not pressed on the licence page:" "$(cat "$work/$current.licence")")
+next_page() {  # next_page PICTURE: pictures the page shown, then presses Next
+  local log="$work/$current.$1"
+  rm -f "$work/$current.pause".*
+  timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
+    --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" >"$log" 2>&1 &
+  local pressing=$!
+  take_picture "$1" "$work/$current.pause"
+  for _ in $(seq 100); do grep -q -- '-> OK$' "$log" && break; sleep 0.1; done
+  sleep 1
+  kill "$pressing" 2>/dev/null
+  wait "$pressing"
+  grep -q -- '-> OK$' "$log" || problems+=("Next was not pressed on the page pictured as $1:" "$(cat "$log")")
+}
+next_page windows-setup-welcome
+next_page windows-setup-licence
+next_page windows-setup-mode
 picture=setup-directory@1
-drive "*" --attach "$(basename "$setup")" --answers cancel
+drive "*" --attach "$(basename "$setup")" --answers cancel,yes
+grep -q '"Quit Setup? Nothing has been installed yet." \[YES NO\*\]' "$work/$current.report" ||
+  problems+=("Cancel did not ask before quitting:" "$(cat "$work/$current.report")")
 for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
 kill "$opened" 2>/dev/null && problems+=("the setup did not end on Cancel")
 wait "$opened"
@@ -236,8 +263,8 @@ diff -u <(printf '%s\n' \
   '    NoModify    REG_DWORD    0x1' \
   '    NoRepair    REG_DWORD    0x1' \
   '    Publisher    REG_SZ    Morvalic' \
-  '    QuietUninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /S' \
-  '    UninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe"'
+  '    QuietUninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /S /AllUsers _?=C:\Games\Quillomar' \
+  '    UninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /AllUsers _?=C:\Games\Quillomar'
   printf '%s\n' "$editor") \
   <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"
     reg_query "$classes\\Quillomar.Editor") \
@@ -248,7 +275,7 @@ diff -u <(printf '%s\n' \
   problems+=("the uninstaller is not listed in Programs and Features")
 cp "$setup" "$drive/Temp/setup.exe"
 diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\" \"$copyright\"" \
-            'manifest "requireAdministrator" "-" "true" "6.0.0.0"') \
+            'manifest "asInvoker" "-" "true" "6.0.0.0"') \
   <(timeout 60 "$WINE" "$driver" resources 'C:\Temp\setup.exe' 2>&1) >"$work/$current.diff" ||
   problems+=("the setup's resources differ:" "$(cat "$work/$current.diff")")
 expect_icon "$setup"
@@ -267,14 +294,80 @@ expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_files_in_levels "$keeper" 'Ocean Set.qlm'
 finish
 
+# Just for me, into a Steam-style library on a second drive (D:, a folder
+# whose folders everyone may change), beside the installation for all
+# users: for all users the setup refuses it, naming every such folder in
+# words (the SIDs and masks only after the log's "--"); just for me it
+# installs, with keys only under HKCU and no access list set, and this
+# user's double-click installs into that library's Levels. The uninstaller
+# registered for this user takes only this user's keys, and leaves the
+# files, which other users' own registrations may use.
+scenario setup-just-for-me-in-a-library --same-machine
+library="$work/library"
+library_game="$library/SteamLibrary/steamapps/common/Quillomar"
+folder='D:\SteamLibrary\steamapps\common\Quillomar'
+rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game/Quillomar.exe" &&
+  chmod 0777 "$library" "$library/SteamLibrary" "$library/SteamLibrary/steamapps" \
+    "$library/SteamLibrary/steamapps/common" "$library_game" &&
+  ln -sfn "$library" "$WINEPREFIX/dosdevices/d:" || problems+=("cannot make the library on D:")
+user_classes='HKCU\Software\Classes'
+user_uninstall_key=${uninstall_key/HKLM/HKCU}
+before=$(machine_keys)
+log="$work/$current.log"
+rm -f "$log"
+timeout 120 "$WINE" "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
+status=$?
+[ $status -eq 2 ] || problems+=("for all users into the library the setup ended with status $status, not 2")
+[ "$(ls -A "$library_game")" = Quillomar.exe ] || problems+=("for all users the setup wrote into the library")
+[ "$(machine_keys)" = "$before" ] || problems+=("for all users into the library the machine-wide keys changed")
+words=$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r' | sed -n '1,/^--$/p')
+for line in 'Others may change these folders, so they could replace the level-set installer that every user'"'"'s double-click would run:' \
+  "    $folder: Everyone" '    D:\SteamLibrary: Everyone' '    D:\: Everyone'; do
+  grep -qxF -- "$line" <<<"$words" || problems+=("the log does not say: $line" "$words")
+done
+grep -q 'S-1-\|0x' <<<"$words" && problems+=("the words for the player hold a SID or an access mask:" "$words")
+iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | tr -d '\r' | grep -qx 'D:\\: S-1-1-0 holds access 0x[0-9a-f]\{8\}' ||
+  problems+=("the log's details do not name the SID and access:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
+traced timeout 120 "$WINE" "$setup" /S /currentUSER "/D=$folder"
+status=$?
+untraced
+[ $status -eq 0 ] || problems+=("just for me the setup ended with status $status")
+expect_built_program "$library_game/levelset-installer.exe"
+[ -f "$library_game/levelset-installer-uninstall.exe" ] && [ -d "$library_game/Levels" ] ||
+  problems+=("no uninstaller or Levels in the library")
+[ -z "$(security_set_on 'D:\\SteamLibrary\\steamapps\\common\\Quillomar\\Levels')" ] &&
+  ! grep -q ' set_security_object( ' "$work/$current.trace" || problems+=("just for me the setup set an access list")
+[ "$(machine_keys)" = "$before" ] || problems+=("just for me the machine-wide keys changed")
+[ "$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")" = "\"$folder\\levelset-installer.exe\" \"%1\"" ] &&
+  [ "$(reg_default "$user_classes\\.qlm")" = Quillomar.LevelSet ] ||
+  problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\Quillomar.LevelSet")")
+[ "$(reg_value "$user_uninstall_key" QuietUninstallString)" = "\"$folder\\levelset-installer-uninstall.exe\" /S /CurrentUser _?=$folder" ] ||
+  problems+=("no uninstaller entry of this user's:" "$(reg_query "$user_uninstall_key")")
+timeout 120 "$WINE" start /wait /unix "$drive/Temp/Ocean%20Set[2].qlm" >"$work/$current.start" 2>&1 &
+opener=$!
+drive "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
+  --attach levelset-installer.exe --answers yes,ok
+wait "$opener"
+expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
+run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
+for key in "$user_classes\\Quillomar.LevelSet" "$user_uninstall_key"; do
+  "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
+done
+[ "$(machine_keys)" = "$before" ] || problems+=("the uninstaller just for me changed the machine-wide keys")
+sleep 1
+[ -f "$library_game/levelset-installer.exe" ] && [ -f "$library_game/levelset-installer-uninstall.exe" ] ||
+  problems+=("the files that other users' registrations may use were taken away")
+expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
+rm -f "$WINEPREFIX/dosdevices/d:" && rm -rf "$library"
+finish
+
 # An upgrade while an older program asks its question: the program cannot
 # be replaced, so the silent setup ends with 3 and leaves the older one and
 # the registry as they were; once the question is answered it goes through.
 scenario setup-upgrade-while-the-program-is-open --same-machine
 { cat "$installer"; printf 'an older build'; } >"$work/older.exe"
 cp "$work/older.exe" "$game/levelset-installer.exe"
-registered() { reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"; }
-before=$(registered)
+before=$(machine_keys)
 pause="$work/$current.pause"
 rm -f "$pause.shown" "$pause.go"
 timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --app "$app" --answers no \
@@ -287,7 +380,13 @@ status=$?
 [ $status -eq 3 ] || problems+=("with the program open the setup ended with status $status, not 3")
 expect_same "$work/older.exe" "$game/levelset-installer.exe"
 expect_absent "$game/levelset-installer.exe.new"
-[ "$(registered)" = "$before" ] || problems+=("the registry changed")
+[ "$(machine_keys)" = "$before" ] || problems+=("the registry changed")
+# The silent uninstaller, as Programs and Features registers it, waits for
+# its own end and says so: 3, with nothing taken away.
+run_registered "$uninstall_key" QuietUninstallString 'exit 3'
+expect_same "$work/older.exe" "$game/levelset-installer.exe"
+[ -f "$uninstaller" ] || problems+=("the uninstaller took itself away")
+[ "$(machine_keys)" = "$before" ] || problems+=("the registry changed")
 touch "$pause.go"
 wait "$runner"
 [ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
@@ -326,11 +425,11 @@ finish
 # The uninstaller gives .qlm back to the program that had it and takes the
 # players' entries out of Levels.
 scenario setup-silent-uninstall --same-machine
-traced "$WINE" 'C:\Program Files\Quillomar\levelset-installer-uninstall.exe' /S
-status=$?
-[ $status -eq 0 ] || problems+=("the uninstaller ended with status $status")
-# It returns at once and leaves the work to a copy of itself, which
-# removes the uninstaller last.
+mapfile -t options < <(registered "$uninstall_key" QuietUninstallString)
+traced timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" --answers '' >"$work/$current.report"
+[ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
+  problems+=("the uninstaller did not end with 0:" "$(cat "$work/$current.report")")
+# Its own file goes once it has ended.
 for _ in $(seq 600); do [ -e "$moved/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
 untraced
 for file in levelset-installer-uninstall.exe levelset-installer.exe levelset-installer-LICENSE.txt Levels; do
