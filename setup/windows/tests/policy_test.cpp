@@ -126,6 +126,7 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
     uint32_t onFiles = 0;  // kRightsThatChangeAFile in the chosen folder
     uint32_t rights;
     std::string holder;
+    const wchar_t* who = L"";  // the holder in the refusal's words
   } rows[] = {
       {.what = "Program Files",
        .descriptor = "O:" + installer + "D:PAI(A;;FA;;;" + installer + ")(A;CIIO;GA;;;" + installer +
@@ -147,15 +148,15 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
       {.what = "C:\\Games above the folder: Authenticated Users Modify, inherited from the root",
        .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)"
                      "(A;OICIIOID;SDGXGWGR;;;AU)",
-       .counted = kRightsThatCountAbove, .rights = kRightDelete, .holder = "S-1-5-11"},
+       .counted = kRightsThatCountAbove, .rights = kRightDelete, .holder = "S-1-5-11", .who = L"every signed-in user of this computer"},
       {.what = "the game's folder in C:\\Games, the same",
        .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1301bf;;;AU)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
        .rights = kRightDelete | kRightAddFile | kRightAddSubdirectory | kRightWriteEa | kRightWriteAttributes,
-       .holder = "S-1-5-11"},
+       .holder = "S-1-5-11", .who = L"every signed-in user of this computer"},
       {.what = "a player owns the folder: owners may always change the access list",
        .descriptor = "O:" + player + "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
-       .counted = kRightsThatCountAbove, .rights = kRightWriteDac, .holder = player},
+       .counted = kRightsThatCountAbove, .rights = kRightWriteDac, .holder = player, .who = L"an account that this computer cannot name"},
       {.what = "the administrator running the setup owns it; CREATOR OWNER stands for nobody here",
        .descriptor = "O:" + setupUser + "D:P(A;;FA;;;" + setupUser + ")(A;;FA;;;CO)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
@@ -165,11 +166,11 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
       {.what = "but in the chosen folder Everyone would own the files that Setup makes there",
        .descriptor = "O:BAD:P(A;OICIIO;FA;;;WD)(A;;0x1200a9;;;WD)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = kRightsThatChangeAFile,
-       .holder = "S-1-1-0"},
+       .holder = "S-1-1-0", .who = L"Everyone"},
       {.what = "Authenticated Users Modify on files only, inherited from C:\\Games",
        .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;AU)(A;OIIOID;0x1301bf;;;AU)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
-       .rights = kRightAddFile | kRightAddSubdirectory | kRightDelete, .holder = "S-1-5-11"},
+       .rights = kRightAddFile | kRightAddSubdirectory | kRightDelete, .holder = "S-1-5-11", .who = L"every signed-in user of this computer"},
       {.what = "subfolders only: no file of the setup's takes it",
        .descriptor = "O:BAD:P(A;OICI;FA;;;BA)(A;CIIO;FA;;;BU)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
@@ -178,31 +179,31 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
       {.what = "a deny entry is not counted on",
        .descriptor = "O:BAD:P(D;;FA;;;AU)(A;;0x1301bf;;;AU)",
-       .counted = kRightsThatCountAbove, .rights = kRightDelete, .holder = "S-1-5-11"},
+       .counted = kRightsThatCountAbove, .rights = kRightDelete, .holder = "S-1-5-11", .who = L"every signed-in user of this computer"},
       {.what = "delete subfolders and files and take ownership, above",
        .descriptor = "O:BAD:P(A;;0x1200a9;;;BU)(A;;0x801e9;;;BU)",
-       .counted = kRightsThatCountAbove, .rights = kRightDeleteChild | kRightWriteOwner, .holder = "S-1-5-32-545"},
+       .counted = kRightsThatCountAbove, .rights = kRightDeleteChild | kRightWriteOwner, .holder = "S-1-5-32-545", .who = L"every user of this computer"},
       {.what = "generic all, mapped for files",
        .descriptor = "O:BAD:P(A;;GA;;;WD)",
-       .counted = kRightsThatCountAtRoot, .rights = kRightsThatCountAtRoot, .holder = "S-1-1-0"},
+       .counted = kRightsThatCountAtRoot, .rights = kRightsThatCountAtRoot, .holder = "S-1-1-0", .who = L"Everyone"},
       {.what = "generic write lets them add files to the folder",
        .descriptor = "O:BAD:P(A;;GW;;;BU)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
        .rights = kRightAddFile | kRightAddSubdirectory | kRightWriteEa | kRightWriteAttributes,
-       .holder = "S-1-5-32-545"},
+       .holder = "S-1-5-32-545", .who = L"every user of this computer"},
       {.what = "but replaces nothing from above",
        .descriptor = "O:BAD:P(A;;GW;;;BU)",
        .counted = kRightsThatCountAbove, .rights = 0, .holder = ""},
       {.what = "no access list at all: everyone may do everything",
        .descriptor = "O:BA",
-       .counted = kRightsThatCountAbove, .rights = kRightsThatCountAbove, .holder = "S-1-1-0"},
+       .counted = kRightsThatCountAbove, .rights = kRightsThatCountAbove, .holder = "S-1-1-0", .who = L"Everyone"},
       {.what = "Wine's folder of mode 0777",
        .descriptor = "O:" + setupUser + "G:S-1-5-21-1-2-3-513D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser +
                      ")(A;OICI;0x1301ff;;;WD)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile,
        .rights = kRightDelete | kRightDeleteChild | kRightAddFile | kRightAddSubdirectory | kRightWriteEa |
                  kRightWriteAttributes,
-       .holder = "S-1-1-0"},
+       .holder = "S-1-1-0", .who = L"Everyone"},
       {.what = "Wine's folder of mode 0755",
        .descriptor = "O:" + setupUser + "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser + ")(A;OICI;0x1200a9;;;WD)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
@@ -215,6 +216,12 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
     memset(holder, 'x', sizeof holder);
     EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
     EXPECT_EQ(holder, row.holder);
+    if (row.rights != 0) {
+      const SetupBlocker blocker = {L"D:\\Games", holder, L"", false, row.rights};
+      wchar_t who[64];
+      SetupSayWho(&blocker, who, 64);
+      EXPECT_EQ(std::wstring(who), row.who);
+    }
 #ifdef _WIN32
     SCOPED_TRACE("as the system reads it");
     PSECURITY_DESCRIPTOR descriptor = nullptr;
