@@ -4,9 +4,9 @@
 # (docs/gtk-KIND.png, framed by openbox so that the caption shows) and, when
 # build/windows/levelset-installer.exe has been built, the Windows boxes
 # under Wine (docs/windows-KIND.png), which the Windows end-to-end scenarios
-# picture on their way, with the setup's first two pages
-# (docs/windows-setup-licence.png, docs/windows-setup-directory.png) when
-# the setup has been built (target "setup").
+# picture on their way, with the setup's first pages
+# (docs/windows-setup-welcome.png, -licence, -mode, -directory) when the
+# setup has been built (target "setup").
 #
 #   scripts/render-pictures.sh [gtk|windows|all]     (default: all)
 #

@@ -99,6 +99,7 @@ Var ForMe
 
 !define MUI_ABORTWARNING
 !define MUI_ABORTWARNING_TEXT "Quit Setup? Nothing has been installed yet."
+!define MUI_ABORTWARNING_CANCEL_DEFAULT
 !define MUI_UNABORTWARNING
 
 !define MUI_WELCOMEPAGE_TITLE "Quillomar Level-Set Installer ${VERSION}"
@@ -262,8 +263,8 @@ Function ${UN}ReadSwitches
   ${EndIf}
 FunctionEnd
 
-; Writes $Report, then $Details, to the /LOG= file, as a new file (one that
-; is there already, or a link there, is left as it is).
+; Writes $Report, then a line "--" and $Details, to the /LOG= file, as a
+; new file (one that is there already, or a link there, is left as it is).
 Function ${UN}WriteLog
   ${If} $LogFile == ""
     Return
@@ -276,7 +277,7 @@ Function ${UN}WriteLog
   ${EndIf}
   FileWriteUTF16LE /BOM $R6 "$Report$\r$\n"
   ${If} $Details != ""
-    FileWriteUTF16LE $R6 "$Details$\r$\n"
+    FileWriteUTF16LE $R6 "--$\r$\n$Details$\r$\n"
   ${EndIf}
   FileClose $R6
 FunctionEnd
@@ -323,15 +324,6 @@ Function un.RemoveFile
     ${EndIf}
   ${Loop}
 FunctionEnd
-
-; Adds the size in bytes of the file NAME in $INSTDIR to $1.
-!macro AddSizeOf NAME
-  StrCpy $2 0
-  FileOpen $0 "$INSTDIR\${NAME}" r
-  FileSeek $0 0 END $2
-  FileClose $0
-  IntOp $1 $1 + $2
-!macroend
 
 ; Puts the new file $R8 in the place of $R9 in one step, without writing
 ; through the old one; while that is open, asks to close it (silent: gives
@@ -710,10 +702,9 @@ Section
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S $R2 _?=$INSTDIR'
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
-  ; The size of the files that the setup put there, in KB, rounded up.
-  StrCpy $1 1023
-  !insertmacro ForEachINSTALLED_FILES AddSizeOf
-  IntOp $1 $1 / 1024
+  ; The size that the folder page showed, in KB: the program and the
+  ; licence, each rounded up (the uninstaller, made here, is not counted).
+  SectionGetSize 0 $1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $1
 
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
