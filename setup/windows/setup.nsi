@@ -92,6 +92,7 @@ Var ModeGiven ; 1 when /AllUsers or /CurrentUser chose the mode
 Var DirGiven  ; 1 when /D= or the folder page chose the folder
 Var Resumed   ; 1 in the run started as an administrator, past the pages
 Var Elevated  ; 1 when running as an administrator
+Var AsAdmin   ; 1 in the run that asked Windows for an administrator (/AsAdministrator)
 Var LogFile   ; /LOG=, or ""
 Var FinishText
 Var ForAll    ; the mode page's buttons
@@ -208,9 +209,10 @@ FunctionEnd
 
 ; Reads the switches: /AllUsers, /CurrentUser (any letter case), /LOG=FILE
 ; (made a full name here, so that a run as an administrator, in another
-; folder, writes the same file) and /Resumed; and whether this process runs
-; as an administrator. Both modes at once: nothing is done (exit status
-; EXIT_NOTHING_INSTALLED), and the log says why.
+; folder, writes the same file), and the setup's own /Resumed and
+; /AsAdministrator; and whether this process runs as an administrator.
+; Both modes at once: nothing is done (exit status EXIT_NOTHING_INSTALLED),
+; and the log says why.
 Function ${UN}ReadSwitches
   ${GetParameters} $R0
   StrCpy $AllUsers 1
@@ -254,6 +256,13 @@ Function ${UN}ReadSwitches
   ${AndIf} $R1 == ""
     StrCpy $Resumed 1
   ${EndIf}
+  StrCpy $AsAdmin 0
+  ClearErrors
+  ${GetOptions} $R0 "/AsAdministrator" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $R1 == ""
+    StrCpy $AsAdmin 1
+  ${EndIf}
   ; True only in a process with an administrator's rights in force (under
   ; UAC, a run as administrator).
   System::Call 'shell32::IsUserAnAdmin() i .R1'
@@ -283,13 +292,19 @@ Function ${UN}WriteLog
 FunctionEnd
 
 ; Runs this program again as an administrator (Windows asks for consent or
-; an administrator's password) with the parameters $R9, waits for it, and
-; sets $R0 to its exit status, or to "" when it did not start.
+; an administrator's password) with the parameters $R9 and
+; /AsAdministrator, waits for it, and sets $R0 to its exit status, or to ""
+; when it did not start. A run that was started so and still is no
+; administrator's (UAC switched off, say) asks no more: $R0 is "".
 Function ${UN}RunAsAdministrator
+  StrCpy $R0 ""
+  ${If} $AsAdmin = 1
+    Return
+  ${EndIf}
+  StrCpy $R9 "/AsAdministrator $R9"
   ; SHELLEXECUTEINFOW: SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, the verb
   ; "runas", SW_SHOWNORMAL; the process's handle comes back at offset 104.
   System::Call '*(i 112, i 0x140, p $HWNDPARENT, w "runas", w "$EXEPATH", w R9, p 0, i 1, i 0, p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .R6'
-  StrCpy $R0 ""
   System::Call 'shell32::ShellExecuteExW(p R6) i .R5'
   ${If} $R5 <> 0
     System::Call '*$R6(i, i, p, p, p, p, p, i, i, p, p, p, p, i, i, p, p .R4)'
@@ -368,7 +383,7 @@ FunctionEnd
 Function InstallAsAdministrator
   StrCpy $R9 "$R9/AllUsers"
   ${If} $LogFile != ""
-    StrCpy $R9 '$R9 "/LOG=$LogFile"'
+    StrCpy $R9 '$R9 /LOG="$LogFile"'
   ${EndIf}
   StrCpy $R9 "$R9 /D=$INSTDIR"
   Call RunAsAdministrator
@@ -391,7 +406,6 @@ Function .onInit
   ; at once; so does one given /AllUsers, which shows no mode page.
   ${If} $AllUsers = 1
   ${AndIf} $Elevated = 0
-  ${AndIf} $Resumed = 0
   ${If} ${Silent}
   ${OrIf} $ModeGiven = 1
     StrCpy $R9 ""
@@ -715,15 +729,26 @@ Section
   ; files and the players' entries out of it (the level sets stay), or
   ; leaves it as it is, saying why in the details.
   ${If} $Previous != ""
-    DetailPrint "Taking the level-set installer out of $Previous"
     StrCpy $R8 remove-old
-    ${If} $AllUsers = 0
-      StrCpy $R8 remove-old-mine
-    ${EndIf}
     StrCpy $R9 $Previous
-    Call Helper
-    ${If} $R0 <> ${HELPER_DONE}
-      DetailPrint "$Report"
+    ; Just for me, in a folder that other users may change, they may have
+    ; installed it there for themselves: the files stay for them.
+    ${If} $AllUsers = 0
+      StrCpy $R8 check
+      Call Helper
+      StrCpy $R8 remove-old-mine
+      ${If} $R0 <> ${HELPER_DONE}
+        StrCpy $R8 ""
+        DetailPrint "The level-set installer's files stay in $Previous: other users of this computer may change that folder, and may have installed it there for themselves."
+      ${EndIf}
+    ${EndIf}
+    ${If} $R8 != ""
+      DetailPrint "Taking the level-set installer out of $Previous"
+      StrCpy $R9 $Previous
+      Call Helper
+      ${If} $R0 <> ${HELPER_DONE}
+        DetailPrint "$Report"
+      ${EndIf}
     ${EndIf}
   ${EndIf}
   ${If} $AllUsers = 1
