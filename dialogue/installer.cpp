@@ -2,6 +2,7 @@
 #include "dialogue/installer.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "levelset/levelset.h"
@@ -33,7 +34,9 @@ const char kRunningTemplate[] =
 const char kDoneTemplate[] =
     "The level set \"%s\" has been installed.\n\nYou can play it by running Quillomar.";
 
-bool IsGameRunning() { return PlatformNamedMutexExists(kGameMutexName); }
+bool IsGameRunning() { return PlatformGameLockHeld(kGameMutexName); }
+
+int RunInstallerOnSource(const char* source);
 
 }  // namespace
 
@@ -64,28 +67,54 @@ int RunInstaller(char* tail) {
   return RunInstallerOnSource(StripQuotes(tail));
 }
 
+int RunInstallerOnArguments(int count, char** arguments) {
+  if (count <= 0) return 0;
+  if (count == 1) return arguments[0][0] == '\0' ? 0 : RunInstallerOnSource(arguments[0]);
+  size_t size = 1;
+  for (int i = 0; i < count; ++i) size += strlen(arguments[i]) + 1;
+  char* source = static_cast<char*>(malloc(size));
+  if (!source) return 0;
+  char* put = source;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) *put++ = ' ';
+    size_t length = strlen(arguments[i]);
+    memcpy(put, arguments[i], length);
+    put += length;
+  }
+  *put = '\0';
+  int status = RunInstallerOnSource(source);
+  free(source);
+  return status;
+}
+
+namespace {
+
 int RunInstallerOnSource(const char* source) {
   char displayName[kPathBufferSize];
   GetDisplayName(source, displayName);
   ProgramDirectory program = {};
+  char shownSource[kMessageBufferSize];
+  char shownName[kMessageBufferSize];
+  ShownName(source, shownSource, sizeof shownSource);
+  ShownName(displayName, shownName, sizeof shownName);
 
   if (!FileExists(source)) {
-    ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, source);
+    ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, shownSource);
     return 0;
   }
   if (!IsLevelSetFile(source)) {
-    ShowMessage(kInvalidCaption, kBoxOk | kBoxIconStop, kInvalidTemplate, source);
+    ShowMessage(kInvalidCaption, kBoxOk | kBoxIconStop, kInvalidTemplate, shownSource);
     return 0;
   }
   // Only No stops here: a question that could not be shown lets the
   // installation go on.
   if (ShowMessage(kQuestionCaption, kBoxYesNo | kBoxIconQuestion, kQuestionTemplate,
-                  displayName) == kAnswerNo) {
+                  shownName) == kAnswerNo) {
     return 0;
   }
   if (IsAlreadyInstalled(&program, source)) {
     ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kAlreadyInstalledTemplate,
-                displayName);
+                shownName);
     return 0;
   }
   // Anything but Retry, a warning that could not be shown included, ends
@@ -97,6 +126,8 @@ int RunInstallerOnSource(const char* source) {
     }
   }
   if (!InstallLevelSet(&program, source)) return 0;
-  ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, displayName);
+  ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, shownName);
   return 1;
 }
+
+}  // namespace

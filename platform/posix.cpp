@@ -2,6 +2,7 @@
 // (platform/posix_box*.cpp): the program's own path, files, the game lock
 // and the copy. What each system does its own way comes through
 // platform/posix_system.h (platform/linux.cpp for Linux).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,14 +17,27 @@
 
 #include "platform/platform.h"
 #include "platform/posix_system.h"
+#include "platform/temporary_name.h"
 
 namespace {
 
-// Failure codes of our own, beyond the range of errno values.
+// Failures of our own, beyond the range of errno values, until the copy
+// reports them as their kinds (Report).
 constexpr uint32_t kErrorSameFile = 0x10001;
 constexpr uint32_t kErrorNotRegularFile = 0x10002;
 constexpr uint32_t kErrorSourceReplaced = 0x10003;
 constexpr uint32_t kErrorForeignLink = 0x10004;
+
+// The failure that code stands for: one of our own, or errno's.
+PlatformFailure Report(uint32_t code) {
+  switch (code) {
+    case kErrorSameFile: return {kFailureSameFile, 0};
+    case kErrorNotRegularFile: return {kFailureNotRegularFile, 0};
+    case kErrorSourceReplaced: return {kFailureSourceReplaced, 0};
+    case kErrorForeignLink: return {kFailureForeignLink, 0};
+    default: return {kFailureSystem, code};
+  }
+}
 
 bool Fail(uint32_t* failure, uint32_t code) {
   *failure = code;
@@ -37,17 +51,6 @@ int NoDescriptor(uint32_t* failure, uint32_t code) {
   return -1;
 }
 int NoDescriptor(uint32_t* failure) { return NoDescriptor(failure, static_cast<uint32_t>(errno)); }
-
-// The pieces one after the other, in memory from malloc.
-char* Concatenate(const char* const* pieces, size_t count) {
-  size_t length = 0;
-  for (size_t i = 0; i < count; ++i) length += strlen(pieces[i]);
-  char* text = static_cast<char*>(malloc(length + 1));
-  if (!text) return nullptr;
-  text[0] = '\0';
-  for (size_t i = 0; i < count; ++i) strcat(text, pieces[i]);
-  return text;
-}
 
 // Closes its descriptor when it goes out of scope.
 struct Descriptor {
@@ -76,8 +79,10 @@ constexpr int kMaxLinks = 40;
 // another user than the player or root must lead to something of that
 // user's own. Otherwise a name of theirs, anywhere in the path, could stand
 // for a file or folder of the player's that they may not read, and have
-// the player publish it in the shared Levels. *links counts the links
-// followed. -1 with *failure set.
+// the player publish it in the shared Levels. On a medium whose owners
+// its maker chose (see OwnersCameWithTheMedium) a link is nobody's in
+// particular: it may lead only to something on that same medium. *links
+// counts the links followed. -1 with *failure set.
 int Resolve(int at, const char* path, int* links, uint32_t* failure) {
   Descriptor current{-1};
   if (path[0] == '/' && (at = current.fd = OpenEntry(AT_FDCWD, "/", O_DIRECTORY)) < 0) {
@@ -109,14 +114,15 @@ int Resolve(int at, const char* path, int* links, uint32_t* failure) {
       if (size < 0) return NoDescriptor(failure);
       target[size] = '\0';
       if (++*links > kMaxLinks) return NoDescriptor(failure, ELOOP);
-      uid_t linkOwner = status.st_uid;
+      struct stat link = status;
+      bool ownerChosen = OwnersCameWithTheMedium(found.fd);
       close(found.fd);
       found.fd = Resolve(at, target, links, failure);
       if (found.fd < 0) return -1;
       if (fstat(found.fd, &status) != 0) return NoDescriptor(failure);
-      if (linkOwner != geteuid() && linkOwner != 0 && linkOwner != status.st_uid) {
-        return NoDescriptor(failure, kErrorForeignLink);
-      }
+      bool trusted = !ownerChosen && (link.st_uid == geteuid() || link.st_uid == 0);
+      bool theirs = ownerChosen ? status.st_dev == link.st_dev : status.st_uid == link.st_uid;
+      if (!trusted && !theirs) return NoDescriptor(failure, kErrorForeignLink);
     }
     if (folder && !S_ISDIR(status.st_mode)) return NoDescriptor(failure, ENOTDIR);
     if (current.fd >= 0) close(current.fd);
@@ -163,20 +169,61 @@ const char* SplitDirectory(const char* path, char* out, size_t size) {
 }
 
 // A name for a temporary file that nobody can guess.
-void TemporaryName(char* name, size_t size, int attempt) {
-  unsigned long long random = 0;
+void TemporaryName(char* name, int attempt) {
+  uint64_t random = 0;
   if (!RandomBytes(&random, sizeof random)) {
-    random = static_cast<unsigned long long>(getpid()) << 32 ^
-             static_cast<unsigned long long>(clock()) << 8 ^ static_cast<unsigned>(attempt);
+    random = static_cast<uint64_t>(getpid()) << 32 ^ static_cast<uint64_t>(clock()) << 8 ^
+             static_cast<unsigned>(attempt);
   }
-  snprintf(name, size, ".levelset-%016llx.tmp", random);
+  MakeTemporaryName(random, name);
+}
+
+// How long a temporary file must have been left unchanged before it counts
+// as left behind: a copy under way writes to its file all the time.
+constexpr time_t kLeftoverAge = 60;
+
+// Removes the temporary files that copies killed on their way left in the
+// open directory: only regular files with no other name, of the user's own,
+// unchanged for a minute and locked by nobody (a copy under way holds a
+// lock on its file to the end). Each is judged through a descriptor that
+// follows no link and opens nothing that is not a regular file, and
+// removed only while its name still stands for that same file.
+void ClearLeftovers(int directory) {
+  Descriptor listing{dup(directory)};
+  DIR* entries = listing.fd >= 0 ? fdopendir(listing.fd) : nullptr;
+  if (!entries) return;
+  listing.Release();
+  // The directory's own offset, shared with the duplicate, starts over.
+  rewinddir(entries);
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  while (struct dirent* found = readdir(entries)) {
+    if (!IsTemporaryName(found->d_name)) continue;
+    Descriptor entry{OpenEntry(directory, found->d_name, 0)};
+    struct stat status;
+    if (entry.fd < 0 || fstat(entry.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_nlink != 1 || status.st_uid != geteuid() ||
+        now.tv_sec - status.st_mtim.tv_sec < kLeftoverAge) {
+      continue;
+    }
+    Descriptor file{OpenEntryForReading(entry.fd)};
+    struct stat opened, named;
+    if (file.fd < 0 || flock(file.fd, LOCK_EX | LOCK_NB) != 0 || fstat(file.fd, &opened) != 0 ||
+        !SameFile(opened, status) ||
+        fstatat(directory, found->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(named, status)) {
+      continue;
+    }
+    unlinkat(directory, found->d_name, 0);
+  }
+  closedir(entries);
 }
 
 // Where the directory takes no unnamed file: a new file of our own, made
 // under a name that was not there before.
-int CreateTemporary(int directory, char* name, size_t size) {
+int CreateTemporary(int directory, char* name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryName(name, size, attempt);
+    TemporaryName(name, attempt);
     int fd = openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -184,9 +231,9 @@ int CreateTemporary(int directory, char* name, size_t size) {
 }
 
 // Gives the unnamed file fd a new, unused name in directory.
-bool NameTemporary(int fd, int directory, char* name, size_t size) {
+bool NameTemporary(int fd, int directory, char* name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryName(name, size, attempt);
+    TemporaryName(name, attempt);
     if (NameUnnamedFile(fd, directory, name)) return true;
     if (errno != EEXIST) return false;
   }
@@ -234,8 +281,6 @@ int OpenRuntimeDirectory() {
 
 }  // namespace
 
-char* PlatformGetCommandLine() { return nullptr; }
-
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   // UTF-8: "/", "\\" and "." never occur inside a multi-byte character.
   memset(ranges, 0, 12);
@@ -245,7 +290,7 @@ bool PlatformTextIsUtf8() { return true; }
 
 char PlatformPathSeparator() { return '/'; }
 
-bool PlatformNamedMutexExists(const char* name) {
+bool PlatformGameLockHeld(const char* name) {
   // A running game holds an exclusive flock on this file. A file left behind
   // by a game that has ended holds no lock and does not count.
   Descriptor runtime{OpenRuntimeDirectory()};
@@ -271,14 +316,11 @@ bool PlatformNamedMutexExists(const char* name) {
   return lock.fd >= 0 && flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
   char path[PATH_MAX + 1];
   ssize_t length = ReadProgramPath(path, sizeof path - 1);
   if (length <= 0 || size == 0) {
-    // Without its own path the program knows no game directory: paths
-    // relative to wherever it was started would install where no game
-    // looks. The installation is refused instead.
-    *refusal = static_cast<uint32_t>(length < 0 ? errno : ENOENT);
+    *code = static_cast<uint32_t>(length < 0 && errno != 0 ? errno : ENOENT);
     return 0;
   }
   if (static_cast<size_t>(length) >= size) {
@@ -291,7 +333,9 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusa
   return static_cast<uint32_t>(length);
 }
 
-bool FileExists(const char* path) {
+bool PlatformRelativePathsUsable() { return false; }
+
+bool PlatformFileExists(const char* path) {
   struct stat status;
   return stat(path, &status) == 0;
 }
@@ -316,7 +360,9 @@ void PlatformCreateDirectory(const char* path) {
 // the name may stand for another file by the time it is used.
 void PlatformSetNormalAttributes(const char*) {}
 
-bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
+namespace {
+
+bool CopyFile(const char* source, const char* target, uint32_t* failure) {
   struct stat sourceStatus;
   Descriptor in{OpenSource(source, &sourceStatus, failure)};
   if (in.fd < 0) return false;
@@ -330,19 +376,24 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   // copy is written to a file of its own there and renamed over the target
   // only when it is whole and on disk: the target is either the old file or
   // the new one. An unnamed file gets a name only at the end, so a copy
-  // killed on the way leaves nothing behind.
+  // killed on the way leaves nothing behind; where the directory takes no
+  // unnamed file, the next install clears what it left.
   char directoryPath[PATH_MAX];
   const char* name = SplitDirectory(target, directoryPath, sizeof directoryPath);
   Descriptor directory{open(directoryPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (directory.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
-  char temporary[64];
+  ClearLeftovers(directory.fd);
+  char temporary[kTemporaryNameLength + 1];
   Descriptor out{OpenUnnamedFile(directory.fd)};
   bool named = false;
   if (out.fd < 0 && errno == EOPNOTSUPP) {
-    out.fd = CreateTemporary(directory.fd, temporary, sizeof temporary);
+    out.fd = CreateTemporary(directory.fd, temporary);
     named = out.fd >= 0;
   }
   if (out.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
+  // Held to the end, so that no other install takes the file for a
+  // leftover once its time has been set to the source's.
+  flock(out.fd, LOCK_EX);
 
   // The installed copy is plain data that every player may read and only
   // its owner may change, whatever the source's bits and the umask.
@@ -352,7 +403,7 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
     futimens(out.fd, times);
     ok = fsync(out.fd) == 0;
   }
-  if (ok && !named) ok = named = NameTemporary(out.fd, directory.fd, temporary, sizeof temporary);
+  if (ok && !named) ok = named = NameTemporary(out.fd, directory.fd, temporary);
   if (ok) ok = renameat(directory.fd, temporary, directory.fd, name) == 0;
   int error = errno;
   if (!ok && named) unlinkat(directory.fd, temporary, 0);
@@ -361,30 +412,16 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   return true;
 }
 
-char* PlatformGetErrorText(uint32_t code, const char* source, const char* target) {
-  switch (code) {
-    case kErrorSameFile: {
-      const char* pieces[] = {"'", source, "' and '", target, "' are the same file"};
-      return Concatenate(pieces, 5);
-    }
-    case kErrorNotRegularFile: {
-      const char* pieces[] = {"'", source, "' is not a regular file"};
-      return Concatenate(pieces, 3);
-    }
-    case kErrorSourceReplaced: {
-      const char* pieces[] = {"'", source, "' was replaced while it was being opened"};
-      return Concatenate(pieces, 3);
-    }
-    case kErrorForeignLink: {
-      const char* pieces[] = {"'", source, "' is another user's link to a file that is not theirs"};
-      return Concatenate(pieces, 3);
-    }
-    default: {
-      const char* pieces[] = {strerror(static_cast<int>(code))};
-      return Concatenate(pieces, 1);
-    }
-  }
+}  // namespace
+
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
+  uint32_t code = 0;
+  if (CopyFile(source, target, &code)) return true;
+  *failure = Report(code);
+  return false;
 }
+
+char* PlatformGetErrorText(uint32_t code) { return strdup(strerror(static_cast<int>(code))); }
 
 void PlatformFreeErrorText(char* text) { free(text); }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
 
@@ -20,19 +21,32 @@ const BoxButtons kYesNo = {2, {{kAnswerYes, "_Yes", "Yes"}, {kAnswerNo, "_No", "
 const BoxButtons kRetryCancel = {
     2, {{kAnswerRetry, "_Retry", "Retry"}, {kAnswerCancel, "_Cancel", "Cancel"}}, kAnswerCancel};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+bool SameLetter(char a, char b) {
+  return FoldAsciiCase(static_cast<unsigned char>(a)) == FoldAsciiCase(static_cast<unsigned char>(b));
+}
 
 bool SameWord(const char* a, const char* b, size_t length) {
   if (strlen(b) != length) return false;
   for (size_t i = 0; i < length; ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (!SameLetter(a[i], b[i])) return false;
   }
   return true;
 }
 
+// A character that is not shown as itself: a control (the box's own line
+// breaks and tabs aside) or one that reorders or hides the text around it
+// (the bidirectional marks, embeddings, overrides and isolates), so that a
+// name could pass for words of the box or show its letters out of order.
 bool IsControl(const unsigned char* text, size_t length) {
   if (length == 1) return (text[0] < 0x20 && text[0] != '\n' && text[0] != '\t') || text[0] == 0x7F;
-  return length == 2 && text[0] == 0xC2 && text[1] <= 0x9F;  // U+0080 to U+009F
+  if (length == 2) {
+    return (text[0] == 0xC2 && text[1] <= 0x9F) ||  // U+0080 to U+009F
+           (text[0] == 0xD8 && text[1] == 0x9C);    // U+061C
+  }
+  if (length != 3 || text[0] != 0xE2) return false;
+  return (text[1] == 0x80 && (text[2] == 0x8E || text[2] == 0x8F)) ||  // U+200E, U+200F
+         (text[1] == 0x80 && text[2] >= 0xAA && text[2] <= 0xAE) ||    // U+202A to U+202E
+         (text[1] == 0x81 && text[2] >= 0xA6 && text[2] <= 0xA9);      // U+2066 to U+2069
 }
 
 void WriteAll(int fd, const char* text) {
@@ -109,7 +123,7 @@ int AnswerForLine(const BoxButtons& buttons, const char* line) {
   if (length == 0) return buttons.count == 1 ? buttons.buttons[0].answer : kAnswerNone;
   for (int i = 0; i < buttons.count; ++i) {
     const char* word = buttons.buttons[i].word;
-    if ((length == 1 && Lower(line[0]) == Lower(word[0])) || SameWord(line, word, length)) {
+    if ((length == 1 && SameLetter(line[0], word[0])) || SameWord(line, word, length)) {
       return buttons.buttons[i].answer;
     }
   }

@@ -14,6 +14,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/temporary_name.h"
 #include "platform/win32_identity.h"
 
 // The logic speaks in the values of the Windows message box; they go
@@ -42,8 +43,8 @@ struct Handle {
   }
 };
 
-bool Fail(uint32_t* failure, DWORD code) {
-  *failure = code;
+bool Fail(PlatformFailure* failure, DWORD code) {
+  *failure = {kFailureSystem, code};
   return false;
 }
 
@@ -71,19 +72,6 @@ DWORD TargetProblem(const char* target, const BY_HANDLE_FILE_INFORMATION& from) 
     return ERROR_ACCESS_DENIED;
   }
   return 0;
-}
-
-// Temporary files are named ".levelset-<16 hex digits>.tmp": never ".qlm",
-// so the game never reads one.
-const char kTemporaryPrefix[] = ".levelset-";
-const char kTemporarySuffix[] = ".tmp";
-constexpr size_t kTemporaryNameLength = sizeof kTemporaryPrefix - 1 + 16 + sizeof kTemporarySuffix - 1;
-
-bool IsTemporaryName(const char* name) {
-  size_t length = strlen(name);
-  return length == kTemporaryNameLength &&
-         strncmp(name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) == 0 &&
-         strcmp(name + length - (sizeof kTemporarySuffix - 1), kTemporarySuffix) == 0;
 }
 
 // Whether the file was made by the user this program runs as: its owner is
@@ -141,7 +129,7 @@ void ClearLeftovers(const char* directory) {
 
 // A new file of our own in directory, under a name nobody can guess or take
 // first, open to nobody else; its path in path.
-HANDLE CreateTemporary(const char* directory, char* path, size_t size, uint32_t* failure) {
+HANDLE CreateTemporary(const char* directory, char* path, size_t size, PlatformFailure* failure) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     unsigned int high = 0;
     unsigned int low = 0;
@@ -149,8 +137,9 @@ HANDLE CreateTemporary(const char* directory, char* path, size_t size, uint32_t*
       high = GetCurrentProcessId();
       low = GetTickCount() ^ static_cast<unsigned>(attempt);
     }
-    int length = snprintf(path, size, "%s%s%08x%08x%s", directory, kTemporaryPrefix, high, low,
-                          kTemporarySuffix);
+    char name[kTemporaryNameLength + 1];
+    MakeTemporaryName(static_cast<uint64_t>(high) << 32 | low, name);
+    int length = snprintf(path, size, "%s%s", directory, name);
     if (length < 0 || static_cast<size_t>(length) >= size) {
       Fail(failure, ERROR_FILENAME_EXCED_RANGE);
       return INVALID_HANDLE_VALUE;
@@ -222,24 +211,25 @@ bool PlatformTextIsUtf8() { return GetACP() == CP_UTF8; }
 
 char PlatformPathSeparator() { return '\\'; }
 
-bool PlatformNamedMutexExists(const char* name) {
+bool PlatformGameLockHeld(const char* name) {
   HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
   if (!mutex) return false;
   CloseHandle(mutex);
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
-  // A path that cannot be had leaves the paths relative to the current
-  // directory. A path cut to fit gives size; Windows before Vista leaves it
-  // without a terminator then.
-  *refusal = 0;
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+  // A path cut to fit gives size; Windows before Vista leaves it without a
+  // terminator then.
   DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+  if (length == 0) *code = GetLastError();
   if (length >= size && size != 0) buffer[size - 1] = '\0';
   return length;
 }
 
-bool FileExists(const char* path) {
+bool PlatformRelativePathsUsable() { return true; }
+
+bool PlatformFileExists(const char* path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
   if (search == INVALID_HANDLE_VALUE) return false;
@@ -268,7 +258,7 @@ void PlatformSetNormalAttributes(const char* path) {
   SetFileInformationByHandle(file.h, FileBasicInfo, &basic, sizeof basic);
 }
 
-bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
   Handle in{CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
   BY_HANDLE_FILE_INFORMATION from;
@@ -305,7 +295,7 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   return false;
 }
 
-char* PlatformGetErrorText(uint32_t code, const char*, const char*) {
+char* PlatformGetErrorText(uint32_t code) {
   char* text = nullptr;
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
