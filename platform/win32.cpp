@@ -293,8 +293,14 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
   DWORD length = GetFullPathNameW(source, kWideSize, full, nullptr);
   if (length == 0) return GetLastError();
   if (length >= kWideSize) return ERROR_FILENAME_EXCED_RANGE;
+  // Long names, and no "\\?\" in front, as the reached name comes.
   length = GetLongPathNameW(full, asked, kWideSize);
   if (length == 0 || length >= kWideSize) wcscpy(asked, full);
+  if (wcsncmp(asked, L"\\\\?\\UNC\\", 8) == 0) {
+    wmemmove(asked + 2, asked + 8, wcslen(asked + 8) + 1);
+  } else if (wcsncmp(asked, L"\\\\?\\", 4) == 0 && RootLength(asked + 4) == 3) {
+    wmemmove(asked, asked + 4, wcslen(asked + 4) + 1);
+  }
   if (!ReachedName(in, reached, kWideSize)) return GetLastError();
   if (SameName(reached, asked)) return 0;
 
