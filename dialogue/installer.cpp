@@ -2,6 +2,7 @@
 #include "dialogue/installer.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "levelset/levelset.h"
@@ -33,7 +34,9 @@ const char kRunningTemplate[] =
 const char kDoneTemplate[] =
     "The level set \"%s\" has been installed.\n\nYou can play it by running Quillomar.";
 
-bool IsGameRunning() { return PlatformNamedMutexExists(kGameMutexName); }
+bool IsGameRunning() { return PlatformGameLockHeld(kGameMutexName); }
+
+int RunInstallerOnSource(const char* source);
 
 }  // namespace
 
@@ -63,6 +66,28 @@ int RunInstaller(char* tail) {
   if (!tail || tail[0] == '\0') return 0;
   return RunInstallerOnSource(StripQuotes(tail));
 }
+
+int RunInstallerOnArguments(int count, char** arguments) {
+  if (count <= 0) return 0;
+  if (count == 1) return arguments[0][0] == '\0' ? 0 : RunInstallerOnSource(arguments[0]);
+  size_t size = 1;
+  for (int i = 0; i < count; ++i) size += strlen(arguments[i]) + 1;
+  char* source = static_cast<char*>(malloc(size));
+  if (!source) return 0;
+  char* put = source;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) *put++ = ' ';
+    size_t length = strlen(arguments[i]);
+    memcpy(put, arguments[i], length);
+    put += length;
+  }
+  *put = '\0';
+  int status = RunInstallerOnSource(source);
+  free(source);
+  return status;
+}
+
+namespace {
 
 int RunInstallerOnSource(const char* source) {
   char displayName[kPathBufferSize];
@@ -100,3 +125,5 @@ int RunInstallerOnSource(const char* source) {
   ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, displayName);
   return 1;
 }
+
+}  // namespace

@@ -1,10 +1,12 @@
-// The whole run, RunInstaller, on any command-line tail, with the file
-// system, the game and the user's answers chosen by the input.
+// The whole run, RunInstaller on any command-line tail or
+// RunInstallerOnArguments on any arguments, with the file system, the game
+// and the user's answers chosen by the input.
 //
 // Input: one byte of switches (1: code page 932, 2: the files exist, 4: the
-// copy succeeds, 8 and 16: how many times the game is found running), one
-// byte n, n bytes of answers (one per box, mod 8; boxes past them answer 0),
-// then the tail.
+// copy succeeds, 8 and 16: how many times the game is found running, 32:
+// arguments instead of a tail), one byte n, n bytes of answers (one per
+// box, mod 8; boxes past them answer 0), then the tail, or the arguments
+// each ended by a NUL byte (the last one by the input's end).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +31,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FakePlatform& platform = Fake();
   std::string tail = std::string(input.c_str() + 2 + answerCount);
   std::string source = model::SourceOf(tail);
+  std::vector<std::string> arguments;
+  bool fromArguments = switches & 32;
+  if (fromArguments) {
+    // The arguments' name, joined by blanks, is the source as it is; the
+    // file between its first two quotes, if any, is there too, so that
+    // reading the quotes would copy another file, or find one that the
+    // name passed does not.
+    std::string rest = input.substr(2 + answerCount);
+    for (size_t at = 0; at < rest.size();) {
+      size_t end = rest.find('\0', at);
+      if (end == std::string::npos) end = rest.size();
+      arguments.push_back(rest.substr(at, end - at));
+      at = end + 1;
+    }
+    tail.clear();
+    for (size_t i = 0; i < arguments.size(); ++i) tail += (i == 0 ? "" : " ") + arguments[i];
+    if (arguments.size() == 1 && arguments[0].empty()) tail.clear();
+    if (model::SourceOf(tail) != tail) platform.files[model::SourceOf(tail)] = "another file";
+    source = tail;
+  }
   if (switches & 2) {
     platform.directories = {"C:\\Games\\Quillomar"};
     platform.files[source] = "level set";
@@ -42,10 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform.defaultAnswer = kAnswerNone;
   auto answer = [&](size_t box) { return box < answers.size() ? answers[box] : kAnswerNone; };
 
-  char* buffer = static_cast<char*>(malloc(tail.size() + 1));
-  memcpy(buffer, tail.c_str(), tail.size() + 1);
-  int status = RunInstaller(buffer);
-  free(buffer);
+  int status;
+  if (fromArguments) {
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(&argument[0]);
+    status = RunInstallerOnArguments(static_cast<int>(pointers.size()), pointers.data());
+  } else {
+    char* buffer = static_cast<char*>(malloc(tail.size() + 1));
+    memcpy(buffer, tail.c_str(), tail.size() + 1);
+    status = RunInstaller(buffer);
+    free(buffer);
+  }
   std::vector<std::string> boxes;
   for (const Box& box : platform.boxes) {
     boxes.push_back(box.caption);

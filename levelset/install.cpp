@@ -41,13 +41,45 @@ bool FormatPath(char* out, const char* format, ...) {
   return true;
 }
 
-void ReportCopyFailure(const char* source, const char* target, uint32_t code) {
-  char* systemText = PlatformGetErrorText(code, source, target);
+// Why the copy failed, in our words, for the failures that the platform
+// finds itself rather than the system; written into out
+// (kMessageBufferSize bytes). False when the system is to say it. Whatever
+// is cut here lies beyond the message's own 2047 bytes, which hold the
+// source before this text.
+bool DescribeOwnFailure(const char* source, const char* target, PlatformFailureKind kind,
+                        char* out) {
+  switch (kind) {
+    case kFailureSystem: return false;
+    case kFailureSameFile:
+      snprintf(out, kMessageBufferSize, "'%s' and '%s' are the same file", source, target);
+      return true;
+    case kFailureNotRegularFile:
+      snprintf(out, kMessageBufferSize, "'%s' is not a regular file", source);
+      return true;
+    case kFailureSourceReplaced:
+      snprintf(out, kMessageBufferSize, "'%s' was replaced while it was being opened", source);
+      return true;
+    case kFailureForeignLink:
+      snprintf(out, kMessageBufferSize,
+               "'%s' is another user's link to a file that is not theirs", source);
+      return true;
+  }
+  return false;
+}
+
+void ReportCopyFailure(const char* source, const char* target, PlatformFailure failure) {
+  char own[kMessageBufferSize];
+  if (DescribeOwnFailure(source, target, failure.kind, own)) {
+    ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, source,
+                own);
+    return;
+  }
+  char* systemText = PlatformGetErrorText(failure.code);
   char fallback[64];
   const char* text = systemText;
   if (!text) {
     snprintf(fallback, sizeof fallback, "Error %lu (the system has no text for it).",
-             static_cast<unsigned long>(code));
+             static_cast<unsigned long>(failure.code));
     text = fallback;
   }
   ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, source,
@@ -57,13 +89,18 @@ void ReportCopyFailure(const char* source, const char* target, uint32_t code) {
 
 }  // namespace
 
+bool FileExists(const char* path) { return PlatformFileExists(path); }
+
 const char* GetProgramDirectory(ProgramDirectory* program) {
   if (program->known) return program->path;
 
   char* path = program->path;
-  uint32_t length = PlatformGetModuleFileName(path, kPathBufferSize, &program->refusal);
+  uint32_t code = 0;
+  uint32_t length = PlatformGetModuleFileName(path, kPathBufferSize, &code);
   if (length == 0) {
-    // Not remembered: the next operation asks again.
+    // Not remembered: the next operation asks again. Where paths relative
+    // to the current directory are not usable, no path is built at all.
+    program->refusal = PlatformRelativePathsUsable() ? 0 : code;
     path[0] = '\0';
     return path;
   }
@@ -134,12 +171,12 @@ bool InstallLevelSet(ProgramDirectory* program, const char* source) {
   if (!GetLevelsDirectory(program, levelsDirectory) ||
       !GetInstalledPath(program, source, installedPath)) {
     uint32_t code = program->refusal != 0 ? program->refusal : PlatformNameTooLongError();
-    ReportCopyFailure(source, "", code);
+    ReportCopyFailure(source, "", {kFailureSystem, code});
     return false;
   }
   PlatformCreateDirectory(levelsDirectory);
   if (FileExists(installedPath)) PlatformSetNormalAttributes(installedPath);
-  uint32_t failure = 0;
+  PlatformFailure failure = {kFailureSystem, 0};
   if (!PlatformCopyFile(source, installedPath, &failure)) {
     ReportCopyFailure(source, installedPath, failure);
     return false;

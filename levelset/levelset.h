@@ -35,6 +35,10 @@ bool EqualsIgnoreCase(const char* a, const char* b);
 // Whether the extension of path is ".QLM" in any ASCII letter case.
 bool IsLevelSetFile(const char* path);
 
+// Whether any entry, file or directory, matches the path: the level-set
+// check of the flow.
+bool FileExists(const char* path);
+
 // The directory of the running program file, as the operations below use
 // it: looked up on first use and kept once found. A run starts with a zeroed
 // one ({}) and hands it to each operation.
@@ -42,13 +46,15 @@ struct ProgramDirectory {
   char path[kPathBufferSize];  // ends in a separator; empty while not known
   bool known;
   // Why no path may be built under it (the program file's path did not fit,
-  // or the platform will not go on without it); 0 while paths may be built.
+  // or it could not be had where relative paths are not usable): the
+  // system's code; 0 while paths may be built.
   uint32_t refusal;
 };
 
 // The program directory, looked up unless known: empty when the program
 // file's path cannot be had (paths are then relative to the current
-// directory), or when program->refusal says no path may be built under it.
+// directory where the platform finds those usable, and refused elsewhere),
+// or when program->refusal says no path may be built under it.
 const char* GetProgramDirectory(ProgramDirectory* program);
 
 // Write into out (kPathBufferSize bytes). Return false, with out empty, when

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "text/codepage.h"
 
 namespace {
@@ -16,8 +17,6 @@ void CopyPart(char* out, const char* begin, size_t length) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
 
 }  // namespace
 
@@ -97,7 +96,7 @@ bool EqualsIgnoreCase(const char* a, const char* b) {
   for (;; ++a, ++b) {
     unsigned char x = static_cast<unsigned char>(*a);
     unsigned char y = static_cast<unsigned char>(*b);
-    if (x != y && FoldAscii(x) != FoldAscii(y)) return false;
+    if (x != y && FoldAsciiCase(x) != FoldAsciiCase(y)) return false;
     if (x == '\0') return true;
   }
 }

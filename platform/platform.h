@@ -32,9 +32,26 @@ constexpr int kAnswerNo = 7;
 // Size of every whole path the installer builds, terminator included.
 constexpr uint32_t kPathBufferSize = 260;
 
+// Why an operation failed: a failure the system reports (its code says
+// what), or one that the backend found itself. The logic chooses the words
+// for each; the backend only reports.
+enum PlatformFailureKind : uint32_t {
+  kFailureSystem = 0,      // the system's own failure; code is the system's
+  kFailureSameFile,        // the target is the source itself under another name
+  kFailureNotRegularFile,  // the source is no regular file (a device, a pipe...)
+  kFailureSourceReplaced,  // the source's name stood for another file once opened
+  kFailureForeignLink,     // the source's path leads through another user's link
+                           // to a file that is not theirs
+};
+
+struct PlatformFailure {
+  PlatformFailureKind kind;
+  uint32_t code;  // the system's code when kind is kFailureSystem; 0 otherwise
+};
+
 // The process's whole command line as one 8-bit string, program name
-// included, where the system keeps one (Windows); null where the program is
-// handed an argument vector instead.
+// included. Only where the system keeps one (Windows): the POSIX entry is
+// handed its arguments instead, and has no such function.
 char* PlatformGetCommandLine();
 
 // The lead-byte ranges of the system's ANSI code page: up to six pairs of
@@ -49,21 +66,28 @@ bool PlatformTextIsUtf8();
 // The separator the installer joins paths with.
 char PlatformPathSeparator();
 
-// Whether a process currently holds the named game lock. The lock is looked
-// for and let go at once; it is never created, waited on or owned. Any
-// failure to look counts as "not held".
-bool PlatformNamedMutexExists(const char* name);
+// Whether a running game holds the named game lock (a named mutex on
+// Windows, a locked file on POSIX). The lock is looked for and let go at
+// once; it is never created, waited on or owned. Any failure to look counts
+// as "not held".
+bool PlatformGameLockHeld(const char* name);
 
 // Writes the full path of the running program file into buffer (size bytes)
 // and returns its length; returns size when the path was cut to fit. When
-// the path cannot be had it returns 0 and sets *refusal: 0 where the
-// installer goes on with paths relative to the current directory (Windows),
-// otherwise the failure code with which the installation is refused.
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal);
+// the path cannot be had it returns 0 and sets *code to the system's code
+// for why (never 0 where relative paths are not usable).
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code);
 
-// Whether any entry, file or directory, matches the path. The level-set
-// check of the flow, done by the platform itself.
-bool FileExists(const char* path);
+// Whether the installer may go on with paths relative to the current
+// directory when the program file's path cannot be had. Windows: yes, as
+// its installer always has (the loader knows the program's path, so only a
+// failure that does not happen in practice gets there). POSIX: no; the path
+// comes from /proc, which a chroot or a container may lack, and a program
+// started from anywhere would install where no game looks.
+bool PlatformRelativePathsUsable();
+
+// Whether any entry, file or directory, matches the path.
+bool PlatformFileExists(const char* path);
 
 // Whether file names that differ only in ASCII letter case name one file.
 bool PlatformNamesIgnoreCase();
@@ -82,16 +106,15 @@ void PlatformSetNormalAttributes(const char* path);
 // Copies source onto target, replacing any file there as a name (a link
 // there is never written through): the copy is made beside the target and
 // renamed over it when whole. On failure the target is as it was and
-// *failure is the failure code.
-bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure);
+// *failure says why.
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure);
 
-// The system's text for the failure code of a copy of source onto target,
-// allocated by the platform, or null when it has none. Released with
-// PlatformFreeErrorText.
-char* PlatformGetErrorText(uint32_t code, const char* source, const char* target);
+// The system's own text for one of its failure codes, allocated by the
+// platform, or null when it has none. Released with PlatformFreeErrorText.
+char* PlatformGetErrorText(uint32_t code);
 void PlatformFreeErrorText(char* text);
 
-// The failure code that says a file name is too long.
+// The system's failure code that says a file name is too long.
 uint32_t PlatformNameTooLongError();
 
 // Shows a modal message box with no owner and waits for it to be closed.

@@ -16,14 +16,27 @@
 
 #include "platform/platform.h"
 #include "platform/posix_system.h"
+#include "platform/temporary_name.h"
 
 namespace {
 
-// Failure codes of our own, beyond the range of errno values.
+// Failures of our own, beyond the range of errno values, until the copy
+// reports them as their kinds (Report).
 constexpr uint32_t kErrorSameFile = 0x10001;
 constexpr uint32_t kErrorNotRegularFile = 0x10002;
 constexpr uint32_t kErrorSourceReplaced = 0x10003;
 constexpr uint32_t kErrorForeignLink = 0x10004;
+
+// The failure that code stands for: one of our own, or errno's.
+PlatformFailure Report(uint32_t code) {
+  switch (code) {
+    case kErrorSameFile: return {kFailureSameFile, 0};
+    case kErrorNotRegularFile: return {kFailureNotRegularFile, 0};
+    case kErrorSourceReplaced: return {kFailureSourceReplaced, 0};
+    case kErrorForeignLink: return {kFailureForeignLink, 0};
+    default: return {kFailureSystem, code};
+  }
+}
 
 bool Fail(uint32_t* failure, uint32_t code) {
   *failure = code;
@@ -37,17 +50,6 @@ int NoDescriptor(uint32_t* failure, uint32_t code) {
   return -1;
 }
 int NoDescriptor(uint32_t* failure) { return NoDescriptor(failure, static_cast<uint32_t>(errno)); }
-
-// The pieces one after the other, in memory from malloc.
-char* Concatenate(const char* const* pieces, size_t count) {
-  size_t length = 0;
-  for (size_t i = 0; i < count; ++i) length += strlen(pieces[i]);
-  char* text = static_cast<char*>(malloc(length + 1));
-  if (!text) return nullptr;
-  text[0] = '\0';
-  for (size_t i = 0; i < count; ++i) strcat(text, pieces[i]);
-  return text;
-}
 
 // Closes its descriptor when it goes out of scope.
 struct Descriptor {
@@ -163,20 +165,20 @@ const char* SplitDirectory(const char* path, char* out, size_t size) {
 }
 
 // A name for a temporary file that nobody can guess.
-void TemporaryName(char* name, size_t size, int attempt) {
-  unsigned long long random = 0;
+void TemporaryName(char* name, int attempt) {
+  uint64_t random = 0;
   if (!RandomBytes(&random, sizeof random)) {
-    random = static_cast<unsigned long long>(getpid()) << 32 ^
-             static_cast<unsigned long long>(clock()) << 8 ^ static_cast<unsigned>(attempt);
+    random = static_cast<uint64_t>(getpid()) << 32 ^ static_cast<uint64_t>(clock()) << 8 ^
+             static_cast<unsigned>(attempt);
   }
-  snprintf(name, size, ".levelset-%016llx.tmp", random);
+  MakeTemporaryName(random, name);
 }
 
 // Where the directory takes no unnamed file: a new file of our own, made
 // under a name that was not there before.
-int CreateTemporary(int directory, char* name, size_t size) {
+int CreateTemporary(int directory, char* name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryName(name, size, attempt);
+    TemporaryName(name, attempt);
     int fd = openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -184,9 +186,9 @@ int CreateTemporary(int directory, char* name, size_t size) {
 }
 
 // Gives the unnamed file fd a new, unused name in directory.
-bool NameTemporary(int fd, int directory, char* name, size_t size) {
+bool NameTemporary(int fd, int directory, char* name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    TemporaryName(name, size, attempt);
+    TemporaryName(name, attempt);
     if (NameUnnamedFile(fd, directory, name)) return true;
     if (errno != EEXIST) return false;
   }
@@ -234,8 +236,6 @@ int OpenRuntimeDirectory() {
 
 }  // namespace
 
-char* PlatformGetCommandLine() { return nullptr; }
-
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   // UTF-8: "/", "\\" and "." never occur inside a multi-byte character.
   memset(ranges, 0, 12);
@@ -245,7 +245,7 @@ bool PlatformTextIsUtf8() { return true; }
 
 char PlatformPathSeparator() { return '/'; }
 
-bool PlatformNamedMutexExists(const char* name) {
+bool PlatformGameLockHeld(const char* name) {
   // A running game holds an exclusive flock on this file. A file left behind
   // by a game that has ended holds no lock and does not count.
   Descriptor runtime{OpenRuntimeDirectory()};
@@ -271,14 +271,11 @@ bool PlatformNamedMutexExists(const char* name) {
   return lock.fd >= 0 && flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
   char path[PATH_MAX + 1];
   ssize_t length = ReadProgramPath(path, sizeof path - 1);
   if (length <= 0 || size == 0) {
-    // Without its own path the program knows no game directory: paths
-    // relative to wherever it was started would install where no game
-    // looks. The installation is refused instead.
-    *refusal = static_cast<uint32_t>(length < 0 ? errno : ENOENT);
+    *code = static_cast<uint32_t>(length < 0 && errno != 0 ? errno : ENOENT);
     return 0;
   }
   if (static_cast<size_t>(length) >= size) {
@@ -291,7 +288,9 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusa
   return static_cast<uint32_t>(length);
 }
 
-bool FileExists(const char* path) {
+bool PlatformRelativePathsUsable() { return false; }
+
+bool PlatformFileExists(const char* path) {
   struct stat status;
   return stat(path, &status) == 0;
 }
@@ -316,7 +315,9 @@ void PlatformCreateDirectory(const char* path) {
 // the name may stand for another file by the time it is used.
 void PlatformSetNormalAttributes(const char*) {}
 
-bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
+namespace {
+
+bool CopyFile(const char* source, const char* target, uint32_t* failure) {
   struct stat sourceStatus;
   Descriptor in{OpenSource(source, &sourceStatus, failure)};
   if (in.fd < 0) return false;
@@ -335,11 +336,11 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   const char* name = SplitDirectory(target, directoryPath, sizeof directoryPath);
   Descriptor directory{open(directoryPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (directory.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
-  char temporary[64];
+  char temporary[kTemporaryNameLength + 1];
   Descriptor out{OpenUnnamedFile(directory.fd)};
   bool named = false;
   if (out.fd < 0 && errno == EOPNOTSUPP) {
-    out.fd = CreateTemporary(directory.fd, temporary, sizeof temporary);
+    out.fd = CreateTemporary(directory.fd, temporary);
     named = out.fd >= 0;
   }
   if (out.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
@@ -352,7 +353,7 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
     futimens(out.fd, times);
     ok = fsync(out.fd) == 0;
   }
-  if (ok && !named) ok = named = NameTemporary(out.fd, directory.fd, temporary, sizeof temporary);
+  if (ok && !named) ok = named = NameTemporary(out.fd, directory.fd, temporary);
   if (ok) ok = renameat(directory.fd, temporary, directory.fd, name) == 0;
   int error = errno;
   if (!ok && named) unlinkat(directory.fd, temporary, 0);
@@ -361,30 +362,16 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   return true;
 }
 
-char* PlatformGetErrorText(uint32_t code, const char* source, const char* target) {
-  switch (code) {
-    case kErrorSameFile: {
-      const char* pieces[] = {"'", source, "' and '", target, "' are the same file"};
-      return Concatenate(pieces, 5);
-    }
-    case kErrorNotRegularFile: {
-      const char* pieces[] = {"'", source, "' is not a regular file"};
-      return Concatenate(pieces, 3);
-    }
-    case kErrorSourceReplaced: {
-      const char* pieces[] = {"'", source, "' was replaced while it was being opened"};
-      return Concatenate(pieces, 3);
-    }
-    case kErrorForeignLink: {
-      const char* pieces[] = {"'", source, "' is another user's link to a file that is not theirs"};
-      return Concatenate(pieces, 3);
-    }
-    default: {
-      const char* pieces[] = {strerror(static_cast<int>(code))};
-      return Concatenate(pieces, 1);
-    }
-  }
+}  // namespace
+
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
+  uint32_t code = 0;
+  if (CopyFile(source, target, &code)) return true;
+  *failure = Report(code);
+  return false;
 }
+
+char* PlatformGetErrorText(uint32_t code) { return strdup(strerror(static_cast<int>(code))); }
 
 void PlatformFreeErrorText(char* text) { free(text); }
 

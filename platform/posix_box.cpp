@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
 
@@ -20,12 +21,14 @@ const BoxButtons kYesNo = {2, {{kAnswerYes, "_Yes", "Yes"}, {kAnswerNo, "_No", "
 const BoxButtons kRetryCancel = {
     2, {{kAnswerRetry, "_Retry", "Retry"}, {kAnswerCancel, "_Cancel", "Cancel"}}, kAnswerCancel};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+bool SameLetter(char a, char b) {
+  return FoldAsciiCase(static_cast<unsigned char>(a)) == FoldAsciiCase(static_cast<unsigned char>(b));
+}
 
 bool SameWord(const char* a, const char* b, size_t length) {
   if (strlen(b) != length) return false;
   for (size_t i = 0; i < length; ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (!SameLetter(a[i], b[i])) return false;
   }
   return true;
 }
@@ -109,7 +112,7 @@ int AnswerForLine(const BoxButtons& buttons, const char* line) {
   if (length == 0) return buttons.count == 1 ? buttons.buttons[0].answer : kAnswerNone;
   for (int i = 0; i < buttons.count; ++i) {
     const char* word = buttons.buttons[i].word;
-    if ((length == 1 && Lower(line[0]) == Lower(word[0])) || SameWord(line, word, length)) {
+    if ((length == 1 && SameLetter(line[0], word[0])) || SameWord(line, word, length)) {
       return buttons.buttons[i].answer;
     }
   }

@@ -22,6 +22,7 @@
 #include <initializer_list>
 
 #include "platform/platform.h"
+#include "platform/temporary_name.h"
 
 // Not declared by winternl.h; exported by every ntdll.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
@@ -61,13 +62,10 @@ struct Handle {
 // operation stopped after reaching a symbolic link."
 constexpr DWORD kErrorStoppedOnLink = 681;
 
-bool Fail(uint32_t* failure, DWORD code) {
-  *failure = code;
+bool Fail(PlatformFailure* failure, DWORD code) {
+  *failure = {kFailureSystem, code};
   return false;
 }
-
-// The source's path leads through another user's link.
-bool FailForeignLink(uint32_t* failure) { return Fail(failure, kErrorStoppedOnLink); }
 
 // --- The command line ------------------------------------------------------------
 //
@@ -444,19 +442,6 @@ DWORD TargetProblem(HANDLE folder, const wchar_t* name, const BY_HANDLE_FILE_INF
   return 0;
 }
 
-// Temporary files are named ".levelset-<16 hex digits>.tmp": never ".qlm",
-// so the game never reads one.
-const char kTemporaryPrefix[] = ".levelset-";
-const char kTemporarySuffix[] = ".tmp";
-constexpr size_t kTemporaryNameLength = sizeof kTemporaryPrefix - 1 + 16 + sizeof kTemporarySuffix - 1;
-
-bool IsTemporaryName(const char* name) {
-  size_t length = strlen(name);
-  return length == kTemporaryNameLength &&
-         strncmp(name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) == 0 &&
-         strcmp(name + length - (sizeof kTemporarySuffix - 1), kTemporarySuffix) == 0;
-}
-
 void Delete(HANDLE file) {
   FILE_DISPOSITION_INFO dispose = {TRUE};
   SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
@@ -509,7 +494,7 @@ void ClearLeftovers(HANDLE folder) {
 
 // A new file of our own in the open folder, under a name nobody can guess
 // or take first, open to nobody else.
-HANDLE CreateTemporary(HANDLE folder, uint32_t* failure) {
+HANDLE CreateTemporary(HANDLE folder, PlatformFailure* failure) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     unsigned int high = 0;
     unsigned int low = 0;
@@ -517,10 +502,10 @@ HANDLE CreateTemporary(HANDLE folder, uint32_t* failure) {
       high = GetCurrentProcessId();
       low = GetTickCount() ^ static_cast<unsigned>(attempt);
     }
+    char narrow[kTemporaryNameLength + 1];
+    MakeTemporaryName(static_cast<uint64_t>(high) << 32 | low, narrow);
     wchar_t name[kTemporaryNameLength + 1];
-    _snwprintf(name, kTemporaryNameLength + 1, L"%hs%08x%08x%hs", kTemporaryPrefix, high, low,
-               kTemporarySuffix);
-    name[kTemporaryNameLength] = L'\0';
+    for (size_t i = 0; i <= kTemporaryNameLength; ++i) name[i] = static_cast<unsigned char>(narrow[i]);
     DWORD error = 0;
     HANDLE file = OpenIn(folder, name, GENERIC_WRITE | DELETE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE, &error);
     if (file != INVALID_HANDLE_VALUE) return file;
@@ -623,24 +608,25 @@ bool PlatformTextIsUtf8() { return GetACP() == CP_UTF8; }
 
 char PlatformPathSeparator() { return '\\'; }
 
-bool PlatformNamedMutexExists(const char* name) {
+bool PlatformGameLockHeld(const char* name) {
   HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
   if (!mutex) return false;
   CloseHandle(mutex);
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
-  // A path that cannot be had leaves the paths relative to the current
-  // directory. A path cut to fit gives size; Windows before Vista leaves it
-  // without a terminator then.
-  *refusal = 0;
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+  // A path cut to fit gives size; Windows before Vista leaves it without a
+  // terminator then.
   DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+  if (length == 0) *code = GetLastError();
   if (length >= size && size != 0) buffer[size - 1] = '\0';
   return length;
 }
 
-bool FileExists(const char* path) {
+bool PlatformRelativePathsUsable() { return true; }
+
+bool PlatformFileExists(const char* path) {
   // A name from the command line that could not be read exactly names no
   // file: with "?" in its place it would match others as a wildcard.
   if (HoldsInexactCharacter(path)) return false;
@@ -676,7 +662,7 @@ void PlatformSetNormalAttributes(const char* path) {
   SetFileInformationByHandle(file.h, FileBasicInfo, &basic, sizeof basic);
 }
 
-bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
   wchar_t sourceWide[kWideSize];
   DWORD error = 0;
   if (!ToWide(source, sourceWide, kWideSize, &error)) return Fail(failure, error);
@@ -688,7 +674,9 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   }
   bool foreign = false;
   if (DWORD problem = SourceProblem(in.h, sourceWide, from, &foreign)) {
-    return foreign ? FailForeignLink(failure) : Fail(failure, problem);
+    if (!foreign) return Fail(failure, problem);
+    *failure = {kFailureForeignLink, 0};
+    return false;
   }
 
   // The copy is written to a file of its own beside the target and renamed
@@ -714,7 +702,7 @@ bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure)
   return false;
 }
 
-char* PlatformGetErrorText(uint32_t code, const char*, const char*) {
+char* PlatformGetErrorText(uint32_t code) {
   char* text = nullptr;
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,

@@ -79,8 +79,6 @@ void UseUtf8() {
   LoadLeadBytes();
 }
 
-char* PlatformGetCommandLine() { return nullptr; }
-
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   memset(ranges, 0, 12);
   for (size_t i = 0; i < Fake().leadByteRanges.size() && i < 10; ++i) {
@@ -92,7 +90,7 @@ bool PlatformTextIsUtf8() { return Fake().utf8; }
 
 char PlatformPathSeparator() { return Fake().separator; }
 
-bool PlatformNamedMutexExists(const char* name) {
+bool PlatformGameLockHeld(const char* name) {
   Fake().calls.push_back(std::string("GameCheck ") + name);
   ++Fake().gameChecks;
   if (Fake().gameRunningChecks == 0) return false;
@@ -100,14 +98,14 @@ bool PlatformNamedMutexExists(const char* name) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusal) {
+uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
   // As GetModuleFileName: whole when it fits, otherwise cut to size - 1
   // bytes with the result size.
-  // The refusal is written only when the path cannot be had.
+  // The code is written only when the path cannot be had.
   ++Fake().moduleFileNameCalls;
   const std::string& path = Fake().moduleFileName;
   if (Fake().moduleFileNameFails || size == 0) {
-    *refusal = Fake().moduleFileNameRefusal;
+    *code = Fake().moduleFileNameError;
     return 0;
   }
   size_t length = path.size() < size ? path.size() : size - 1;
@@ -116,7 +114,9 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* refusa
   return path.size() < size ? static_cast<uint32_t>(length) : size;
 }
 
-bool FileExists(const char* path) { return FindFile(path) || HasDirectory(path); }
+bool PlatformRelativePathsUsable() { return Fake().relativePathsUsable; }
+
+bool PlatformFileExists(const char* path) { return FindFile(path) || HasDirectory(path); }
 
 bool PlatformNamesIgnoreCase() { return Fake().caseInsensitive; }
 
@@ -134,17 +134,21 @@ void PlatformSetNormalAttributes(const char* path) {
   if (!Fake().setAttributesFails && file) ++Fake().attributesReset[*file];
 }
 
-bool PlatformCopyFile(const char* source, const char* target, uint32_t* failure) {
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
   Fake().calls.push_back(std::string("Copy ") + source + " -> " + target);
-  *failure = CopyProblem(source, target);
-  if (*failure != 0) return false;
+  if (Fake().copyFailsAs != kFailureSystem) {
+    *failure = {Fake().copyFailsAs, 0};
+    return false;
+  }
+  *failure = {kFailureSystem, CopyProblem(source, target)};
+  if (failure->code != 0) return false;
   const std::string* existing = FindFile(target);
   std::string contents = Fake().files[*FindFile(source)];
   Fake().files[existing ? *existing : std::string(target)] = contents;
   return true;
 }
 
-char* PlatformGetErrorText(uint32_t code, const char*, const char*) {
+char* PlatformGetErrorText(uint32_t code) {
   if (Fake().codesWithoutText.count(code)) return nullptr;
   std::string text = "System text " + std::to_string(code) + ".\r\n";
   char* out = static_cast<char*>(malloc(text.size() + 1));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tests/texts.h"
 
 struct FakePlatform {
@@ -20,12 +21,14 @@ struct FakePlatform {
   bool utf8 = false;
   char separator = '\\';
 
-  // The program file's path; moduleFileNameFails gives 0 with the refusal
-  // moduleFileNameRefusal, and a path of 260 bytes or more is cut as the
-  // platform cuts it.
+  // The program file's path; moduleFileNameFails gives 0 with the code
+  // moduleFileNameError, and a path of 260 bytes or more is cut as the
+  // platform cuts it. Without it, relative paths stand in where
+  // relativePathsUsable (as on Windows).
   std::string moduleFileName = "C:\\Games\\Quillomar\\Setup.exe";
   bool moduleFileNameFails = false;
-  uint32_t moduleFileNameRefusal = 0;
+  uint32_t moduleFileNameError = 2;  // the file was not found
+  bool relativePathsUsable = true;
   int moduleFileNameCalls = 0;
 
   // Files and directories, by exact name; names compare ignoring ASCII case
@@ -47,6 +50,7 @@ struct FakePlatform {
 
   // Injected failures.
   uint32_t copyFailsWith = 0;          // nonzero: every copy fails with it
+  PlatformFailureKind copyFailsAs = kFailureSystem;  // another: every copy fails so
   bool createDirectoryFails = false;
   bool setAttributesFails = false;
   std::set<uint32_t> codesWithoutText;  // the system has no text for these

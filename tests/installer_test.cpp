@@ -155,6 +155,29 @@ TEST(FlowTest, EveryEndOfTheRun) {
        .boxes = {question,
                  CopyErrorBox(kOcean, "Error 3758101044 (the system has no text for it).")},
        .levels = true},
+      // Failures that the platform finds itself are told in the installer's
+      // own words, with the paths; the system is not asked for a text.
+      {.name = "the target is the source by another name",
+       .prepare = [] { Fake().copyFailsAs = kFailureSameFile; },
+       .boxes = {question, CopyErrorBox(kOcean, "'" + std::string(kOcean) + "' and '" +
+                                                    kInstalledOcean + "' are the same file")},
+       .levels = true},
+      {.name = "a source that is no regular file",
+       .prepare = [] { Fake().copyFailsAs = kFailureNotRegularFile; },
+       .boxes = {question,
+                 CopyErrorBox(kOcean, "'" + std::string(kOcean) + "' is not a regular file")},
+       .levels = true},
+      {.name = "a source replaced while it was opened",
+       .prepare = [] { Fake().copyFailsAs = kFailureSourceReplaced; },
+       .boxes = {question, CopyErrorBox(kOcean, "'" + std::string(kOcean) +
+                                                    "' was replaced while it was being opened")},
+       .levels = true},
+      {.name = "a source through another user's link",
+       .prepare = [] { Fake().copyFailsAs = kFailureForeignLink; },
+       .boxes = {question,
+                 CopyErrorBox(kOcean, "'" + std::string(kOcean) +
+                                          "' is another user's link to a file that is not theirs")},
+       .levels = true},
       {.name = "a directory named like a level set", .tail = "C:\\Temp\\Folder.qlm",
        .prepare = [] { Fake().directories.insert("C:\\Temp\\Folder.qlm"); },
        .boxes = {QuestionBox("Folder"), CopyErrorBox("C:\\Temp\\Folder.qlm", "System text 5.\r\n")},
@@ -256,7 +279,7 @@ TEST(FlowTest, EveryEndOfTheRun) {
            [] {
              WithOldCopy();
              Fake().moduleFileNameFails = true;
-             Fake().moduleFileNameRefusal = kFakeFileNotFound;
+             Fake().relativePathsUsable = false;
            },
        .boxes = {question, CopyErrorBox(kOcean, "System text 2.\r\n")}, .levels = true,
        .calls = {questionCall, gameCall, copyErrorCall}},
@@ -402,7 +425,7 @@ TEST(ProgramDirectoryTest, AFailureIsNotRememberedButASuccessIs) {
   EXPECT_STREQ("Levels\\x.qlm", path);
   ASSERT_TRUE(GetLevelsDirectory(&program, path));
   EXPECT_STREQ("Levels", path);
-  Fake().moduleFileNameRefusal = kFakeFileNotFound;
+  Fake().relativePathsUsable = false;
   EXPECT_FALSE(GetLevelsDirectory(&program, path));
   EXPECT_EQ(4, Fake().moduleFileNameCalls);
   Fake().moduleFileNameFails = false;

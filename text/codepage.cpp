@@ -12,6 +12,8 @@ namespace {
 bool g_leadBytes[256];
 bool g_utf8 = false;
 
+bool IsLeadByte(unsigned char byte) { return g_leadBytes[byte]; }
+
 }  // namespace
 
 void LoadLeadBytes() {
@@ -23,8 +25,6 @@ void LoadLeadBytes() {
   }
   g_utf8 = PlatformTextIsUtf8();
 }
-
-bool IsLeadByte(unsigned char byte) { return g_leadBytes[byte]; }
 
 size_t CharacterLength(const char* text, size_t left) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);

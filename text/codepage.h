@@ -13,7 +13,6 @@ constexpr size_t kLongestCharacter = 4;
 // Called once at start, before anything else; tests call it again after
 // changing the fake code page.
 void LoadLeadBytes();
-bool IsLeadByte(unsigned char byte);
 
 // How many bytes the character that begins at text takes, reading at most
 // left bytes and never past a terminator: a lead byte and the byte after

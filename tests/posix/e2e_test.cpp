@@ -104,16 +104,37 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.installed = "Deep  Sea.qlm";
          return h;
        }},
-      {.name = "a quoted path among other words, the first run under umask 000",
+      {.name = "words with double quotes are one name, quotes and all; the first run under umask 000",
        .prepare = [](const GameDir& d) {
-         WriteFile(d.source + "/Reef.QLM", "reef");
+         WriteFile(d.source + "/Reef \"Set\".QLM", "reef");
+         WriteFile(d.source + "/Set", "the file between the quotes");
          Headless h;
          h.options.umask = 0;
-         h.arguments = {"--open", "\"" + d.source + "/Reef.QLM\"", "now"};
-         h.source = d.source + "/Reef.QLM";
-         h.errors = Question("Reef") + Done("Reef");
+         h.arguments = {d.source + "/Reef", "\"Set\".QLM"};
+         h.errors = Question("Reef \"Set\"") + Done("Reef \"Set\"");
          h.status = 1;
-         h.installed = "Reef.QLM";
+         h.installed = "Reef \"Set\".QLM";
+         return h;
+       }},
+      // Another user's decoy, a name with a quoted path in it that names the
+      // player's private file, gone by the time the installer looks: only
+      // the name passed is ever installed.
+      {.name = "a decoy name with a quoted path in it, gone",
+       .prepare = [](const GameDir& d) {
+         mkdir((d.root + "/priv").c_str(), 0700);
+         WriteFile(d.root + "/priv/draft.qlm", "private");
+         Headless h;
+         h.arguments = {d.source + "/\"" + d.root + "/priv/draft.qlm\"/draft.qlm"};
+         h.errors = NotFound(h.arguments[0]);
+         return h;
+       }},
+      {.name = "a quoted path among other words",
+       .prepare = [](const GameDir& d) {
+         mkdir((d.root + "/priv").c_str(), 0700);
+         WriteFile(d.root + "/priv/draft.qlm", "private");
+         Headless h;
+         h.arguments = {"--open", "\"" + d.root + "/priv/draft.qlm\"", "now"};
+         h.errors = NotFound("--open \"" + d.root + "/priv/draft.qlm\" now");
          return h;
        }},
       {.name = "a file whose name holds double quotes is that file",
@@ -131,7 +152,7 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
        .prepare = [](const GameDir&) {
          Headless h;
          h.arguments = {"\"\""};
-         h.errors = NotFound("");
+         h.errors = NotFound("\"\"");
          return h;
        }},
       {.name = "no arguments", .prepare = [](const GameDir&) { return Headless(); }},

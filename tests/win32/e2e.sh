@@ -396,7 +396,9 @@ scenario link-in-the-source-path
 mkdir -p "$drive/Shared" "$drive/users/victim/Documents" && cp "$ocean" "$drive/users/victim/Documents/secret.qlm" &&
   ln -s ../users/victim/Documents "$drive/Shared/pack" && chown -h nobody "$drive/Shared/pack" ||
   problems+=("cannot link C:\\Shared\\pack to the victim's Documents")
-run_installer "$(question 'secret' Yes; copy_refused 'C:\Shared\pack\secret.qlm' 'Error 681 (the system has no text for it).'; echo 'exit 0')" \
+run_installer "$(question 'secret' Yes
+    copy_refused 'C:\Shared\pack\secret.qlm' "'C:\Shared\pack\secret.qlm' is another user's link to a file that is not theirs"
+    echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Shared\pack\secret.qlm"' --answers yes,ok
 expect_files_in_levels
 rm -rf "$drive/Shared" "$drive/users/victim"

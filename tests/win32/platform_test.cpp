@@ -24,7 +24,7 @@ class Win32PlatformTest : public ::testing::Test {
     ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
     directory_ = std::string(temp) + "levelset-platform-test-" + std::to_string(GetCurrentProcessId());
     PlatformCreateDirectory(directory_.c_str());
-    ASSERT_TRUE(FileExists(directory_.c_str()));
+    ASSERT_TRUE(PlatformFileExists(directory_.c_str()));
   }
   void TearDown() override {
     for (const char* name : {"a.qlm", "b.qlm"}) {
@@ -59,9 +59,9 @@ class Win32PlatformTest : public ::testing::Test {
 
 TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   char whole[kPathBufferSize];
-  uint32_t refusal = 1;
-  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole, &refusal);
-  EXPECT_EQ(refusal, 0u) << "Windows goes on without the path";
+  uint32_t code = 0;
+  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole, &code);
+  EXPECT_TRUE(PlatformRelativePathsUsable()) << "Windows goes on without the path";
   ASSERT_GT(length, 0u);
   ASSERT_LT(length, kPathBufferSize);
   EXPECT_EQ(strlen(whole), length);
@@ -69,7 +69,7 @@ TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   // Cut: the result is the buffer's size and the text is still terminated.
   char cut[8];
   memset(cut, 'x', sizeof cut);
-  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut, &refusal), sizeof cut);
+  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut, &code), sizeof cut);
   EXPECT_EQ(cut[sizeof cut - 1], '\0');
   EXPECT_EQ(std::string(cut), std::string(whole, sizeof cut - 1));
 }
@@ -91,7 +91,7 @@ TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(FileExists(row.path.c_str()), row.exists);
+    EXPECT_EQ(PlatformFileExists(row.path.c_str()), row.exists);
   }
 }
 
@@ -101,7 +101,7 @@ TEST_F(Win32PlatformTest, CopyReplacesAReadOnlyTargetOnceItsAttributesAreNormal)
   ASSERT_TRUE(SetFileAttributesA(Path("b.qlm").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   PlatformSetNormalAttributes(Path("b.qlm").c_str());
   EXPECT_EQ(GetFileAttributesA(Path("b.qlm").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-  uint32_t failure = 0;
+  PlatformFailure failure = {kFailureSystem, 0};
   EXPECT_TRUE(PlatformCopyFile(Path("a.qlm").c_str(), Path("b.qlm").c_str(), &failure));
   EXPECT_EQ(Read("b.qlm"), "new level set");
   EXPECT_EQ(Read("a.qlm"), "new level set");
@@ -131,8 +131,8 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
       holder = CreateFileA(Path("b.qlm").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     }
-    uint32_t code = 0;
-    EXPECT_FALSE(PlatformCopyFile(row.source.c_str(), row.target.c_str(), &code));
+    PlatformFailure failure = {kFailureSystem, 0};
+    EXPECT_FALSE(PlatformCopyFile(row.source.c_str(), row.target.c_str(), &failure));
     if (row.targetHeldOpen) {
       EXPECT_EQ(Read("b.qlm"), "old");
       CloseHandle(holder);
@@ -142,8 +142,9 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
     HANDLE search = FindFirstFileA(Path("*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    EXPECT_NE(code, 0u);
-    char* text = PlatformGetErrorText(code, row.source.c_str(), row.target.c_str());
+    EXPECT_EQ(failure.kind, kFailureSystem) << "Windows reports the system's failures only";
+    EXPECT_NE(failure.code, 0u);
+    char* text = PlatformGetErrorText(failure.code);
     ASSERT_NE(text, nullptr);
     EXPECT_GT(strlen(text), 0u);
     PlatformFreeErrorText(text);
@@ -152,27 +153,27 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
 }
 
 TEST_F(Win32PlatformTest, ErrorTextsOfTheSystemAndNone) {
-  char* tooLong = PlatformGetErrorText(PlatformNameTooLongError(), "a", "");
+  char* tooLong = PlatformGetErrorText(PlatformNameTooLongError());
   ASSERT_NE(tooLong, nullptr);
   PlatformFreeErrorText(tooLong);
   // A code of an application's own (bit 29) has no system text.
-  EXPECT_EQ(PlatformGetErrorText(0x20001234u, "a", "b"), nullptr);
+  EXPECT_EQ(PlatformGetErrorText(0x20001234u), nullptr);
 }
 
 TEST_F(Win32PlatformTest, GameLockIsAMutexHeldByItsName) {
-  EXPECT_FALSE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  EXPECT_FALSE(PlatformGameLockHeld("LevelsetPlatformTestLock"));
   HANDLE mutex = CreateMutexA(nullptr, FALSE, "LevelsetPlatformTestLock");
   ASSERT_NE(mutex, nullptr);
-  EXPECT_TRUE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  EXPECT_TRUE(PlatformGameLockHeld("LevelsetPlatformTestLock"));
   // Looking must neither take it nor keep it open.
-  EXPECT_TRUE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  EXPECT_TRUE(PlatformGameLockHeld("LevelsetPlatformTestLock"));
   CloseHandle(mutex);
-  EXPECT_FALSE(PlatformNamedMutexExists("LevelsetPlatformTestLock"));
+  EXPECT_FALSE(PlatformGameLockHeld("LevelsetPlatformTestLock"));
 
   // Another kind of object under that name is no game.
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "LevelsetPlatformTestEvent");
   ASSERT_NE(event, nullptr);
-  EXPECT_FALSE(PlatformNamedMutexExists("LevelsetPlatformTestEvent"));
+  EXPECT_FALSE(PlatformGameLockHeld("LevelsetPlatformTestEvent"));
   CloseHandle(event);
 }
 
