@@ -1,6 +1,6 @@
 # What makes a build a release: one version, and artefacts that come out the
 # same byte for byte whoever builds them, wherever and whenever, with the
-# same tools (see "Releases" in README.md).
+# same tools (see "Releases" in docs/packaging.md).
 
 # The version is set once, in project(): the .deb, the .zip's name, the
 # changelog and the Windows version resource take it from there.

@@ -31,9 +31,13 @@ file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
 #define LEVELSET_VERSION_TEXT "@PROJECT_VERSION@"
 #define LEVELSET_COPYRIGHT "@LEVELSET_COPYRIGHT_LINE@"
 ]] @ONLY)
+# The manifest names the program's version too, in four parts.
+set(LEVELSET_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+set(levelset_manifest ${PROJECT_BINARY_DIR}/generated/levelset-installer.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/app/win32.manifest ${levelset_manifest} @ONLY)
 target_include_directories(levelset-installer PRIVATE ${PROJECT_BINARY_DIR}/generated)
 set_source_files_properties(app/win32.rc PROPERTIES
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/app/win32.manifest;${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico;${levelset_version_header}")
+  OBJECT_DEPENDS "${levelset_manifest};${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico;${levelset_version_header}")
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()

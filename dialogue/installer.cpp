@@ -93,24 +93,28 @@ int RunInstallerOnSource(const char* source) {
   char displayName[kPathBufferSize];
   GetDisplayName(source, displayName);
   ProgramDirectory program = {};
+  char shownSource[kMessageBufferSize];
+  char shownName[kMessageBufferSize];
+  ShownName(source, shownSource, sizeof shownSource);
+  ShownName(displayName, shownName, sizeof shownName);
 
   if (!FileExists(source)) {
-    ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, source);
+    ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, shownSource);
     return 0;
   }
   if (!IsLevelSetFile(source)) {
-    ShowMessage(kInvalidCaption, kBoxOk | kBoxIconStop, kInvalidTemplate, source);
+    ShowMessage(kInvalidCaption, kBoxOk | kBoxIconStop, kInvalidTemplate, shownSource);
     return 0;
   }
   // Only No stops here: a question that could not be shown lets the
   // installation go on.
   if (ShowMessage(kQuestionCaption, kBoxYesNo | kBoxIconQuestion, kQuestionTemplate,
-                  displayName) == kAnswerNo) {
+                  shownName) == kAnswerNo) {
     return 0;
   }
   if (IsAlreadyInstalled(&program, source)) {
     ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kAlreadyInstalledTemplate,
-                displayName);
+                shownName);
     return 0;
   }
   // Anything but Retry, a warning that could not be shown included, ends
@@ -122,7 +126,7 @@ int RunInstallerOnSource(const char* source) {
     }
   }
   if (!InstallLevelSet(&program, source)) return 0;
-  ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, displayName);
+  ShowMessage(kInstalledCaption, kBoxOk | kBoxIconInformation, kDoneTemplate, shownName);
   return 1;
 }
 

@@ -1,6 +1,9 @@
 // The message texts: every template of the installer with an argument of
 // any length, in a single-byte code page, in code page 932 and in UTF-8.
 //
+// The name as the boxes show it, too: the same argument with its line
+// breaks and tabs escaped, in the same buffer.
+//
 // Input: one byte of switches (1: code page 932; the next bits pick the
 // template, bit 4 also UTF-8 where not 932, and the top three how many
 // times the rest is repeated), then the argument.
@@ -65,5 +68,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzFail("a text of 2047 bytes or fewer is whole; a longer one cut at a whole character",
              input);
   }
+
+  // Every character as itself but line breaks and tabs, and the cut before
+  // the first character that would not fit.
+  std::string shown;
+  for (size_t at = 0; at < argument.size();) {
+    size_t length = model::CharacterLength(argument, at, code);
+    std::string piece = argument[at] == '\n'   ? "\\x0a"
+                        : argument[at] == '\t' ? "\\x09"
+                                                : argument.substr(at, length);
+    if (shown.size() + piece.size() > static_cast<size_t>(kMessageBufferSize - 1)) break;
+    shown += piece;
+    at += length;
+  }
+  char out[kMessageBufferSize];
+  ShownName(argument.c_str(), out, sizeof out);
+  if (shown != out) FuzzFail("a name is shown with its line breaks and tabs escaped, cut whole", input);
   return 0;
 }

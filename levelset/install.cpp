@@ -68,10 +68,16 @@ bool DescribeOwnFailure(const char* source, const char* target, PlatformFailureK
 }
 
 void ReportCopyFailure(const char* source, const char* target, PlatformFailure failure) {
+  char shownSource[kMessageBufferSize];
+  ShownName(source, shownSource, sizeof shownSource);
   char own[kMessageBufferSize];
   if (DescribeOwnFailure(source, target, failure.kind, own)) {
-    ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, source,
-                own);
+    // Our words hold no line break or tab of their own: the names in them
+    // are shown as everywhere else.
+    char shownOwn[kMessageBufferSize];
+    ShownName(own, shownOwn, sizeof shownOwn);
+    ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate,
+                shownSource, shownOwn);
     return;
   }
   char* systemText = PlatformGetErrorText(failure.code);
@@ -82,7 +88,7 @@ void ReportCopyFailure(const char* source, const char* target, PlatformFailure f
              static_cast<unsigned long>(failure.code));
     text = fallback;
   }
-  ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, source,
+  ShowMessage(kCopyFailureCaption, kBoxOk | kBoxIconInformation, kCopyFailureTemplate, shownSource,
               text);
   if (systemText) PlatformFreeErrorText(systemText);
 }

@@ -1,9 +1,12 @@
 // What the POSIX backend takes from Linux: the program's own path from
 // /proc, entries named without being opened (O_PATH) and opened for reading
 // through /proc, files that get a name only when they are whole, the
-// kernel's copy, and random bytes.
+// kernel's copy, the mount a file lies on, and random bytes.
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/random.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -58,6 +61,16 @@ int CopyInKernel(int in, int out) {
     }
     return -1;
   }
+}
+
+bool OwnersCameWithTheMedium(int entry) {
+  struct statfs kind;
+  struct statvfs mount;
+  if (fstatfs(entry, &kind) != 0 || fstatvfs(entry, &mount) != 0) return true;
+  if (kind.f_type == FUSE_SUPER_MAGIC) return true;
+  bool kernelOwners = kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC ||
+                      kind.f_type == PROC_SUPER_MAGIC || kind.f_type == SYSFS_MAGIC;
+  return (mount.f_flag & ST_NOSUID) != 0 && !kernelOwners;
 }
 
 bool RandomBytes(void* out, size_t size) {

@@ -2,6 +2,7 @@
 // (platform/posix_box*.cpp): the program's own path, files, the game lock
 // and the copy. What each system does its own way comes through
 // platform/posix_system.h (platform/linux.cpp for Linux).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -78,8 +79,10 @@ constexpr int kMaxLinks = 40;
 // another user than the player or root must lead to something of that
 // user's own. Otherwise a name of theirs, anywhere in the path, could stand
 // for a file or folder of the player's that they may not read, and have
-// the player publish it in the shared Levels. *links counts the links
-// followed. -1 with *failure set.
+// the player publish it in the shared Levels. On a medium whose owners
+// its maker chose (see OwnersCameWithTheMedium) a link is nobody's in
+// particular: it may lead only to something on that same medium. *links
+// counts the links followed. -1 with *failure set.
 int Resolve(int at, const char* path, int* links, uint32_t* failure) {
   Descriptor current{-1};
   if (path[0] == '/' && (at = current.fd = OpenEntry(AT_FDCWD, "/", O_DIRECTORY)) < 0) {
@@ -111,14 +114,15 @@ int Resolve(int at, const char* path, int* links, uint32_t* failure) {
       if (size < 0) return NoDescriptor(failure);
       target[size] = '\0';
       if (++*links > kMaxLinks) return NoDescriptor(failure, ELOOP);
-      uid_t linkOwner = status.st_uid;
+      struct stat link = status;
+      bool ownerChosen = OwnersCameWithTheMedium(found.fd);
       close(found.fd);
       found.fd = Resolve(at, target, links, failure);
       if (found.fd < 0) return -1;
       if (fstat(found.fd, &status) != 0) return NoDescriptor(failure);
-      if (linkOwner != geteuid() && linkOwner != 0 && linkOwner != status.st_uid) {
-        return NoDescriptor(failure, kErrorForeignLink);
-      }
+      bool trusted = !ownerChosen && (link.st_uid == geteuid() || link.st_uid == 0);
+      bool theirs = ownerChosen ? status.st_dev == link.st_dev : status.st_uid == link.st_uid;
+      if (!trusted && !theirs) return NoDescriptor(failure, kErrorForeignLink);
     }
     if (folder && !S_ISDIR(status.st_mode)) return NoDescriptor(failure, ENOTDIR);
     if (current.fd >= 0) close(current.fd);
@@ -172,6 +176,47 @@ void TemporaryName(char* name, int attempt) {
              static_cast<unsigned>(attempt);
   }
   MakeTemporaryName(random, name);
+}
+
+// How long a temporary file must have been left unchanged before it counts
+// as left behind: a copy under way writes to its file all the time.
+constexpr time_t kLeftoverAge = 60;
+
+// Removes the temporary files that copies killed on their way left in the
+// open directory: only regular files with no other name, of the user's own,
+// unchanged for a minute and locked by nobody (a copy under way holds a
+// lock on its file to the end). Each is judged through a descriptor that
+// follows no link and opens nothing that is not a regular file, and
+// removed only while its name still stands for that same file.
+void ClearLeftovers(int directory) {
+  Descriptor listing{dup(directory)};
+  DIR* entries = listing.fd >= 0 ? fdopendir(listing.fd) : nullptr;
+  if (!entries) return;
+  listing.Release();
+  // The directory's own offset, shared with the duplicate, starts over.
+  rewinddir(entries);
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  while (struct dirent* found = readdir(entries)) {
+    if (!IsTemporaryName(found->d_name)) continue;
+    Descriptor entry{OpenEntry(directory, found->d_name, 0)};
+    struct stat status;
+    if (entry.fd < 0 || fstat(entry.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_nlink != 1 || status.st_uid != geteuid() ||
+        now.tv_sec - status.st_mtim.tv_sec < kLeftoverAge) {
+      continue;
+    }
+    Descriptor file{OpenEntryForReading(entry.fd)};
+    struct stat opened, named;
+    if (file.fd < 0 || flock(file.fd, LOCK_EX | LOCK_NB) != 0 || fstat(file.fd, &opened) != 0 ||
+        !SameFile(opened, status) ||
+        fstatat(directory, found->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(named, status)) {
+      continue;
+    }
+    unlinkat(directory, found->d_name, 0);
+  }
+  closedir(entries);
 }
 
 // Where the directory takes no unnamed file: a new file of our own, made
@@ -331,11 +376,13 @@ bool CopyFile(const char* source, const char* target, uint32_t* failure) {
   // copy is written to a file of its own there and renamed over the target
   // only when it is whole and on disk: the target is either the old file or
   // the new one. An unnamed file gets a name only at the end, so a copy
-  // killed on the way leaves nothing behind.
+  // killed on the way leaves nothing behind; where the directory takes no
+  // unnamed file, the next install clears what it left.
   char directoryPath[PATH_MAX];
   const char* name = SplitDirectory(target, directoryPath, sizeof directoryPath);
   Descriptor directory{open(directoryPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (directory.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
+  ClearLeftovers(directory.fd);
   char temporary[kTemporaryNameLength + 1];
   Descriptor out{OpenUnnamedFile(directory.fd)};
   bool named = false;
@@ -344,6 +391,9 @@ bool CopyFile(const char* source, const char* target, uint32_t* failure) {
     named = out.fd >= 0;
   }
   if (out.fd < 0) return Fail(failure, static_cast<uint32_t>(errno));
+  // Held to the end, so that no other install takes the file for a
+  // leftover once its time has been set to the source's.
+  flock(out.fd, LOCK_EX);
 
   // The installed copy is plain data that every player may read and only
   // its owner may change, whatever the source's bits and the umask.

@@ -33,9 +33,20 @@ bool SameWord(const char* a, const char* b, size_t length) {
   return true;
 }
 
+// A character that is not shown as itself: a control (the box's own line
+// breaks and tabs aside) or one that reorders or hides the text around it
+// (the bidirectional marks, embeddings, overrides and isolates), so that a
+// name could pass for words of the box or show its letters out of order.
 bool IsControl(const unsigned char* text, size_t length) {
   if (length == 1) return (text[0] < 0x20 && text[0] != '\n' && text[0] != '\t') || text[0] == 0x7F;
-  return length == 2 && text[0] == 0xC2 && text[1] <= 0x9F;  // U+0080 to U+009F
+  if (length == 2) {
+    return (text[0] == 0xC2 && text[1] <= 0x9F) ||  // U+0080 to U+009F
+           (text[0] == 0xD8 && text[1] == 0x9C);    // U+061C
+  }
+  if (length != 3 || text[0] != 0xE2) return false;
+  return (text[1] == 0x80 && (text[2] == 0x8E || text[2] == 0x8F)) ||  // U+200E, U+200F
+         (text[1] == 0x80 && text[2] >= 0xAA && text[2] <= 0xAE) ||    // U+202A to U+202E
+         (text[1] == 0x81 && text[2] >= 0xA6 && text[2] <= 0xA9);      // U+2066 to U+2069
 }
 
 void WriteAll(int fd, const char* text) {

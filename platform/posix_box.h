@@ -28,8 +28,10 @@ const BoxButtons& ButtonsForStyle(uint32_t style);
 // button.
 int AnswerForLine(const BoxButtons& buttons, const char* line);
 
-// Text made safe to write to a terminal: control characters and bytes that
-// are not valid UTF-8 become \xNN. Allocated with malloc.
+// Text made safe to show, at a terminal or in a dialog: control characters
+// but line breaks and tabs, the bidirectional and format controls (U+061C,
+// U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069) and bytes that are not
+// valid UTF-8 become \xNN, byte by byte. Allocated with malloc.
 char* EscapeForTerminal(const char* text);
 
 // The steps of the chain.

@@ -84,6 +84,15 @@ bool DisplayAvailable() {
   return state == 1;
 }
 
+// text as valid UTF-8 with its controls escaped, from malloc; null when
+// there is no memory for it.
+char* Shown(const char* text) {
+  gchar* valid = g_gtk.g_utf8_make_valid(text, -1);
+  char* escaped = EscapeForTerminal(valid);
+  g_gtk.g_free(valid);
+  return escaped;
+}
+
 }  // namespace
 
 int ShowGtkBox(const char* text, const char* caption, uint32_t style) {
@@ -92,17 +101,18 @@ int ShowGtkBox(const char* text, const char* caption, uint32_t style) {
   const BoxButtons& buttons = ButtonsForStyle(style);
 
   // GTK shows only valid UTF-8; a name in another encoding is shown with
-  // replacement characters rather than not at all.
-  gchar* validText = g.g_utf8_make_valid(text, -1);
-  gchar* validCaption = g.g_utf8_make_valid(caption, -1);
+  // replacement characters rather than not at all. Controls are then shown
+  // as the terminal shows them.
+  char* shownText = Shown(text);
+  char* shownCaption = Shown(caption);
   BoxKind kind = KindForStyle(style);
   GtkWidget* widget =
       g.gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, kind.type, GTK_BUTTONS_NONE, "%s",
-                               validText);
+                               shownText ? shownText : "");
   // Plain casts: GTK's checked casts would call into the library by name.
   GtkWindow* window = reinterpret_cast<GtkWindow*>(widget);
   GtkDialog* dialog = reinterpret_cast<GtkDialog*>(widget);
-  g.gtk_window_set_title(window, validCaption);
+  g.gtk_window_set_title(window, shownCaption ? shownCaption : "");
   // Message dialogs no longer show their kind's icon by themselves.
   if (kind.iconName) {
     GtkWidget* icon = g.gtk_image_new_from_icon_name(kind.iconName, GTK_ICON_SIZE_DIALOG);
@@ -118,8 +128,8 @@ int ShowGtkBox(const char* text, const char* caption, uint32_t style) {
   gint response = g.gtk_dialog_run(dialog);
   g.gtk_widget_destroy(widget);
   while (g.gtk_events_pending()) g.gtk_main_iteration();
-  g.g_free(validText);
-  g.g_free(validCaption);
+  free(shownText);
+  free(shownCaption);
 
   // Closing the window is not a button: it answers as the box's way out.
   return response > 0 ? response : buttons.closeAnswer;

@@ -41,6 +41,14 @@ bool NameUnnamedFile(int fd, int directory, const char* name);
 // copied stays, and the offsets tell where to go on), -1 on failure.
 int CopyInKernel(int in, int out);
 
+// Whether the owners on the file system that entry (from OpenEntry) lies on
+// are whatever its medium says rather than this system's users: one
+// mounted nosuid, as removable media are, whose files keep their owners on
+// the medium (not a memory file system, /proc or /sys, whose files get
+// them from the kernel), or one served by a user's process (FUSE). Whoever made such a
+// medium chose its owners. True too when the system cannot say.
+bool OwnersCameWithTheMedium(int entry);
+
 // Fills out with bytes nobody can guess; false when the system has none.
 bool RandomBytes(void* out, size_t size);
 

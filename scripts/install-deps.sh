@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12. Extra package names
-# may be given as arguments.
+# Installs what building and testing need on Debian 12 (the list in
+# packaging/linux/build-depends). Extra package names may be given as
+# arguments.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtk-3-dev libgtest-dev googletest "$@")
+packages=()
+while read -r package _; do
+  case "$package" in ''|'#'*) ;; *) packages+=("$package") ;; esac
+done <"$(dirname "$0")/../packaging/linux/build-depends"
+packages+=("$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

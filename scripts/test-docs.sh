@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Every relative link and image in README.md and docs/*.md leads to a file
+# Every relative link and image in the pages (*.md, docs/*.md) leads to a file
 # or directory of the repository, and every "#anchor" to a heading of the
 # page it names.
 set -uo pipefail
@@ -42,7 +42,7 @@ sys.exit(1 if broken else 0)
 EOF
 }
 
-for page in README.md docs/*.md; do
+for page in *.md docs/*.md; do
   [ -f "$page" ] || continue
   expect "links in $page" check_page "$page"
 done

@@ -8,7 +8,7 @@
 #   scripts/test-reproducible.sh [OUT-DIR]
 #
 # OUT-DIR: also copy the artefacts there, with their checksums in SHA256SUMS
-# (what a release publishes; see "Releases" in README.md).
+# (what a release publishes; see "Releases" in docs/packaging.md).
 set -uo pipefail
 out=${1:+$(realpath -m "$1")}
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -2,6 +2,7 @@
 #include "text/message.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -24,4 +25,18 @@ int ShowMessage(const char* caption, uint32_t style, const char* format, ...) {
   size_t length = strlen(text);
   if (length > limit) text[WholeCharacterPrefix(text, length, limit)] = '\0';
   return PlatformMessageBox(text, caption, style);
+}
+
+void ShownName(const char* name, char* out, size_t size) {
+  size_t used = 0;
+  for (const char* p = name; *p != '\0';) {
+    size_t length = CharacterLength(p, SIZE_MAX);
+    const char* piece = *p == '\n' ? "\\x0a" : *p == '\t' ? "\\x09" : nullptr;
+    size_t pieceLength = piece ? 4 : length;
+    if (used + pieceLength >= size) break;
+    memcpy(out + used, piece ? piece : p, pieceLength);
+    used += pieceLength;
+    p += length;
+  }
+  if (size > 0) out[used] = '\0';
 }

@@ -3,6 +3,7 @@
 #ifndef LEVELSET_TEXT_MESSAGE_H
 #define LEVELSET_TEXT_MESSAGE_H
 
+#include <cstddef>
 #include <cstdint>
 
 // Size of a message text, terminator included.
@@ -16,5 +17,11 @@ int ShowMessage(const char* caption, uint32_t style, const char* format, ...)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
+
+// The name as the boxes show it, in out (size bytes): each line break and
+// tab in it written as \x0a and \x09, so that a name cannot pass for lines
+// of the box's own words. A name too long for out is cut at the last whole
+// character that fits.
+void ShownName(const char* name, char* out, size_t size);
 
 #endif

@@ -1,12 +1,16 @@
 // The built installer as a user runs it: headless, at a terminal, with a
 // game holding its lock, under a file-size limit, and many at once.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +56,9 @@ struct Headless {
   std::string untouched;  // a file outside Levels whose mode and contents must not change
   std::string source;     // the file the copy must hold; empty: the arguments joined
   std::string neverOpened;  // a file that nothing may open
+  std::vector<std::string> kept;  // names Levels must hold besides the installed one
+  std::function<void()> after;    // undoes what outlives the run (a mount, a lock)
+  std::string cannotRun;          // why the row cannot run here, when it cannot
   RunOptions options;
 };
 
@@ -210,14 +217,17 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          h.errors = Question("Folder") + CopyError(d.source + "/Folder.qlm", "Is a directory");
          return h;
        }},
-      {.name = "a name that would take over the terminal is shown escaped",
+      {.name = "a name that would take over the terminal, forge the question's lines or turn "
+               "its letters round is shown escaped",
        .prepare = [](const GameDir& d) {
-         WriteFile(d.source + "/\x1b]0;owned\x07\xff.qlm", "evil");
+         const std::string name = "\x1b]0;owned\x07\xff\n[Y]es\tor \xe2\x80\xaelmq";
+         const std::string shown = "\\x1b]0;owned\\x07\\xff\\x0a[Y]es\\x09or \\xe2\\x80\\xaelmq";
+         WriteFile(d.source + "/" + name + ".qlm", "evil");
          Headless h;
-         h.arguments = {d.source + "/\x1b]0;owned\x07\xff.qlm"};
-         h.errors = Question("\\x1b]0;owned\\x07\\xff") + Done("\\x1b]0;owned\\x07\\xff");
+         h.arguments = {d.source + "/" + name + ".qlm"};
+         h.errors = Question(shown) + Done(shown);
          h.status = 1;
-         h.installed = "\x1b]0;owned\x07\xff.qlm";
+         h.installed = name + ".qlm";
          return h;
        }},
       {.name = "a lock file left behind by a game that ended",
@@ -307,10 +317,80 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          return h;
        },
        .needsRoot = true},
-      {.name = "no unnamed files where Levels is: a named temporary file, renamed",
+      {.name = "a link on a medium mounted nosuid, whatever owner it claims, to a file off it; "
+               "a line break in its name shown escaped in the system's words too",
+       .prepare = [](const GameDir& d) {
+         Headless h;
+         std::string image = d.root + "/stick.img", stick = d.root + "/stick";
+         std::string secret = d.root + "/secret", path = stick + "/Re\nef.qlm";
+         std::string shown = stick + "/Re\\x0aef.qlm";
+         mkdir(stick.c_str(), 0755);
+         std::string mount = "truncate -s 1M '" + image + "' && mkfs.ext2 -q '" + image +
+                             "' && mount -o loop,nosuid,nodev '" + image + "' '" + stick + "'";
+         if (system(("{ " + mount + "; } >/dev/null 2>&1").c_str()) != 0) {
+           h.cannotRun = "no loop mount here";
+           return h;
+         }
+         h.after = [stick] { EXPECT_EQ(0, system(("umount '" + stick + "'").c_str())); };
+         WriteFile(secret, "root's alone");
+         chmod(secret.c_str(), 0600);
+         EXPECT_EQ(0, symlink(secret.c_str(), path.c_str()));
+         EXPECT_EQ(0, lchown(path.c_str(), 0, 0));
+         h.arguments = {path};
+         h.errors = Question("Re\\x0aef") +
+                    CopyError(shown, "'" + shown + "' is another user's link to a file that is not theirs");
+         return h;
+       },
+       .needsRoot = true},
+      {.name = "no unnamed files where Levels is: a named temporary file, renamed; of what "
+               "killed copies left, only the player's own that nobody writes is cleared",
        .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Reef.qlm", "reef");
+         mkdir(d.levels.c_str(), 0755);
+         auto leftover = [&](const std::string& digits) { return d.levels + "/.levelset-" + digits + ".tmp"; };
+         auto age = [](const std::string& path) {
+           struct timespec times[2] = {{.tv_sec = 1000000000, .tv_nsec = 0}, {.tv_sec = 1000000000, .tv_nsec = 0}};
+           EXPECT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW));
+         };
          Headless h;
+         // Cleared: old, unlocked, one name, the player's.
+         WriteFile(leftover("00000000000000c1"), "killed");
+         age(leftover("00000000000000c1"));
+         // Kept: written to within the minute; a hard link's; locked; a link
+         // to a file of the player's; not a temporary file's name; a pipe;
+         // another user's.
+         WriteFile(leftover("00000000000000a1"), "being written");
+         WriteFile(leftover("00000000000000a2"), "two names");
+         EXPECT_EQ(0, link(leftover("00000000000000a2").c_str(), (d.levels + "/a2").c_str()));
+         WriteFile(leftover("00000000000000a3"), "locked");
+         int locked = open(leftover("00000000000000a3").c_str(), O_RDONLY | O_CLOEXEC);
+         EXPECT_EQ(0, flock(locked, LOCK_EX));
+         // A pipe, held open at both ends so that opening it would not wait.
+         EXPECT_EQ(0, mkfifo(leftover("00000000000000a7").c_str(), 0600));
+         int pipe = open(leftover("00000000000000a7").c_str(), O_RDWR | O_CLOEXEC);
+         h.neverOpened = leftover("00000000000000a7");
+         h.after = [locked, pipe] {
+           close(locked);
+           close(pipe);
+         };
+         WriteFile(d.root + "/mine", "the player's");
+         EXPECT_EQ(0, symlink((d.root + "/mine").c_str(), leftover("00000000000000a4").c_str()));
+         WriteFile(leftover("0000000000000a5"), "fifteen digits");
+         for (const char* digits : {"00000000000000a2", "00000000000000a3", "00000000000000a4", "0000000000000a5", "00000000000000a7"}) {
+           age(leftover(digits));
+         }
+         age(d.levels + "/a2");
+         if (geteuid() == 0) {
+           WriteFile(leftover("00000000000000a6"), "another user's");
+           EXPECT_EQ(0, chown(leftover("00000000000000a6").c_str(), 65534, 65534));
+           age(leftover("00000000000000a6"));
+           h.kept.push_back(".levelset-00000000000000a6.tmp");
+         }
+         h.untouched = d.root + "/mine";
+         h.kept.push_back("a2");
+         for (const char* digits : {"00000000000000a1", "00000000000000a2", "00000000000000a3", "00000000000000a4", "0000000000000a5", "00000000000000a7"}) {
+           h.kept.push_back(std::string(".levelset-") + digits + ".tmp");
+         }
          h.options.environment = {std::string("LD_PRELOAD=") + SWAP_PRELOAD, "LEVELSET_NO_TMPFILE=1"};
          h.arguments = {d.source + "/Reef.qlm"};
          h.errors = Question("Reef") + Done("Reef");
@@ -340,6 +420,10 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
       continue;
     }
     Headless h = c.prepare(dir_);
+    if (!h.cannotRun.empty()) {
+      skipped += std::string("\n  ") + c.name + " (" + h.cannotRun + ")";
+      continue;
+    }
     if (h.options.withoutProc && kSanitized) {
       skipped += std::string("\n  ") + c.name + " (the sanitizers need /proc)";
       continue;
@@ -351,6 +435,7 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
     int watch = h.neverOpened.empty() ? -1 : WatchOpens(h.neverOpened);
 
     RunResult result = RunHeadless(dir_, h.arguments, h.options);
+    if (h.after) h.after();
 
     EXPECT_EQ(h.status, result.status);
     EXPECT_EQ(h.errors, result.errors);
@@ -360,7 +445,10 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
     if (!h.installed.empty()) {
       EXPECT_EQ(levelsMode, ModeOf(dir_.levels)) << "Levels made 0755 whatever the umask, or left";
       std::string installed = dir_.levels + "/" + h.installed;
-      EXPECT_EQ(std::vector<std::string>{h.installed}, ListDirectory(dir_.levels));
+      std::vector<std::string> names = h.kept;
+      names.push_back(h.installed);
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, ListDirectory(dir_.levels));
       std::string source = h.source;
       for (size_t i = 0; h.source.empty() && i < h.arguments.size(); ++i) {
         source += (i == 0 ? "" : " ") + h.arguments[i];

@@ -41,7 +41,7 @@ std::string ErrorText(uint32_t code) {
   return result;
 }
 
-TEST(EscapeTest, NothingReachesTheTerminalRaw) {
+TEST(EscapeTest, NothingReachesTheBoxRaw) {
   struct Case {
     const char* input;
     const char* expected;
@@ -67,6 +67,15 @@ TEST(EscapeTest, NothingReachesTheTerminalRaw) {
       {.input = "\xe3\x82x", .expected = "\\xe3\\x82x"},
       {.input = "\xf4\x90\x80\x80", .expected = "\\xf4\\x90\\x80\\x80"},  // beyond U+10FFFF
       {.input = "\xf0\x9f\x8e\xae", .expected = "\xf0\x9f\x8e\xae"},      // an emoji
+      // The right-to-left override that shows "\u202elmq.exe" as "exe.qlm".
+      {.input = "\xe2\x80\xaelmq.exe", .expected = "\\xe2\\x80\\xaelmq.exe"},
+      // U+061C, U+200E, U+200F, U+202A, U+2066, U+2069.
+      {.input = "\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
+       .expected = "\\xd8\\x9c\\xe2\\x80\\x8e\\xe2\\x80\\x8f\\xe2\\x80\\xaa\\xe2\\x81\\xa6\\xe2\\x81\\xa9"},
+      // Their neighbours show as themselves: U+061B, U+200D (which joins
+      // emoji), U+202F, U+2065.
+      {.input = "\xd8\x9b\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5",
+       .expected = "\xd8\x9b\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5"},
       {.input = "", .expected = ""},
   };
   for (const Case& c : cases) {

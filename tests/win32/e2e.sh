@@ -468,6 +468,8 @@ timeout 60 "$WINE" "$driver" resources 'C:\Games\Quillomar\levelset-installer.ex
 diff -u <(printf '%s\n' "version $version $version \"Quillomar level-set installer\" \"Quillomar level-set installer\" \"$copyright\"" \
             'manifest "asInvoker" "PerMonitorV2" "true" "6.0.0.0"') "$work/$current.report" >"$work/$current.diff" ||
   problems+=("resources differ from what was expected:" "$(cat "$work/$current.diff")")
+grep -aq "name=\"Quillomar.LevelSetInstaller\" version=\"$version\"" "$installer" ||
+  problems+=("the manifest does not name the version $version")
 expect_icon "$installer"
 finish
 
