@@ -10,12 +10,19 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_link_options(-Wl,--no-insert-timestamp)
 endif()
 
+# Who runs the process, and one file under two names: asked by the program
+# and by the setup's helper alike.
+add_library(platform_win32_identity STATIC platform/win32_identity.cpp)
+target_include_directories(platform_win32_identity PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(platform_win32_identity PUBLIC advapi32)
+target_compile_options(platform_win32_identity PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
 # advapi32: owners (of a file that a killed copy left behind, of a link on
 # the source's way); ntdll: files opened, created and renamed relative to
 # the open Levels folder.
-target_link_libraries(platform_win32 PUBLIC advapi32 ntdll)
+target_link_libraries(platform_win32 PUBLIC platform_win32_identity advapi32 ntdll)
 target_compile_options(platform_win32 PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_executable(levelset-installer WIN32
@@ -44,6 +51,3 @@ endif()
 
 # The .zip that carries the program (cpack -G ZIP in the build directory).
 include(${PROJECT_SOURCE_DIR}/cmake/PackagingWin32.cmake)
-# The setup that puts it beside the game and opens .qlm files with it
-# (cmake --build --preset windows --target setup).
-include(${PROJECT_SOURCE_DIR}/cmake/SetupWin32.cmake)

@@ -23,6 +23,7 @@
 
 #include "platform/platform.h"
 #include "platform/temporary_name.h"
+#include "platform/win32_identity.h"
 
 // Not declared by winternl.h; exported by every ntdll.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
@@ -189,11 +190,6 @@ bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
-
 // --- Owners ----------------------------------------------------------------------
 
 // The owner of what the handle opened, in memory of its own.
@@ -217,24 +213,11 @@ struct Owner {
 bool MadeByThisUser(HANDLE file) {
   Owner owner(file);
   if (!owner.sid) return false;
-  bool made = false;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    union {
-      TOKEN_USER user;
-      TOKEN_OWNER owner;
-      BYTE bytes[256];
-    } ask;
-    DWORD size = 0;
-    made = GetTokenInformation(token, TokenUser, &ask, sizeof ask, &size) &&
-           EqualSid(owner.sid, ask.user.User.Sid);
-    if (!made) {
-      made = GetTokenInformation(token, TokenOwner, &ask, sizeof ask, &size) &&
-             EqualSid(owner.sid, ask.owner.Owner);
-    }
-    CloseHandle(token);
-  }
-  return made;
+  Win32TokenSid user, newFiles;
+  PSID sid = Win32CurrentUser(&user);
+  if (sid != nullptr && EqualSid(owner.sid, sid)) return true;
+  sid = Win32NewFilesOwner(&newFiles);
+  return sid != nullptr && EqualSid(owner.sid, sid);
 }
 
 // Whether a link owned by sid may lead the player anywhere: the player
@@ -247,19 +230,9 @@ bool TrustedLinkOwner(PSID sid) {
     if (known) LocalFree(known);
     if (same) return true;
   }
-  bool player = false;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    union {
-      TOKEN_USER user;
-      BYTE bytes[256];
-    } ask;
-    DWORD size = 0;
-    player = GetTokenInformation(token, TokenUser, &ask, sizeof ask, &size) &&
-             EqualSid(sid, ask.user.User.Sid);
-    CloseHandle(token);
-  }
-  return player;
+  Win32TokenSid buffer;
+  PSID player = Win32CurrentUser(&buffer);
+  return player != nullptr && EqualSid(sid, player);
 }
 
 // --- The source ----------------------------------------------------------------------
@@ -356,7 +329,7 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
     }
   }
   // The walk must have come to the very file that was opened.
-  return SameFile(last, from) ? 0 : ERROR_FILE_NOT_FOUND;
+  return Win32SameFile(last, from) ? 0 : ERROR_FILE_NOT_FOUND;
 }
 
 // --- Levels ------------------------------------------------------------------------------
@@ -434,7 +407,7 @@ DWORD TargetProblem(HANDLE folder, const wchar_t* name, const BY_HANDLE_FILE_INF
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, &error)};
   BY_HANDLE_FILE_INFORMATION info;
   if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return 0;
-  if (SameFile(info, from)) return ERROR_SHARING_VIOLATION;
+  if (Win32SameFile(info, from)) return ERROR_SHARING_VIOLATION;
   if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
       FILE_ATTRIBUTE_DIRECTORY) {
     return ERROR_ACCESS_DENIED;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Windows program with mingw-w64 (preset "windows") and its setup
-# with NSIS, signed with a throwaway certificate, and tests them under Wine:
-# the logic and backend tests through CTest, then the end-to-end scenarios
-# of tests/win32/e2e.sh on a virtual X server (the setup's among them).
+# Builds the Windows program with mingw-w64 (preset "windows"), packs its
+# .zip, makes its setup with NSIS, signed with a throwaway certificate, and
+# tests them under Wine: the logic, backend and setup policy tests through
+# CTest, then the end-to-end scenarios of the program (tests/win32/e2e.sh)
+# and of the setup (setup/windows/tests/e2e.sh) on a virtual X server.
 # Works unattended on a fresh Debian 12; exits non-zero when anything fails.
 set -uo pipefail
 export DEBIAN_FRONTEND=noninteractive
@@ -34,6 +35,26 @@ imports_only_system_dlls() {
   [ -z "$unexpected" ] || { echo "the program needs DLLs that Windows does not have: $unexpected"; return 1; }
 }
 check "imports only system DLLs" imports_only_system_dlls
+
+# The .zip that carries the program (cmake/PackagingWin32.cmake): the
+# program, and texts with Windows line ends.
+pack_zip() {
+  local package=build/windows/package zip listing text
+  fresh_directory "$package" || return 1
+  (cd build/windows && cpack -G ZIP -B "$PWD/package") >/dev/null || return 1
+  zip=$(realpath "$package"/*.zip) || return 1
+  listing=$(cmake -E tar tf "$zip") || return 1
+  echo "$zip:"
+  echo "$listing"
+  grep -q '/levelset-installer.exe$' <<<"$listing" || return 1
+  # The texts have Windows line ends: every line ends in CR LF.
+  mkdir "$package/unpacked" && (cd "$package/unpacked" && cmake -E tar xf "$zip") || return 1
+  for text in README.txt LICENSE.txt; do
+    [ -s "$package"/unpacked/*/"$text" ] && ! grep -qv $'\r$' "$package"/unpacked/*/"$text" ||
+      { echo "$text is missing, or has lines that do not end in CR LF"; return 1; }
+  done
+}
+check "the .zip (cpack)" pack_zip
 
 # A self-signed code-signing certificate made for this run, handed to the
 # build the way a publisher hands over theirs.
@@ -86,9 +107,13 @@ boot_prefix() {
 check "boot a fresh Wine prefix in $WINEPREFIX" boot_prefix || { ledger_end windows; exit 1; }
 
 check "unit and flow tests under Wine (ctest --preset windows)" ctest --preset windows
-check "end-to-end scenarios under Xvfb and Wine" \
-  tests/win32/e2e.sh --build build/windows --work build/wine-e2e --prefix "$WINEPREFIX" \
-  ${setup:+--setup "$setup" --signed-by "$signing/cert.pem"}
+check "end-to-end scenarios of the program under Xvfb and Wine" \
+  tests/win32/e2e.sh --build build/windows --work build/wine-e2e --prefix "$WINEPREFIX"
+if [ -n "$setup" ]; then
+  check "end-to-end scenarios of the setup under Xvfb and Wine" \
+    setup/windows/tests/e2e.sh --build build/windows --work build/wine-setup-e2e --prefix "$WINEPREFIX" \
+    --setup "$setup" --signed-by "$signing/cert.pem"
+fi
 
 "$WINESERVER" -k >/dev/null 2>&1
 ledger_end windows

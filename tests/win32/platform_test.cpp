@@ -1,9 +1,7 @@
 // The Windows backend against the real system calls (run under Wine): what
-// the logic relies on beyond the call itself; and the setup's judgement of
-// who may change a folder.
+// the logic relies on beyond the call itself.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +10,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/win32_setup.h"
 
 namespace {
 
@@ -199,98 +196,6 @@ TEST_F(Win32PlatformTest, LeadBytesAreThoseOfTheAnsiCodePage) {
     for (unsigned b = ranges[2 * pair]; b <= ranges[2 * pair + 1]; ++b) {
       EXPECT_TRUE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
     }
-  }
-}
-
-// Security descriptors as Windows gives them (in SDDL), judged for the
-// folder the setup installs into, a folder above it or the drive's root.
-TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
-  const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-  const std::string setupUser = "S-1-5-21-1-2-3-1001", player = "S-1-5-21-1-2-3-1002";
-  const struct {
-    const char* what;
-    std::string descriptor;
-    uint32_t counted;
-    uint32_t rights;
-    std::string holder;
-  } rows[] = {
-      {.what = "Program Files",
-       .descriptor = "O:" + installer + "D:PAI(A;;FA;;;" + installer + ")(A;CIIO;GA;;;" + installer +
-                     ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
-                     "(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;S-1-15-2-1)",
-       .counted = kRightsThatCountAbove, .rights = 0, .holder = ""},
-      {.what = "the game's folder under Program Files, all inherited",
-       .descriptor = "O:BAD:AI(A;ID;FA;;;" + installer + ")(A;CIIOID;GA;;;" + installer +
-                     ")(A;ID;FA;;;SY)(A;OICIIOID;GA;;;SY)(A;ID;FA;;;BA)(A;OICIIOID;GA;;;BA)"
-                     "(A;ID;0x1200a9;;;BU)(A;OICIIOID;GXGR;;;BU)(A;OICIIOID;GA;;;CO)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
-      {.what = "the drive's root, where Authenticated Users may make folders",
-       .descriptor = "O:SYD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
-                     "(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)",
-       .counted = kRightsThatCountAtRoot, .rights = 0, .holder = ""},
-      {.what = "a second drive's root, where Authenticated Users may change files",
-       .descriptor = "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)(A;OICI;0x1200a9;;;BU)",
-       .counted = kRightsThatCountAtRoot, .rights = 0, .holder = ""},
-      {.what = "C:\\Games above the folder: Authenticated Users Modify, inherited from the root",
-       .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)"
-                     "(A;OICIIOID;SDGXGWGR;;;AU)",
-       .counted = kRightsThatCountAbove, .rights = DELETE, .holder = "S-1-5-11"},
-      {.what = "the game's folder in C:\\Games, the same",
-       .descriptor = "O:BAD:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1301bf;;;AU)",
-       .counted = kRightsThatCountInFolder,
-       .rights = DELETE | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES,
-       .holder = "S-1-5-11"},
-      {.what = "a player owns the folder: owners may always change the access list",
-       .descriptor = "O:" + player + "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
-       .counted = kRightsThatCountAbove, .rights = WRITE_DAC, .holder = player},
-      {.what = "the administrator running the setup owns it; CREATOR OWNER stands for nobody here",
-       .descriptor = "O:" + setupUser + "D:P(A;;FA;;;" + setupUser + ")(A;;FA;;;CO)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
-      {.what = "inherit-only entries are for what is made inside, not the folder",
-       .descriptor = "O:BAD:P(A;OICIIO;FA;;;WD)(A;;0x1200a9;;;WD)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
-      {.what = "a deny entry is not counted on",
-       .descriptor = "O:BAD:P(D;;FA;;;AU)(A;;0x1301bf;;;AU)",
-       .counted = kRightsThatCountAbove, .rights = DELETE, .holder = "S-1-5-11"},
-      {.what = "delete subfolders and files and take ownership, above",
-       .descriptor = "O:BAD:P(A;;0x1200a9;;;BU)(A;;0x801e9;;;BU)",
-       .counted = kRightsThatCountAbove, .rights = FILE_DELETE_CHILD | WRITE_OWNER, .holder = "S-1-5-32-545"},
-      {.what = "generic all, mapped for files",
-       .descriptor = "O:BAD:P(A;;GA;;;WD)",
-       .counted = kRightsThatCountAtRoot, .rights = kRightsThatCountAtRoot, .holder = "S-1-1-0"},
-      {.what = "generic write lets them add files to the folder",
-       .descriptor = "O:BAD:P(A;;GW;;;BU)",
-       .counted = kRightsThatCountInFolder,
-       .rights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES,
-       .holder = "S-1-5-32-545"},
-      {.what = "but replaces nothing from above",
-       .descriptor = "O:BAD:P(A;;GW;;;BU)",
-       .counted = kRightsThatCountAbove, .rights = 0, .holder = ""},
-      {.what = "no access list at all: everyone may do everything",
-       .descriptor = "O:BA",
-       .counted = kRightsThatCountAbove, .rights = kRightsThatCountAbove, .holder = "S-1-1-0"},
-      {.what = "Wine's folder of mode 0777",
-       .descriptor = "O:" + setupUser + "G:S-1-5-21-1-2-3-513D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser +
-                     ")(A;OICI;0x1301ff;;;WD)",
-       .counted = kRightsThatCountInFolder,
-       .rights = DELETE | FILE_DELETE_CHILD | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_EA |
-                 FILE_WRITE_ATTRIBUTES,
-       .holder = "S-1-1-0"},
-      {.what = "Wine's folder of mode 0755",
-       .descriptor = "O:" + setupUser + "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser + ")(A;OICI;0x1200a9;;;WD)",
-       .counted = kRightsThatCountInFolder, .rights = 0, .holder = ""},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(row.descriptor.c_str(), SDDL_REVISION_1,
-                                                                     &descriptor, nullptr))
-        << row.descriptor;
-    char holder[96];
-    memset(holder, 'x', sizeof holder);
-    EXPECT_EQ(UntrustedFolderRights(descriptor, row.counted, setupUser.c_str(), holder, sizeof holder), row.rights);
-    EXPECT_EQ(holder, row.holder);
-    LocalFree(descriptor);
   }
 }
 

@@ -8,12 +8,13 @@
 ;
 ; It installs only into a game folder that already exists and that nobody
 ; but administrators may change, and moves an installation from another
-; folder. Exit status: 0 installed; 1 cancelled on a page; 2 nothing
-; installed (the folder is missing, others may change it or a folder above
-; it, Levels is a link, or a file could not be written); 3 the installed
-; program (or uninstaller) is open and was left as it was.
+; folder. Exit status (facts.h): EXIT_INSTALLED; 1 cancelled on a page;
+; EXIT_NOTHING_INSTALLED (the folder is missing, others may change it or a
+; folder above it, Levels is a link, or a file could not be written);
+; EXIT_PROGRAM_OPEN (the installed program, or uninstaller, is open and was
+; left as it was).
 ;
-; Built by the "setup" target (cmake/SetupWin32.cmake), which defines:
+; Built by the "setup" target (Setup.cmake), which defines:
 ;   VERSION       the version, e.g. 1.0.0
 ;   VERSION_QUAD  the same in four numbers, e.g. 1.0.0.0
 ;   PROGRAM       the levelset-installer.exe to pack (already signed when signing)
@@ -23,6 +24,8 @@
 ;   COPYRIGHT     the copyright line of the licence
 ;   OUTFILE       the setup to write
 ;   SIGN          a command that signs the file %1 in place (or does nothing)
+;   FACTS         setup_facts.nsh, made from facts.h: exit statuses, file and
+;                 registry names
 
 Target amd64-unicode
 RequestExecutionLevel admin
@@ -33,31 +36,20 @@ SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include "${FACTS}"
 
 !define NAME "Quillomar Level-Set Installer"
 !define PUBLISHER "Morvalic"
-!define PROGRAM_NAME "levelset-installer.exe"
-!define UNINSTALLER "levelset-installer-uninstall.exe"
-; The game's folder may have a LICENSE.txt of its own: ours has our name.
-!define LICENSE_FILE "levelset-installer-LICENSE.txt"
-!define PROGID "Quillomar.LevelSet"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller"
-!define HELPER_NAME "levelset-setup-helper.exe"
-; Where the setup remembers the program that opened .qlm before it.
-!define PREVIOUS_DEFAULT "PreviousDefault"
 ; What opening a .qlm file runs: "%1" is the opened file.
 !define OPEN_COMMAND '"$INSTDIR\${PROGRAM_NAME}" "%1"'
 !define OPEN_COMMAND_END '\${PROGRAM_NAME}" "%1"'
-; Exit statuses of its own (see the top).
-!define NOTHING_INSTALLED 2
-!define PROGRAM_OPEN 3
 ; MoveFileEx: replace the file there, and return once it is on the disk.
 !define MOVEFILE_REPLACE_WRITE_THROUGH 9
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Quillomar"
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
 BrandingText "${NAME} ${VERSION}"
 !finalize '${SIGN}' = 0
 !uninstfinalize '${SIGN}' = 0
@@ -117,8 +109,8 @@ Function ${UN}Helper
     ExecWait '"$PLUGINSDIR\${HELPER_NAME}" $R8 "$R9" "$PLUGINSDIR\report.txt"' $R0
   ${EndIf}
   ${If} ${Errors}
-    StrCpy $R0 ${NOTHING_INSTALLED}
-  ${ElseIf} $R0 <> 0
+    StrCpy $R0 ${HELPER_REFUSED}
+  ${ElseIf} $R0 <> ${HELPER_DONE}
     ClearErrors
     FileOpen $R6 "$PLUGINSDIR\report.txt" r
     ${IfNot} ${Errors}
@@ -126,7 +118,7 @@ Function ${UN}Helper
       FileClose $R6
     ${EndIf}
   ${EndIf}
-  ${If} $R0 <> 0
+  ${If} $R0 <> ${HELPER_DONE}
   ${AndIf} $Report == ""
     StrCpy $Report "Setup could not look at $R9 ($R0), so it changes nothing."
   ${EndIf}
@@ -140,8 +132,8 @@ Function ${UN}RemoveFile
   ${Do}
     StrCpy $R8 remove
     Call ${UN}Helper
-    ${If} $R0 <> ${PROGRAM_OPEN}
-      ${If} $R0 <> 0
+    ${If} $R0 <> ${HELPER_IN_USE}
+      ${If} $R0 <> ${HELPER_DONE}
         DetailPrint "$Report"
       ${EndIf}
       StrCpy $R0 0
@@ -189,7 +181,7 @@ Function CheckChosenFolder
   StrCpy $R8 check
   StrCpy $R9 $INSTDIR
   Call Helper
-  ${If} $R0 <> 0
+  ${If} $R0 <> ${HELPER_DONE}
     MessageBox MB_OK|MB_ICONSTOP "$Report"
     Abort
   ${EndIf}
@@ -202,14 +194,20 @@ FunctionEnd
   Abort "$Report"
 !macroend
 
+; Deletes NAME.new, or NAME, in the chosen folder.
+!macro DELETE_NEW NAME
+  Delete "$INSTDIR\${NAME}.new"
+!macroend
+!macro DELETE_INSTALLED NAME
+  Delete "$INSTDIR\${NAME}"
+!macroend
+
 ; Gives up when a file that Setup unpacked could not be written.
 !macro WRITTEN_OR_GIVE_UP FILE
   ${If} ${Errors}
-    Delete "$INSTDIR\${PROGRAM_NAME}.new"
-    Delete "$INSTDIR\${UNINSTALLER}.new"
-    Delete "$INSTDIR\${LICENSE_FILE}.new"
+    !insertmacro ForEachINSTALLED_FILES DELETE_NEW
     StrCpy $Report "Setup cannot write ${FILE}, so it installs nothing."
-    !insertmacro GIVE_UP ${NOTHING_INSTALLED}
+    !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
   ${EndIf}
 !macroend
 
@@ -218,15 +216,11 @@ FunctionEnd
 ; the chosen folder of a move.
 !macro OPEN_OR_GO_ON FILE
   ${If} $R0 <> 0
-    Delete "$INSTDIR\${PROGRAM_NAME}.new"
-    Delete "$INSTDIR\${UNINSTALLER}.new"
-    Delete "$INSTDIR\${LICENSE_FILE}.new"
+    !insertmacro ForEachINSTALLED_FILES DELETE_NEW
     ${If} $Previous != ""
-      Delete "$INSTDIR\${PROGRAM_NAME}"
-      Delete "$INSTDIR\${UNINSTALLER}"
-      Delete "$INSTDIR\${LICENSE_FILE}"
+      !insertmacro ForEachINSTALLED_FILES DELETE_INSTALLED
     ${EndIf}
-    SetErrorLevel ${PROGRAM_OPEN}
+    SetErrorLevel ${EXIT_PROGRAM_OPEN}
     Abort "${FILE} is open, so Setup changed nothing. Close it and run Setup again."
   ${EndIf}
 !macroend
@@ -245,18 +239,18 @@ Section
   StrCpy $R8 check
   StrCpy $R9 $INSTDIR
   Call Helper
-  ${If} $R0 <> 0
-    !insertmacro GIVE_UP ${NOTHING_INSTALLED}
+  ${If} $R0 <> ${HELPER_DONE}
+    !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
   ${EndIf}
 
   ; An installation in another folder moves here.
-  ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $Previous HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
   ${If} $Previous != ""
     StrCpy $R8 same-folder
     StrCpy $R9 $Previous
     StrCpy $R7 $INSTDIR
     Call Helper
-    ${If} $R0 = 0
+    ${If} $R0 = ${HELPER_DONE}
       StrCpy $Previous ""
     ${EndIf}
   ${EndIf}
@@ -265,17 +259,15 @@ Section
   StrCpy $R8 levels
   StrCpy $R9 $INSTDIR
   Call Helper
-  ${If} $R0 <> 0
-    !insertmacro GIVE_UP ${NOTHING_INSTALLED}
+  ${If} $R0 <> ${HELPER_DONE}
+    !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
   ${EndIf}
 
   ; The program, the uninstaller and the licence are unpacked beside their
   ; places (so a new file, with the folder's access list, never an old file
   ; written through), then put there in one step each.
   SetOutPath "$INSTDIR"
-  Delete "$INSTDIR\${PROGRAM_NAME}.new"
-  Delete "$INSTDIR\${UNINSTALLER}.new"
-  Delete "$INSTDIR\${LICENSE_FILE}.new"
+  !insertmacro ForEachINSTALLED_FILES DELETE_NEW
   ClearErrors
   File "/oname=$INSTDIR\${PROGRAM_NAME}.new" "${PROGRAM}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${PROGRAM_NAME}"
@@ -283,9 +275,7 @@ Section
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${UNINSTALLER}"
   File "/oname=$INSTDIR\${LICENSE_FILE}.new" "${LICENSE}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${LICENSE_FILE}"
-  !insertmacro PUT_IN_PLACE "${PROGRAM_NAME}"
-  !insertmacro PUT_IN_PLACE "${UNINSTALLER}"
-  !insertmacro PUT_IN_PLACE "${LICENSE_FILE}"
+  !insertmacro ForEachINSTALLED_FILES PUT_IN_PLACE
   ${If} $Previous != ""
     StrCpy $R9 "$Previous\${PROGRAM_NAME}"
     Call RemoveFile
@@ -311,16 +301,14 @@ Section
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM_NAME},0"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ; The size of the files that the setup put there, in KB, rounded up.
   StrCpy $1 1023
-  !insertmacro AddSizeOf "${PROGRAM_NAME}"
-  !insertmacro AddSizeOf "${UNINSTALLER}"
-  !insertmacro AddSizeOf "${LICENSE_FILE}"
+  !insertmacro ForEachINSTALLED_FILES AddSizeOf
   IntOp $1 $1 / 1024
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
 
@@ -351,7 +339,7 @@ Section "Uninstall"
   StrCpy $R9 "$INSTDIR\${PROGRAM_NAME}"
   Call un.RemoveFile
   ${If} $R0 <> 0
-    SetErrorLevel ${PROGRAM_OPEN}
+    SetErrorLevel ${EXIT_PROGRAM_OPEN}
     Abort "$R9 is open."
   ${EndIf}
 
@@ -374,7 +362,7 @@ Section "Uninstall"
   StrCpy $R9 $INSTDIR
   Call un.Helper
   ${If} $R7 != ""
-  ${AndIf} $R0 = 0
+  ${AndIf} $R0 = ${HELPER_DONE}
     ReadRegStr $R0 HKLM "Software\Classes\.qlm" ""
     ${If} $R0 == "${PROGID}"
       ReadRegStr $R1 HKLM "Software\Classes\${PROGID}" "${PREVIOUS_DEFAULT}"
@@ -396,12 +384,12 @@ Section "Uninstall"
   ${EndIf}
 
   ; The entry in Programs and Features, when it is this folder's.
-  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
   ${If} $R7 != ""
     StrCpy $R8 same-folder
     StrCpy $R9 $INSTDIR
     Call un.Helper
-    ${If} $R0 = 0
+    ${If} $R0 = ${HELPER_DONE}
       DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ${EndIf}
   ${EndIf}

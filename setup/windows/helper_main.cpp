@@ -1,6 +1,6 @@
 // The Windows setup's helper, levelset-setup-helper.exe: the setup and its
 // uninstaller unpack it into their own temporary folder and run it for what
-// NSIS cannot judge alone (platform/win32_setup.h):
+// NSIS cannot judge alone (system.h):
 //
 //   levelset-setup-helper check FOLDER REPORT           may Setup install there?
 //   levelset-setup-helper levels FOLDER REPORT          Levels for players
@@ -8,19 +8,18 @@
 //   levelset-setup-helper remove FILE REPORT            a file of ours, never through a link
 //   levelset-setup-helper same-folder FOLDER OTHER      one folder under two names?
 //
-// Exit status: 0 done (or the same folder), 1 another folder, 2 refused, 3 the
-// file is open, with the reason for the user written to the new file REPORT
-// (UTF-16LE), 64 a command line it does not know. Arguments are separated by blanks; one in
-// double quotes runs to the next double quote, backslashes and all (a
-// Windows name holds no double quote), so "D:\" is D:\.
+// Exit status (SETUP_HELPER_* in facts.h): done (or the same folder), another
+// folder, refused or the file is open, with the reason for the user written
+// to the new file REPORT (UTF-16LE), or a command line it does not know.
+// Arguments are separated by blanks; one in double quotes runs to the next
+// double quote, backslashes and all (a Windows name holds no double quote),
+// so "D:\" is D:\.
 #include <cwchar>
 
-#include "platform/win32_setup.h"
+#include "setup/windows/system.h"
 
 namespace {
 
-constexpr int kAnotherFolder = 1;
-constexpr int kUsage = 64;
 constexpr int kMaxArguments = 4;
 constexpr unsigned kLineSize = 4096;
 constexpr unsigned kReportSize = 1024;  // what the setup reads of it
@@ -51,15 +50,15 @@ int SplitArguments(wchar_t* line, wchar_t* arguments[kMaxArguments]) {
 int main() {
   static wchar_t line[kLineSize];
   const wchar_t* commandLine = SetupCommandLine();
-  if (commandLine == nullptr || wcslen(commandLine) >= kLineSize) return kUsage;
+  if (commandLine == nullptr || wcslen(commandLine) >= kLineSize) return SETUP_HELPER_USAGE;
   wcscpy(line, commandLine);
   wchar_t* arguments[kMaxArguments] = {};
-  if (SplitArguments(line, arguments) != kMaxArguments) return kUsage;
+  if (SplitArguments(line, arguments) != kMaxArguments) return SETUP_HELPER_USAGE;
   const wchar_t* command = arguments[1];
   const wchar_t* folder = arguments[2];
 
   if (wcscmp(command, L"same-folder") == 0) {
-    return SetupSameFolder(folder, arguments[3]) ? kSetupDone : kAnotherFolder;
+    return SetupSameFolder(folder, arguments[3]) ? SETUP_HELPER_DONE : SETUP_HELPER_ANOTHER_FOLDER;
   }
   static wchar_t report[kReportSize];
   int result;
@@ -72,8 +71,8 @@ int main() {
   } else if (wcscmp(command, L"remove") == 0) {
     result = SetupRemoveFile(folder, report, kReportSize);
   } else {
-    return kUsage;
+    return SETUP_HELPER_USAGE;
   }
-  if (result != kSetupDone) SetupWriteReport(arguments[3], report);
+  if (result != SETUP_HELPER_DONE) SetupWriteReport(arguments[3], report);
   return result;
 }

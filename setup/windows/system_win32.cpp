@@ -1,8 +1,7 @@
-// The setup's own dealings with the game's folder on Windows: who may change
-// it, and the access list of Levels (see platform/win32_setup.h). Folders
-// are looked at and changed through handles opened on the name itself
-// (FILE_FLAG_OPEN_REPARSE_POINT), so a junction or symbolic link is seen as
-// what it is and never followed.
+// The setup's helper's dealings with the system (setup/windows/system.h).
+// Folders are looked at and changed through handles opened on the name
+// itself (FILE_FLAG_OPEN_REPARSE_POINT), so a junction or symbolic link is
+// seen as what it is and never followed.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <aclapi.h>
@@ -12,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <initializer_list>
 
-#include "platform/win32_setup.h"
+#include "platform/win32_identity.h"
+#include "setup/windows/system.h"
 
 static_assert(kRightsThatCountAbove == (DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER), "above");
 static_assert(kRightsThatCountInFolder == (kRightsThatCountAbove | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY |
@@ -24,49 +23,6 @@ namespace {
 
 // The longest folder name the setup works with (NSIS's own limit).
 constexpr uint32_t kPathSize = 1024;
-constexpr uint32_t kSidTextSize = 192;
-
-// Who may change the game's folder: Administrators, SYSTEM, TrustedInstaller
-// and CREATOR OWNER (which stands for nobody on the folder itself and hands
-// rights down to what its creator makes), besides the setup's own user.
-const char* const kTrustedSids[] = {
-    "S-1-5-32-544",
-    "S-1-5-18",
-    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
-    "S-1-3-0",
-};
-
-// Levels for players: owned by Administrators, nothing inherited; SYSTEM
-// and Administrators full control; Users list it, read it and add files
-// (this folder only), and read the files in it; the creator of a file may
-// modify and delete it (inherited by files only). Nobody but the creator and
-// administrators may delete a file: Users have no "delete subfolders and
-// files".
-const wchar_t kLevelsForPlayers[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)(A;OIIO;FR;;;BU)(A;OIIO;0x1301bf;;;CO)";
-// Levels once the installer is gone: the same without the right to add
-// files and without the creators' entry; players' files keep their own.
-const wchar_t kLevelsReleased[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OIIO;FR;;;BU)";
-
-// --- Texts into fixed buffers ---------------------------------------------------
-
-void CopyText(char* out, uint32_t size, const char* text) {
-  if (size == 0) return;
-  uint32_t at = 0;
-  for (; text[at] != '\0' && at + 1 < size; ++at) out[at] = text[at];
-  out[at] = '\0';
-}
-
-// report = the parts one after another, cut to fit.
-void Say(wchar_t* report, uint32_t size, std::initializer_list<const wchar_t*> parts) {
-  if (size == 0) return;
-  uint32_t at = 0;
-  for (const wchar_t* part : parts) {
-    for (; part != nullptr && *part != L'\0' && at + 1 < size; ++part) report[at++] = *part;
-  }
-  report[at] = L'\0';
-}
 
 // The system's text for an error code, without its line end.
 void ErrorText(DWORD code, wchar_t* out, uint32_t size) {
@@ -91,25 +47,10 @@ bool SameName(const wchar_t* first, const wchar_t* second) {
 bool SidText(PSID sid, char* out, uint32_t size) {
   char* text = nullptr;
   if (!ConvertSidToStringSidA(sid, &text)) return false;
-  CopyText(out, size, text);
+  bool fits = strlen(text) < size;
+  if (fits) strcpy(out, text);
   LocalFree(text);
-  return true;
-}
-
-bool IsTrusted(const char* sid, const char* setupUser) {
-  if (setupUser != nullptr && strcmp(sid, setupUser) == 0) return true;
-  for (const char* trusted : kTrustedSids) {
-    if (strcmp(sid, trusted) == 0) return true;
-  }
-  return false;
-}
-
-// An access mask in the rights of files and folders.
-uint32_t FileRights(ACCESS_MASK mask) {
-  if (mask & MAXIMUM_ALLOWED) mask |= FILE_ALL_ACCESS;
-  GENERIC_MAPPING files = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
-  MapGenericMask(&mask, &files);
-  return mask;
+  return fits;
 }
 
 // The SID of an allow entry, once it is known to lie inside the entry.
@@ -161,16 +102,11 @@ bool LevelsOf(const wchar_t* folder, wchar_t* out, uint32_t size) {
 }
 
 const char* SetupUser() {
-  static char text[kSidTextSize];
+  static char text[kSetupSidSize];
   if (text[0] != '\0') return text;
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
-  alignas(TOKEN_USER) unsigned char buffer[256];
-  DWORD length = 0;
-  bool known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length) &&
-               SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, text, sizeof text);
-  CloseHandle(token);
-  return known ? text : nullptr;
+  Win32TokenSid buffer;
+  PSID user = Win32CurrentUser(&buffer);
+  return user != nullptr && SidText(user, text, sizeof text) ? text : nullptr;
 }
 
 // Someone outside the trusted, named for the user: "Everyone", "DOMAIN\name"
@@ -190,10 +126,6 @@ void HolderName(const char* holder, wchar_t* out, uint32_t size) {
   if (sid) LocalFree(sid);
 }
 
-const wchar_t kAdvice[] =
-    L" Setup installs nothing there: install the game under Program Files, or let only "
-    L"administrators change its folder and every folder above it.";
-
 // One folder of the way: there, a folder and no link, and nobody outside
 // the trusted holds a right that counts on it.
 int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, wchar_t* report,
@@ -202,15 +134,13 @@ int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, w
   if (folder == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (chosen && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
-      Say(report, size, {path, L" does not exist. The level-set installer goes into the folder in which "
-                               L"Quillomar is installed, which the game's own setup makes: install "
-                               L"Quillomar first, or choose the folder it is in."});
-      return kSetupRefused;
+      SetupSay(kSayFolderMissing, path, nullptr, report, size);
+      return SETUP_HELPER_REFUSED;
     }
     wchar_t error[256];
     ErrorText(code, error, 256);
-    Say(report, size, {L"Setup cannot read who may change ", path, L" (", error, L"), so it installs nothing."});
-    return kSetupRefused;
+    SetupSay(kSayCannotRead, path, error, report, size);
+    return SETUP_HELPER_REFUSED;
   }
   bool isLink = false;
   bool isFolder = IsFolder(folder, &isLink);
@@ -221,31 +151,29 @@ int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, w
                    : ERROR_SUCCESS;
   CloseHandle(folder);
   if (isLink) {
-    Say(report, size, {path, L" is a link to another folder (a junction or symbolic link). Choose the folder "
-                             L"in which Quillomar really is, reached through no link."});
-    return kSetupRefused;
+    SetupSay(kSayFolderIsLink, path, nullptr, report, size);
+    return SETUP_HELPER_REFUSED;
   }
   if (!isFolder) {
-    Say(report, size, {path, L" is not a folder. Choose the folder in which Quillomar is installed."});
-    return kSetupRefused;
+    SetupSay(kSayNotAFolder, path, nullptr, report, size);
+    return SETUP_HELPER_REFUSED;
   }
   if (read != ERROR_SUCCESS) {
     wchar_t error[256];
     ErrorText(read, error, 256);
-    Say(report, size, {L"Setup cannot read who may change ", path, L" (", error, L"), so it installs nothing."});
-    return kSetupRefused;
+    SetupSay(kSayCannotRead, path, error, report, size);
+    return SETUP_HELPER_REFUSED;
   }
-  char holder[kSidTextSize];
-  uint32_t rights = UntrustedFolderRights(descriptor, rightsThatCount, SetupUser(), holder, sizeof holder);
+  static SetupSecurity security;
+  SetupReadSecurity(descriptor, &security);
   LocalFree(descriptor);
-  if (rights == 0) return kSetupDone;
-  wchar_t who[600], mask[32];
+  char holder[kSetupSidSize];
+  uint32_t rights = UntrustedFolderRights(&security, rightsThatCount, SetupUser(), holder, sizeof holder);
+  if (rights == 0) return SETUP_HELPER_DONE;
+  wchar_t who[600];
   HolderName(holder, who, 600);
-  _snwprintf(mask, 32, L"0x%08lx", static_cast<unsigned long>(rights));
-  mask[31] = L'\0';
-  Say(report, size, {who, L" may change ", path, L" (access ", mask, L"), so they could replace the program "
-                     L"that opens every user's level sets.", kAdvice});
-  return kSetupRefused;
+  SetupSayUntrusted(who, path, rights, report, size);
+  return SETUP_HELPER_REFUSED;
 }
 
 // Levels under a folder, as Setup is about to set it: a folder, no link, and
@@ -256,11 +184,10 @@ int CheckLevels(const wchar_t* reachedFolder, const wchar_t* levels, HANDLE hand
   wchar_t reached[kPathSize], expected[kPathSize];
   if (!IsFolder(handle, &isLink) || isLink || !ReachedName(handle, reached, kPathSize) ||
       !LevelsOf(reachedFolder, expected, kPathSize) || !SameName(reached, expected)) {
-    Say(report, size, {levels, L" is a link to another folder (a junction or symbolic link), or no folder at "
-                               L"all. Setup changes nothing there: remove it, then run Setup again."});
-    return kSetupRefused;
+    SetupSay(kSayLevelsIsLink, levels, nullptr, report, size);
+    return SETUP_HELPER_REFUSED;
   }
-  return kSetupDone;
+  return SETUP_HELPER_DONE;
 }
 
 // Sets the access list of folder\Levels through a handle on Levels itself.
@@ -271,32 +198,32 @@ int SetLevels(const wchar_t* folder, const wchar_t* descriptorText, bool make, w
   if (!LevelsOf(folder, levels, kPathSize) ||
       !ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptorText, SDDL_REVISION_1, &descriptor, nullptr)) {
     ErrorText(GetLastError(), error, 256);
-    Say(report, size, {L"Setup cannot make the access list of Levels in ", folder, L": ", error});
-    return kSetupRefused;
+    SetupSay(kSayCannotMakeList, folder, error, report, size);
+    return SETUP_HELPER_REFUSED;
   }
   if (make) {
     // Made with its access list, or there already: either way set below.
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
     CreateDirectoryW(levels, &attributes);
   }
-  int result = kSetupDone;
+  int result = SETUP_HELPER_DONE;
   HANDLE parent = OpenItself(folder, FILE_READ_ATTRIBUTES);
   HANDLE handle = OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
   if (handle == INVALID_HANDLE_VALUE && !make) {
-    result = kSetupDone;  // no Levels to take entries out of
+    result = SETUP_HELPER_DONE;  // no Levels to take entries out of
   } else if (parent == INVALID_HANDLE_VALUE || handle == INVALID_HANDLE_VALUE ||
              !ReachedName(parent, reachedFolder, kPathSize)) {
     ErrorText(GetLastError(), error, 256);
-    Say(report, size, {L"Setup cannot open ", levels, L": ", error});
-    result = kSetupRefused;
-  } else if (CheckLevels(reachedFolder, levels, handle, report, size) != kSetupDone) {
-    result = make ? kSetupRefused : kSetupDone;  // a link is never changed
+    SetupSay(kSayCannotOpen, levels, error, report, size);
+    result = SETUP_HELPER_REFUSED;
+  } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
+    result = make ? SETUP_HELPER_REFUSED : SETUP_HELPER_DONE;  // a link is never changed
   } else if (!SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                                   PROTECTED_DACL_SECURITY_INFORMATION,
                                       descriptor)) {
     ErrorText(GetLastError(), error, 256);
-    Say(report, size, {L"Setup cannot set who may use ", levels, L": ", error});
-    result = kSetupRefused;
+    SetupSay(kSayCannotSetList, levels, error, report, size);
+    result = SETUP_HELPER_REFUSED;
   }
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   if (parent != INVALID_HANDLE_VALUE) CloseHandle(parent);
@@ -306,87 +233,55 @@ int SetLevels(const wchar_t* folder, const wchar_t* descriptorText, bool make, w
 
 }  // namespace
 
-uint32_t UntrustedFolderRights(const void* descriptor, uint32_t rightsThatCount, const char* setupUser,
-                               char* holder, uint32_t holderSize) {
-  CopyText(holder, holderSize, "");
-  PSECURITY_DESCRIPTOR security = const_cast<void*>(descriptor);
-  const char* trustedUser = setupUser != nullptr && setupUser[0] != '\0' ? setupUser : nullptr;
-  char sid[kSidTextSize];
-
-  // Every owner may change the access list, whatever it says.
+void SetupReadSecurity(const void* descriptor, SetupSecurity* security) {
+  PSECURITY_DESCRIPTOR given = const_cast<void*>(descriptor);
+  security->owner[0] = '\0';
+  security->list = kAccessListUnreadable;
+  security->count = 0;
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
-  if (!IsValidSecurityDescriptor(security) || !GetSecurityDescriptorOwner(security, &owner, &defaulted) ||
-      owner == nullptr || !SidText(owner, sid, sizeof sid)) {
-    CopyText(holder, holderSize, "no owner that can be read");
-    return rightsThatCount & WRITE_DAC;
+  if (!IsValidSecurityDescriptor(given)) return;
+  if (!GetSecurityDescriptorOwner(given, &owner, &defaulted) || owner == nullptr ||
+      !SidText(owner, security->owner, sizeof security->owner)) {
+    security->owner[0] = '\0';
   }
-  if (!IsTrusted(sid, trustedUser)) {
-    CopyText(holder, holderSize, sid);
-    return rightsThatCount & WRITE_DAC;
-  }
-
   BOOL present = FALSE;
   PACL dacl = nullptr;
-  if (!GetSecurityDescriptorDacl(security, &present, &dacl, &defaulted)) {
-    CopyText(holder, holderSize, "an access list that cannot be read");
-    return rightsThatCount;
+  if (!GetSecurityDescriptorDacl(given, &present, &dacl, &defaulted)) return;
+  if (!present || dacl == nullptr) {
+    security->list = kAccessListAbsent;
+    return;
   }
-  if (!present || dacl == nullptr) {  // no access list: everyone may do everything
-    CopyText(holder, holderSize, "S-1-1-0");
-    return rightsThatCount;
-  }
-  if (!IsValidAcl(dacl)) {
-    CopyText(holder, holderSize, "an access list that cannot be read");
-    return rightsThatCount;
-  }
-  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+  if (!IsValidAcl(dacl)) return;
+  security->list = kAccessListPresent;
+  security->count = dacl->AceCount;
+  for (DWORD index = 0; index < dacl->AceCount && index < kSetupMaxEntries; ++index) {
+    SetupAccessEntry& entry = security->entries[index];
     ACE_HEADER* ace = nullptr;
-    if (!GetAce(dacl, index, reinterpret_cast<void**>(&ace))) {
-      CopyText(holder, holderSize, "an entry that cannot be read");
-      return rightsThatCount;
-    }
-    if (ace->AceFlags & INHERIT_ONLY_ACE) continue;  // for what is made inside, not the folder
-    switch (ace->AceType) {
-      case ACCESS_DENIED_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
-      case ACCESS_DENIED_OBJECT_ACE_TYPE:
-      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
-        continue;  // ignoring a denial can only find more
-      case ACCESS_ALLOWED_ACE_TYPE:
-      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:
-        break;  // a condition may hold: counted as granted
-      default: {
-        char what[48];
-        snprintf(what, sizeof what, "an entry of type %u", static_cast<unsigned>(ace->AceType));
-        CopyText(holder, holderSize, what);
-        return rightsThatCount;
-      }
-    }
-    PSID granted = AllowedSid(ace);
-    if (granted == nullptr || !SidText(granted, sid, sizeof sid)) {
-      CopyText(holder, holderSize, "an entry that cannot be read");
-      return rightsThatCount;
-    }
-    uint32_t rights = FileRights(reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask) & rightsThatCount;
-    if (rights != 0 && !IsTrusted(sid, trustedUser)) {
-      CopyText(holder, holderSize, sid);
-      return rights;
+    entry.read = GetAce(dacl, index, reinterpret_cast<void**>(&ace));
+    entry.holder[0] = '\0';
+    if (!entry.read) continue;
+    entry.type = ace->AceType;
+    entry.flags = ace->AceFlags;
+    entry.mask = 0;
+    // Allow entries, plain or with a condition, share one layout.
+    if (ace->AceType == ACCESS_ALLOWED_ACE_TYPE || ace->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+      entry.mask = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask;
+      PSID granted = AllowedSid(ace);
+      if (granted == nullptr || !SidText(granted, entry.holder, sizeof entry.holder)) entry.holder[0] = '\0';
     }
   }
-  return 0;
 }
 
 int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
-  Say(report, reportSize, {});
+  report[0] = L'\0';
   wchar_t full[kPathSize];
   DWORD length = GetFullPathNameW(folder, kPathSize, full, nullptr);
   bool onDrive = length >= 3 && length < kPathSize && full[1] == L':' && full[2] == L'\\' &&
                  ((full[0] >= L'A' && full[0] <= L'Z') || (full[0] >= L'a' && full[0] <= L'z'));
   if (!onDrive) {
-    Say(report, reportSize, {folder, L" is not a folder on a drive of this computer. Choose the folder in which "
-                                     L"Quillomar is installed."});
-    return kSetupRefused;
+    SetupSay(kSayNotOnDrive, folder, nullptr, report, reportSize);
+    return SETUP_HELPER_REFUSED;
   }
   while (length > 3 && full[length - 1] == L'\\') full[--length] = L'\0';
 
@@ -395,11 +290,8 @@ int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize
   for (size_t end = length;;) {
     wcsncpy(path, full, end);
     path[end] = L'\0';
-    uint32_t rights = end == length ? kRightsThatCountInFolder
-                      : end == 3    ? kRightsThatCountAtRoot
-                                    : kRightsThatCountAbove;
-    int result = CheckOneFolder(path, end == length, rights, report, reportSize);
-    if (result != kSetupDone) return result;
+    int result = CheckOneFolder(path, end == length, SetupRightsThatCount(end, length), report, reportSize);
+    if (result != SETUP_HELPER_DONE) return result;
     if (end == 3) break;
     size_t slash = end - 1;
     while (slash > 2 && full[slash] != L'\\') --slash;
@@ -415,20 +307,19 @@ int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize
                 ReachedName(chosen, reached, kPathSize) && SameName(reached, expected);
   if (chosen != INVALID_HANDLE_VALUE) CloseHandle(chosen);
   if (!direct) {
-    Say(report, reportSize, {full, L" is reached through a link to another folder (a junction, symbolic link "
-                                   L"or substituted drive). Choose the folder in which Quillomar really is."});
-    return kSetupRefused;
+    SetupSay(kSayReachedByLink, full, nullptr, report, reportSize);
+    return SETUP_HELPER_REFUSED;
   }
   if (!LevelsOf(full, levels, kPathSize)) {
-    Say(report, reportSize, {full, L" has too long a name."});
-    return kSetupRefused;
+    SetupSay(kSayNameTooLong, full, nullptr, report, reportSize);
+    return SETUP_HELPER_REFUSED;
   }
   HANDLE handle = OpenItself(levels, FILE_READ_ATTRIBUTES);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND) return kSetupDone;  // Setup makes it
-    Say(report, reportSize, {levels, L" cannot be looked at, so Setup changes nothing."});
-    return kSetupRefused;
+    if (code == ERROR_FILE_NOT_FOUND) return SETUP_HELPER_DONE;  // Setup makes it
+    SetupSay(kSayLevelsUnseen, levels, nullptr, report, reportSize);
+    return SETUP_HELPER_REFUSED;
   }
   int result = CheckLevels(reached, levels, handle, report, reportSize);
   CloseHandle(handle);
@@ -436,42 +327,42 @@ int SetupCheckFolder(const wchar_t* folder, wchar_t* report, uint32_t reportSize
 }
 
 int SetupSecureLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
-  Say(report, reportSize, {});
+  report[0] = L'\0';
   return SetLevels(folder, kLevelsForPlayers, true, report, reportSize);
 }
 
 int SetupReleaseLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
-  Say(report, reportSize, {});
+  report[0] = L'\0';
   return SetLevels(folder, kLevelsReleased, false, report, reportSize);
 }
 
 int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
-  Say(report, reportSize, {});
+  report[0] = L'\0';
   HANDLE handle = OpenItself(file, DELETE | FILE_READ_ATTRIBUTES);
   DWORD code = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return kSetupDone;
-  int result = kSetupDone;
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return SETUP_HELPER_DONE;
+  int result = SETUP_HELPER_DONE;
   bool isLink = false;
   wchar_t expected[kPathSize], reached[kPathSize];
   DWORD length = GetLongPathNameW(file, expected, kPathSize);
   if (code != ERROR_SUCCESS) {
-    result = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ? kSetupInUse : kSetupRefused;
+    result = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ? SETUP_HELPER_IN_USE : SETUP_HELPER_REFUSED;
   } else if (IsFolder(handle, &isLink) || length == 0 || length >= kPathSize ||
              !ReachedName(handle, reached, kPathSize) || !SameName(reached, expected)) {
-    Say(report, reportSize, {file, L" is a folder, or is reached through a link, so Setup leaves it as it is."});
-    result = kSetupRefused;
+    SetupSay(kSayLeftAsItIs, file, nullptr, report, reportSize);
+    result = SETUP_HELPER_REFUSED;
   } else {
     FILE_DISPOSITION_INFO disposition = {TRUE};
     if (!SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)) {
       code = GetLastError();
-      result = kSetupInUse;
+      result = SETUP_HELPER_IN_USE;
     }
   }
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  if (result == kSetupInUse || (result == kSetupRefused && report[0] == L'\0')) {
+  if (result == SETUP_HELPER_IN_USE || (result == SETUP_HELPER_REFUSED && report[0] == L'\0')) {
     wchar_t error[256];
     ErrorText(code, error, 256);
-    Say(report, reportSize, {L"Setup cannot remove ", file, L": ", error});
+    SetupSay(kSayCannotRemove, file, error, report, reportSize);
   }
   return result;
 }
@@ -487,9 +378,7 @@ bool SetupSameFolder(const wchar_t* first, const wchar_t* second) {
     CloseHandle(handle);
     if (!known || !(information[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   }
-  return information[0].dwVolumeSerialNumber == information[1].dwVolumeSerialNumber &&
-         information[0].nFileIndexHigh == information[1].nFileIndexHigh &&
-         information[0].nFileIndexLow == information[1].nFileIndexLow;
+  return Win32SameFile(information[0], information[1]);
 }
 
 const wchar_t* SetupCommandLine() { return GetCommandLineW(); }

@@ -1,0 +1,26 @@
+// Who runs the process, and one file under two names (win32_identity.h).
+#include "platform/win32_identity.h"
+
+namespace {
+
+PSID TokenSid(TOKEN_INFORMATION_CLASS which, Win32TokenSid* buffer) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  DWORD size = 0;
+  bool known = GetTokenInformation(token, which, buffer->bytes, sizeof buffer->bytes, &size);
+  CloseHandle(token);
+  if (!known) return nullptr;
+  return which == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer->bytes)->User.Sid
+                            : reinterpret_cast<TOKEN_OWNER*>(buffer->bytes)->Owner;
+}
+
+}  // namespace
+
+PSID Win32CurrentUser(Win32TokenSid* buffer) { return TokenSid(TokenUser, buffer); }
+
+PSID Win32NewFilesOwner(Win32TokenSid* buffer) { return TokenSid(TokenOwner, buffer); }
+
+bool Win32SameFile(const BY_HANDLE_FILE_INFORMATION& first, const BY_HANDLE_FILE_INFORMATION& second) {
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
