@@ -9,7 +9,8 @@ if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
                       "beside it that gives the calls of platform/posix_system.h.")
 endif()
 
-# Debian's hardening for a release build, as dpkg-buildflags gives it:
+# The hardening Debian asks of a release build, set here (nothing is read
+# from dpkg-buildflags; -z now is more than its default gives):
 # checked string and memory calls, a guard on every function with a buffer
 # on its stack, and every symbol bound at start with the table read-only
 # after. The logic's library is made before this file is read.

@@ -19,8 +19,10 @@ target_compile_options(platform_win32_identity PRIVATE ${LEVELSET_NO_EXCEPTIONS}
 
 add_library(platform_win32 STATIC platform/win32.cpp)
 target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
-# advapi32: the owner of a file that a killed copy left behind.
-target_link_libraries(platform_win32 PUBLIC platform_win32_identity advapi32)
+# advapi32: owners (of a file that a killed copy left behind, of a link on
+# the source's way); ntdll: files opened, created and renamed relative to
+# the open Levels folder.
+target_link_libraries(platform_win32 PUBLIC platform_win32_identity advapi32 ntdll)
 target_compile_options(platform_win32 PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_executable(levelset-installer WIN32

@@ -1,21 +1,37 @@
 // The Windows backend: most operations are the one kernel32 or user32 call
 // that the installer was written against, with its result passed back as
-// is. The copy and the attribute change work through handles instead, so
-// that no name in Levels, which other users may write to, can turn them
-// against a file elsewhere.
+// is. The command line is read as the system keeps it, in UTF-16, and no
+// character is ever changed into another. The copy and the attribute change
+// work through handles instead of names: Levels is opened as itself, never
+// through a link in its place, and every file in it is created, renamed,
+// changed and cleared relative to that open folder (ntdll's root-directory
+// opens), so that no name in Levels, which other users may write to, and no
+// link they make, can turn them against a file elsewhere.
 #define WIN32_LEAN_AND_MEAN
 #define _CRT_RAND_S
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
+#include <winternl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 
 #include "platform/platform.h"
 #include "platform/temporary_name.h"
 #include "platform/win32_identity.h"
+
+// Not declared by winternl.h; exported by every ntdll.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
+                                               PVOID apcContext, PIO_STATUS_BLOCK status,
+                                               PVOID buffer, ULONG length,
+                                               FILE_INFORMATION_CLASS informationClass,
+                                               BOOLEAN singleEntry, PUNICODE_STRING fileName,
+                                               BOOLEAN restartScan);
 
 // The logic speaks in the values of the Windows message box; they go
 // through here unchanged, so they must be the same numbers.
@@ -43,9 +59,128 @@ struct Handle {
   }
 };
 
+// ERROR_STOPPED_ON_SYMLINK, which mingw's headers lack: "The create
+// operation stopped after reaching a symbolic link."
+constexpr DWORD kErrorStoppedOnLink = 681;
+
 bool Fail(PlatformFailure* failure, DWORD code) {
   *failure = {kFailureSystem, code};
   return false;
+}
+
+// --- The command line ------------------------------------------------------------
+//
+// The longest command line Windows keeps is 32767 UTF-16 units; none takes
+// more than 3 bytes in any ANSI code page, UTF-8 included. A character
+// that has no exact form in the code page becomes "?" and is marked, so
+// that no name that holds it is ever found: the system's own conversion
+// would have changed it into another character ("／" into "/"), and the
+// name into another name.
+constexpr size_t kCommandLineUnits = 32767;
+char commandLine[kCommandLineUnits * 3 + 1];
+bool inexact[kCommandLineUnits * 3 + 1];
+
+// Whether text, a string that lies in the converted command line, holds a
+// character that had no exact form there.
+bool HoldsInexactCharacter(const char* text) {
+  uintptr_t at = reinterpret_cast<uintptr_t>(text);
+  uintptr_t start = reinterpret_cast<uintptr_t>(commandLine);
+  if (at < start || at >= start + sizeof commandLine) return false;
+  for (size_t i = at - start; i < sizeof commandLine && commandLine[i] != '\0'; ++i) {
+    if (inexact[i]) return true;
+  }
+  return false;
+}
+
+// --- Names -------------------------------------------------------------------------
+
+// Wide paths are built in buffers of this many characters.
+constexpr DWORD kWideSize = 1024;
+
+// text, an 8-bit string in the ANSI code page, in UTF-16; false, with
+// *error set, when it does not convert exactly or does not fit.
+bool ToWide(const char* text, wchar_t* out, DWORD size, DWORD* error) {
+  if (HoldsInexactCharacter(text)) {
+    *error = ERROR_FILE_NOT_FOUND;
+    return false;
+  }
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, static_cast<int>(size)) == 0) {
+    DWORD code = GetLastError();
+    *error = code == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE : code;
+    return false;
+  }
+  return true;
+}
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// The name under which the handle reached what it opened, as a DOS path
+// without "\\?\" ("\\?\UNC\" becomes "\\") and without a closing separator
+// (a drive's root is "C:"). A link anywhere on the way shows as a name
+// other than the one asked for.
+bool ReachedName(HANDLE handle, wchar_t* out, DWORD size) {
+  wchar_t name[kWideSize];
+  DWORD length = GetFinalPathNameByHandleW(handle, name, kWideSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= kWideSize) return false;
+  const wchar_t* start = name;
+  bool unc = wcsncmp(name, L"\\\\?\\UNC\\", 8) == 0;
+  if (unc) {
+    start = name + 6;
+    name[6] = L'\\';
+  } else if (wcsncmp(name, L"\\\\?\\", 4) == 0) {
+    start = name + 4;
+  }
+  size_t kept = wcslen(start);
+  if (kept > 0 && start[kept - 1] == L'\\') --kept;
+  if (kept >= size) return false;
+  wmemcpy(out, start, kept);
+  out[kept] = L'\0';
+  return true;
+}
+
+// Whether reached is base, a separator and name.
+bool ReachedAs(const wchar_t* reached, const wchar_t* base, const wchar_t* name) {
+  wchar_t expected[kWideSize];
+  int length = _snwprintf(expected, kWideSize, L"%ls\\%ls", base, name);
+  return length > 0 && length < static_cast<int>(kWideSize) && SameName(reached, expected);
+}
+
+// The file or folder of that name itself, never what a link there leads to.
+HANDLE OpenItself(const wchar_t* path, DWORD access) {
+  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// What the name leads to, through any link.
+HANDLE OpenFollowing(const wchar_t* path, DWORD access) {
+  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// name, opened or created relative to the open folder; INVALID_HANDLE_VALUE
+// with *error set when it cannot be.
+HANDLE OpenIn(HANDLE folder, const wchar_t* name, ACCESS_MASK access, ULONG share, ULONG disposition,
+              ULONG options, DWORD* error) {
+  UNICODE_STRING text;
+  size_t bytes = wcslen(name) * sizeof(wchar_t);
+  text.Length = static_cast<USHORT>(bytes);
+  text.MaximumLength = static_cast<USHORT>(bytes + sizeof(wchar_t));
+  text.Buffer = const_cast<wchar_t*>(name);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+  IO_STATUS_BLOCK status;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  NTSTATUS result = NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &status, nullptr,
+                                 FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                 options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
+                                 nullptr, 0);
+  if (!NT_SUCCESS(result)) {
+    *error = RtlNtStatusToDosError(result);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
 }
 
 // A file that has no other name and is no link: changing it changes
@@ -55,15 +190,221 @@ bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-// Why source (open, described by from) may not be copied onto target, or 0:
-// target is the source itself under another name (as CopyFileA refuses
-// it), or a directory. A link in the target's place is looked at, not
-// followed: the copy replaces it as a name.
-DWORD TargetProblem(const char* target, const BY_HANDLE_FILE_INFORMATION& from) {
-  Handle file{CreateFileA(target, FILE_READ_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                          nullptr)};
+// --- Owners ----------------------------------------------------------------------
+
+// The owner of what the handle opened, in memory of its own.
+struct Owner {
+  PSID sid = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  explicit Owner(HANDLE handle) {
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &sid, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS) {
+      sid = nullptr;
+    }
+  }
+  ~Owner() {
+    if (descriptor) LocalFree(descriptor);
+  }
+};
+
+// Whether the file was made by the user this program runs as: its owner is
+// the user, or the owner that the user's new files get (for an elevated
+// administrator, the Administrators group).
+bool MadeByThisUser(HANDLE file) {
+  Owner owner(file);
+  if (!owner.sid) return false;
+  Win32TokenSid user, newFiles;
+  PSID sid = Win32CurrentUser(&user);
+  if (sid != nullptr && EqualSid(owner.sid, sid)) return true;
+  sid = Win32NewFilesOwner(&newFiles);
+  return sid != nullptr && EqualSid(owner.sid, sid);
+}
+
+// Whether a link owned by sid may lead the player anywhere: the player
+// themselves, Administrators, SYSTEM or TrustedInstaller.
+bool TrustedLinkOwner(PSID sid) {
+  for (const wchar_t* trusted : {L"S-1-5-32-544", L"S-1-5-18",
+                                 L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"}) {
+    PSID known = nullptr;
+    bool same = ConvertStringSidToSidW(trusted, &known) && EqualSid(sid, known);
+    if (known) LocalFree(known);
+    if (same) return true;
+  }
+  Win32TokenSid buffer;
+  PSID player = Win32CurrentUser(&buffer);
+  return player != nullptr && EqualSid(sid, player);
+}
+
+// --- The source ----------------------------------------------------------------------
+
+// How many characters of path name its root: "C:\", "\\server\share\"; 0
+// for any other form.
+size_t RootLength(const wchar_t* path) {
+  if (iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\') return 3;
+  if (path[0] != L'\\' || path[1] != L'\\' || path[2] == L'?' || path[2] == L'.') return 0;
+  const wchar_t* server = wcschr(path + 2, L'\\');
+  const wchar_t* share = server ? wcschr(server + 1, L'\\') : nullptr;
+  if (!server || server == path + 2 || !share || share == server + 1) return 0;
+  return static_cast<size_t>(share - path) + 1;
+}
+
+// Why the source, open as in and described by from, may not be installed,
+// or 0: the name it was reached under must be the name asked for, or every
+// link met on the way must be the player's, Administrators', SYSTEM's,
+// TrustedInstaller's, or lead to something that belongs to the link's own
+// owner. Otherwise a junction of another user's, anywhere in the path,
+// could stand for a folder of the player's that they may not read, and have
+// the player publish a private file in the shared Levels. A link that the
+// system follows even when asked to open it as itself (Wine's links to Unix
+// folders) shows no owner of its own and counts as another user's.
+DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFORMATION& from,
+                    bool* foreign) {
+  *foreign = false;
+  wchar_t full[kWideSize], asked[kWideSize], reached[kWideSize];
+  DWORD length = GetFullPathNameW(source, kWideSize, full, nullptr);
+  if (length == 0) return GetLastError();
+  if (length >= kWideSize) return ERROR_FILENAME_EXCED_RANGE;
+  // Long names, and no "\\?\" in front, as the reached name comes.
+  length = GetLongPathNameW(full, asked, kWideSize);
+  if (length == 0 || length >= kWideSize) wcscpy(asked, full);
+  if (wcsncmp(asked, L"\\\\?\\UNC\\", 8) == 0) {
+    wmemmove(asked + 2, asked + 8, wcslen(asked + 8) + 1);
+  } else if (wcsncmp(asked, L"\\\\?\\", 4) == 0 && RootLength(asked + 4) == 3) {
+    wmemmove(asked, asked + 4, wcslen(asked + 4) + 1);
+  }
+  if (!ReachedName(in, reached, kWideSize)) return GetLastError();
+  if (SameName(reached, asked)) return 0;
+
+  // Reached under another name: walk the path one name at a time, each
+  // opened as itself, to find the links on the way.
+  size_t root = RootLength(asked);
+  if (root == 0) return ERROR_BAD_PATHNAME;
+  wchar_t prefix[kWideSize], base[kWideSize];
+  wcsncpy(prefix, asked, root);
+  prefix[root] = L'\0';
+  // A drive substituted or mapped by the player stands for its folder.
+  Handle top{OpenFollowing(prefix, FILE_READ_ATTRIBUTES)};
+  if (top.h == INVALID_HANDLE_VALUE) return GetLastError();
+  if (!ReachedName(top.h, base, kWideSize)) return GetLastError();
+  BY_HANDLE_FILE_INFORMATION last = {};
+  for (size_t end = root; asked[end] != L'\0';) {
+    size_t start = end;
+    while (asked[end] != L'\0' && asked[end] != L'\\') ++end;
+    wchar_t name[kWideSize];
+    wcsncpy(name, asked + start, end - start);
+    name[end - start] = L'\0';
+    wcsncpy(prefix, asked, end);
+    prefix[end] = L'\0';
+    if (asked[end] == L'\\') ++end;
+    if (name[0] == L'\0') continue;
+
+    Handle itself{OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if (itself.h == INVALID_HANDLE_VALUE ||
+        !GetFileInformationByHandleEx(itself.h, FileAttributeTagInfo, &tag, sizeof tag)) {
+      return GetLastError();
+    }
+    HANDLE now = itself.h;
+    Handle followed{INVALID_HANDLE_VALUE};
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag)) {
+      followed.h = OpenFollowing(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL);
+      if (followed.h == INVALID_HANDLE_VALUE) return GetLastError();
+      Owner link(itself.h);
+      Owner target(followed.h);
+      if (!link.sid || (!TrustedLinkOwner(link.sid) && (!target.sid || !EqualSid(link.sid, target.sid)))) {
+        *foreign = true;
+        return kErrorStoppedOnLink;
+      }
+      now = followed.h;
+    } else {
+      wchar_t here[kWideSize];
+      if (!ReachedName(itself.h, here, kWideSize)) return GetLastError();
+      if (!ReachedAs(here, base, name)) {
+        *foreign = true;
+        return kErrorStoppedOnLink;
+      }
+    }
+    if (!ReachedName(now, base, kWideSize) || !GetFileInformationByHandle(now, &last)) {
+      return GetLastError();
+    }
+  }
+  // The walk must have come to the very file that was opened.
+  return Win32SameFile(last, from) ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+// --- Levels ------------------------------------------------------------------------------
+
+// The folder that holds path's last name, opened as itself and checked to
+// be a folder reached under its own name below the folder above it: a
+// link in its place (a junction, a symbolic link) is refused, never
+// followed. Its last name goes into name. INVALID_HANDLE_VALUE with *error
+// set otherwise.
+HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* error) {
+  wchar_t wide[kWideSize], full[kWideSize], folder[kWideSize];
+  wchar_t* file = nullptr;
+  if (!ToWide(path, wide, kWideSize, error)) return INVALID_HANDLE_VALUE;
+  DWORD length = GetFullPathNameW(wide, kWideSize, full, &file);
+  if (length == 0 || length >= kWideSize || !file || wcslen(file) >= nameSize) {
+    *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+    return INVALID_HANDLE_VALUE;
+  }
+  wcscpy(name, file);
+  *file = L'\0';
+  length = GetLongPathNameW(full, folder, kWideSize);
+  if (length == 0 || length >= kWideSize) wcscpy(folder, full);
+  // The temporary file beside the target keeps within MAX_PATH as well.
+  if (wcslen(folder) + 30 >= MAX_PATH) {
+    *error = ERROR_FILENAME_EXCED_RANGE;
+    return INVALID_HANDLE_VALUE;
+  }
+  length = static_cast<DWORD>(wcslen(folder));
+  if (length > 3 && folder[length - 1] == L'\\') folder[--length] = L'\0';
+
+  HANDLE handle = OpenItself(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return INVALID_HANDLE_VALUE;
+  }
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  DWORD problem = 0;
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+    problem = GetLastError();
+  } else if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    problem = kErrorStoppedOnLink;
+  } else if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    problem = ERROR_DIRECTORY;
+  } else if (wchar_t* slash = wcsrchr(folder, L'\\'); slash && slash[1] != L'\0') {
+    // Where the system follows a link even when asked not to, the folder
+    // shows up under the name of what it leads to.
+    wchar_t above[kWideSize], reachedAbove[kWideSize], reached[kWideSize];
+    size_t aboveLength = static_cast<size_t>(slash - folder) + (slash - folder == 2 ? 1 : 0);
+    wcsncpy(above, folder, aboveLength);
+    above[aboveLength] = L'\0';
+    Handle parent{OpenFollowing(above, FILE_READ_ATTRIBUTES)};
+    if (parent.h == INVALID_HANDLE_VALUE || !ReachedName(parent.h, reachedAbove, kWideSize) ||
+        !ReachedName(handle, reached, kWideSize)) {
+      problem = GetLastError();
+      if (problem == 0) problem = ERROR_PATH_NOT_FOUND;
+    } else if (!ReachedAs(reached, reachedAbove, slash + 1)) {
+      problem = kErrorStoppedOnLink;
+    }
+  }
+  if (problem != 0) {
+    CloseHandle(handle);
+    *error = problem;
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+// Why source (described by from) may not be copied onto name in the open
+// folder, or 0: name is the source itself under another name (as CopyFileA
+// refuses it), or a directory. A link in the target's place is looked at,
+// not followed: the copy replaces it as a name.
+DWORD TargetProblem(HANDLE folder, const wchar_t* name, const BY_HANDLE_FILE_INFORMATION& from) {
+  DWORD error = 0;
+  Handle file{OpenIn(folder, name, FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, &error)};
   BY_HANDLE_FILE_INFORMATION info;
   if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return 0;
   if (Win32SameFile(info, from)) return ERROR_SHARING_VIOLATION;
@@ -74,62 +415,59 @@ DWORD TargetProblem(const char* target, const BY_HANDLE_FILE_INFORMATION& from) 
   return 0;
 }
 
-// Whether the file was made by the user this program runs as: its owner is
-// the user, or the owner that the user's new files get (for an elevated
-// administrator, the Administrators group).
-bool MadeByThisUser(HANDLE file) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  Win32TokenSid user, newFiles;
-  PSID sid = Win32CurrentUser(&user);
-  bool made = sid != nullptr && EqualSid(owner, sid);
-  if (!made) {
-    sid = Win32NewFilesOwner(&newFiles);
-    made = sid != nullptr && EqualSid(owner, sid);
-  }
-  LocalFree(descriptor);
-  return made;
-}
-
 void Delete(HANDLE file) {
   FILE_DISPOSITION_INFO dispose = {TRUE};
   SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
 }
 
 // Clears away the temporary files that copies killed on their way left in
-// directory (which ends in a separator): only this user's own, only those
-// nobody has open (a copy under way holds its file open to nobody else),
-// and only plain files.
-void ClearLeftovers(const char* directory) {
-  char path[MAX_PATH];
-  int length = snprintf(path, sizeof path, "%s%s*%s", directory, kTemporaryPrefix, kTemporarySuffix);
-  if (length < 0 || length >= static_cast<int>(sizeof path)) return;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    length = snprintf(path, sizeof path, "%s%s", directory, found.cFileName);
-    if (!IsTemporaryName(found.cFileName) || length < 0 || length >= static_cast<int>(sizeof path)) {
-      continue;
+// the open folder: only this user's own, only those nobody has open (a copy
+// under way holds its file open to nobody else), and only plain files.
+void ClearLeftovers(HANDLE folder) {
+  wchar_t pattern[] = L".levelset-*.tmp";
+  UNICODE_STRING mask = {static_cast<USHORT>(sizeof pattern - sizeof(wchar_t)),
+                         static_cast<USHORT>(sizeof pattern), pattern};
+  alignas(8) BYTE buffer[4096];
+  IO_STATUS_BLOCK status;
+  for (bool first = true;; first = false) {
+    if (!NT_SUCCESS(NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
+                                         FileNamesInformation, FALSE, first ? &mask : nullptr, first))) {
+      return;
     }
-    Handle file{CreateFileA(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
-    BY_HANDLE_FILE_INFORMATION info;
-    if (file.h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file.h, &info) &&
-        IsPlainFile(info) && MadeByThisUser(file.h)) {
-      Delete(file.h);
+    for (BYTE* entry = buffer;;) {
+      auto* found = reinterpret_cast<FILE_NAMES_INFORMATION*>(entry);
+      size_t characters = found->FileNameLength / sizeof(wchar_t);
+      char narrow[kTemporaryNameLength + 1];
+      bool ascii = characters == kTemporaryNameLength;
+      for (size_t i = 0; ascii && i < characters; ++i) {
+        ascii = found->FileName[i] < 0x80;
+        narrow[i] = static_cast<char>(found->FileName[i]);
+      }
+      if (ascii) {
+        narrow[characters] = '\0';
+        wchar_t name[kTemporaryNameLength + 1];
+        wmemcpy(name, found->FileName, characters);
+        name[characters] = L'\0';
+        DWORD error = 0;
+        Handle file{IsTemporaryName(narrow)
+                        ? OpenIn(folder, name, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, FILE_OPEN,
+                                 FILE_NON_DIRECTORY_FILE, &error)
+                        : INVALID_HANDLE_VALUE};
+        BY_HANDLE_FILE_INFORMATION info;
+        if (file.h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file.h, &info) &&
+            IsPlainFile(info) && MadeByThisUser(file.h)) {
+          Delete(file.h);
+        }
+      }
+      if (found->NextEntryOffset == 0) break;
+      entry += found->NextEntryOffset;
     }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  }
 }
 
-// A new file of our own in directory, under a name nobody can guess or take
-// first, open to nobody else; its path in path.
-HANDLE CreateTemporary(const char* directory, char* path, size_t size, PlatformFailure* failure) {
+// A new file of our own in the open folder, under a name nobody can guess
+// or take first, open to nobody else.
+HANDLE CreateTemporary(HANDLE folder, PlatformFailure* failure) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     unsigned int high = 0;
     unsigned int low = 0;
@@ -137,17 +475,13 @@ HANDLE CreateTemporary(const char* directory, char* path, size_t size, PlatformF
       high = GetCurrentProcessId();
       low = GetTickCount() ^ static_cast<unsigned>(attempt);
     }
-    char name[kTemporaryNameLength + 1];
-    MakeTemporaryName(static_cast<uint64_t>(high) << 32 | low, name);
-    int length = snprintf(path, size, "%s%s", directory, name);
-    if (length < 0 || static_cast<size_t>(length) >= size) {
-      Fail(failure, ERROR_FILENAME_EXCED_RANGE);
-      return INVALID_HANDLE_VALUE;
-    }
-    HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    char narrow[kTemporaryNameLength + 1];
+    MakeTemporaryName(static_cast<uint64_t>(high) << 32 | low, narrow);
+    wchar_t name[kTemporaryNameLength + 1];
+    for (size_t i = 0; i <= kTemporaryNameLength; ++i) name[i] = static_cast<unsigned char>(narrow[i]);
+    DWORD error = 0;
+    HANDLE file = OpenIn(folder, name, GENERIC_WRITE | DELETE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE, &error);
     if (file != INVALID_HANDLE_VALUE) return file;
-    DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
       Fail(failure, error);
       return INVALID_HANDLE_VALUE;
@@ -171,33 +505,69 @@ bool CopyContents(HANDLE in, HANDLE out) {
   }
 }
 
-// Gives the open file the name target (a full path), replacing whatever
+// Gives the open file the name name in the open folder, replacing whatever
 // file had it as a name: a link there is replaced, never written through.
-bool RenameOver(HANDLE file, const wchar_t* target) {
+// False with the last error set otherwise.
+bool RenameOver(HANDLE file, HANDLE folder, const wchar_t* name) {
   union {
     FILE_RENAME_INFO info;
     BYTE bytes[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(wchar_t)];
   } rename = {};
-  size_t length = wcslen(target);
+  size_t length = wcslen(name);
+  if (length >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  rename.info.RootDirectory = folder;
   rename.info.FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
-  memcpy(rename.info.FileName, target, (length + 1) * sizeof(wchar_t));
+  memcpy(rename.info.FileName, name, (length + 1) * sizeof(wchar_t));
   // Windows 10 1809 and later replace a read-only name without its
   // attribute being changed first (a hard link's attribute is the other
   // file's as well). Elsewhere the plain rename, which needs the old copy
   // made writable (PlatformSetNormalAttributes).
-  constexpr DWORD kReplaceIfExists = 0x1;
-  constexpr DWORD kIgnoreReadOnlyAttribute = 0x40;
-  constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+  constexpr ULONG kReplaceIfExists = 0x1;
+  constexpr ULONG kIgnoreReadOnlyAttribute = 0x40;
+  constexpr auto kFileRenameInformationEx = static_cast<FILE_INFORMATION_CLASS>(65);
+  IO_STATUS_BLOCK status;
   rename.info.Flags = kReplaceIfExists | kIgnoreReadOnlyAttribute;
-  if (SetFileInformationByHandle(file, kFileRenameInfoEx, &rename, sizeof rename)) return true;
+  if (NT_SUCCESS(NtSetInformationFile(file, &status, &rename, sizeof rename, kFileRenameInformationEx))) {
+    return true;
+  }
   rename.info.Flags = 0;
   rename.info.ReplaceIfExists = TRUE;
-  return SetFileInformationByHandle(file, FileRenameInfo, &rename, sizeof rename);
+  NTSTATUS result = NtSetInformationFile(file, &status, &rename, sizeof rename, FileRenameInformation);
+  if (NT_SUCCESS(result)) return true;
+  SetLastError(RtlNtStatusToDosError(result));
+  return false;
 }
 
 }  // namespace
 
-char* PlatformGetCommandLine() { return GetCommandLineA(); }
+char* PlatformGetCommandLine() {
+  static bool converted = false;
+  if (converted) return commandLine;
+  converted = true;
+  const wchar_t* wide = GetCommandLineW();
+  UINT codePage = GetACP();
+  bool utf8 = codePage == CP_UTF8;
+  size_t out = 0;
+  for (size_t i = 0; i < kCommandLineUnits && wide[i] != L'\0';) {
+    int units = IS_HIGH_SURROGATE(wide[i]) && IS_LOW_SURROGATE(wide[i + 1]) ? 2 : 1;
+    BOOL usedDefault = FALSE;
+    int made = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, wide + i,
+                                   units, commandLine + out, static_cast<int>(sizeof commandLine - 1 - out),
+                                   nullptr, utf8 ? nullptr : &usedDefault);
+    if (made <= 0 || usedDefault) {
+      commandLine[out] = '?';
+      inexact[out] = true;
+      made = 1;
+    }
+    out += static_cast<size_t>(made);
+    i += static_cast<size_t>(units);
+  }
+  commandLine[out] = '\0';
+  return commandLine;
+}
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
   static_assert(MAX_LEADBYTES == 12, "lead-byte table size");
@@ -230,6 +600,9 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) 
 bool PlatformRelativePathsUsable() { return true; }
 
 bool PlatformFileExists(const char* path) {
+  // A name from the command line that could not be read exactly names no
+  // file: with "?" in its place it would match others as a wildcard.
+  if (HoldsInexactCharacter(path)) return false;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
   if (search == INVALID_HANDLE_VALUE) return false;
@@ -242,15 +615,19 @@ bool PlatformNamesIgnoreCase() { return true; }
 void PlatformCreateDirectory(const char* path) { CreateDirectoryA(path, nullptr); }
 
 void PlatformSetNormalAttributes(const char* path) {
-  // Through a handle to the name itself, and only for a file with no other
-  // name: by name, a link planted in Levels would hand the change to a file
+  // Through a handle to the name itself, opened in its folder (itself no
+  // link), and only for a file with no other name: by name, a link planted
+  // in Levels, or Levels made a link, would hand the change to a file
   // elsewhere.
-  Handle file{CreateFileA(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+  wchar_t name[MAX_PATH];
+  DWORD error = 0;
+  Handle folder{OpenFolderOf(path, name, MAX_PATH, &error)};
+  if (folder.h == INVALID_HANDLE_VALUE) return;
+  Handle file{OpenIn(folder.h, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_NON_DIRECTORY_FILE,
+                     &error)};
   BY_HANDLE_FILE_INFORMATION info;
-  if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info) ||
-      !IsPlainFile(info)) {
+  if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info) || !IsPlainFile(info)) {
     return;
   }
   FILE_BASIC_INFO basic = {};  // times of zero stay as they are
@@ -259,35 +636,38 @@ void PlatformSetNormalAttributes(const char* path) {
 }
 
 bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
-  Handle in{CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  wchar_t sourceWide[kWideSize];
+  DWORD error = 0;
+  if (!ToWide(source, sourceWide, kWideSize, &error)) return Fail(failure, error);
+  Handle in{CreateFileW(sourceWide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
   BY_HANDLE_FILE_INFORMATION from;
   if (in.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(in.h, &from)) {
     return Fail(failure, GetLastError());
   }
-  if (DWORD problem = TargetProblem(target, from)) return Fail(failure, problem);
+  bool foreign = false;
+  if (DWORD problem = SourceProblem(in.h, sourceWide, from, &foreign)) {
+    if (!foreign) return Fail(failure, problem);
+    *failure = {kFailureForeignLink, 0};
+    return false;
+  }
 
   // The copy is written to a file of its own beside the target and renamed
   // over it only when it is whole and on disk: the target is either the old
   // file or the new one. A copy killed on the way leaves its temporary file,
-  // which the next install into this directory clears away.
-  char directory[MAX_PATH];
-  char* name = nullptr;
-  DWORD length = GetFullPathNameA(target, sizeof directory, directory, &name);
-  if (length == 0) return Fail(failure, GetLastError());
-  if (length >= sizeof directory || !name) return Fail(failure, ERROR_FILENAME_EXCED_RANGE);
-  wchar_t fullTarget[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, directory, -1, fullTarget, MAX_PATH) == 0) {
-    return Fail(failure, GetLastError());
-  }
-  *name = '\0';
-  ClearLeftovers(directory);
+  // which the next install into this directory clears away. Everything
+  // happens relative to the target's folder, opened once: whatever its name
+  // leads to a moment later plays no part.
+  wchar_t name[MAX_PATH];
+  Handle folder{OpenFolderOf(target, name, MAX_PATH, &error)};
+  if (folder.h == INVALID_HANDLE_VALUE) return Fail(failure, error);
+  if (DWORD problem = TargetProblem(folder.h, name, from)) return Fail(failure, problem);
+  ClearLeftovers(folder.h);
 
-  char temporary[MAX_PATH];
-  Handle out{CreateTemporary(directory, temporary, sizeof temporary, failure)};
+  Handle out{CreateTemporary(folder.h, failure)};
   if (out.h == INVALID_HANDLE_VALUE) return false;
   if (CopyContents(in.h, out.h) && SetFileTime(out.h, nullptr, nullptr, &from.ftLastWriteTime) &&
-      FlushFileBuffers(out.h) && RenameOver(out.h, fullTarget)) {
+      FlushFileBuffers(out.h) && RenameOver(out.h, folder.h, name)) {
     return true;
   }
   Fail(failure, GetLastError());

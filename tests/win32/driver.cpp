@@ -16,9 +16,10 @@
 //
 // "expect" prints the report line of each WHAT, in order:
 //   question NAME ANSWER | installed NAME | already NAME | not-found PATH |
-//   invalid PATH | running ANSWER | copy-failed PATH SYSTEM-TEXT | killed |
-//   exit STATUS
-// (SYSTEM-TEXT without the line break that ends every system text). A text
+//   invalid PATH | running ANSWER | copy-failed PATH SYSTEM-TEXT |
+//   copy-refused PATH TEXT | killed | exit STATUS
+// (SYSTEM-TEXT without the line break that ends every system text; TEXT,
+// the installer's own, as it is). A text
 // over 2047 bytes in code page N (default UTF-8, the installer's own) is
 // cut after the last whole character that fits, as the installer cuts it.
 //
@@ -675,6 +676,7 @@ int ReportExpected(const std::vector<std::string>& argv) {
     else if (what == "invalid") Line(Expected(InvalidBox(value), "OK", codePage));
     else if (what == "running") Line(Expected(RunningBox(), next(), codePage));
     else if (what == "copy-failed") Line(Expected(CopyErrorBox(value, next() + "\r\n"), "OK", codePage));
+    else if (what == "copy-refused") Line(Expected(CopyErrorBox(value, next()), "OK", codePage));
     else if (what == "exit") Line("exit " + value);
     else if (what == "killed") Line("killed");
     else Fail("expect: unknown " + what);

@@ -178,6 +178,38 @@ expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_files_in_levels 'Ocean Set.qlm'
 finish
 
+# Another user has made the empty Levels a link to a folder of an
+# administrator's (a junction on Windows; Wine makes none, and a Unix link,
+# which it follows even when asked not to, stands for one). The install is
+# refused with nothing written there: no level set, no temporary file, and
+# the read-only file there keeps its contents and its attribute.
+scenario levels-is-a-link
+mkdir -p "$drive/Elsewhere" && echo "an administrator's file" >"$drive/Elsewhere/Ocean Set.qlm" &&
+  chmod 0444 "$drive/Elsewhere/Ocean Set.qlm" && ln -s ../../Elsewhere "$levels" ||
+  problems+=("cannot make Levels a link to C:\\Elsewhere")
+run_installer "$(question 'Ocean Set' Yes; copy_refused 'C:\Temp\Ocean%20Set[2].qlm' 'Error 681 (the system has no text for it).'; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers yes,ok
+[ "$(ls -A "$drive/Elsewhere")" = 'Ocean Set.qlm' ] || problems+=("C:\\Elsewhere holds [$(ls -A "$drive/Elsewhere")]")
+[ "$(cat "$drive/Elsewhere/Ocean Set.qlm")" = "an administrator's file" ] || problems+=("the file in C:\\Elsewhere was replaced")
+[ "$(stat -c %a "$drive/Elsewhere/Ocean Set.qlm")" = 444 ] || problems+=("the file in C:\\Elsewhere is no longer read-only")
+rm -rf "$drive/Elsewhere"
+finish
+
+# Another user's link in the middle of the source's path (a junction on
+# Windows, a Unix link under Wine, whose owner Wine cannot show) leads to
+# the player's private folder: the player's file is not published in Levels.
+scenario link-in-the-source-path
+mkdir -p "$drive/Shared" "$drive/users/victim/Documents" && cp "$ocean" "$drive/users/victim/Documents/secret.qlm" &&
+  ln -s ../users/victim/Documents "$drive/Shared/pack" && chown -h nobody "$drive/Shared/pack" ||
+  problems+=("cannot link C:\\Shared\\pack to the victim's Documents")
+run_installer "$(question 'secret' Yes
+    copy_refused 'C:\Shared\pack\secret.qlm' "'C:\Shared\pack\secret.qlm' is another user's link to a file that is not theirs"
+    echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Shared\pack\secret.qlm"' --answers yes,ok
+expect_files_in_levels
+rm -rf "$drive/Shared" "$drive/users/victim"
+finish
+
 # The installer killed half way through a large copy leaves the old copy
 # whole and nothing the game reads. The next install clears the leftover
 # away, but not one of another user's.
@@ -247,19 +279,38 @@ run_installer "$(question 'Ocean Set' No; echo 'exit 0')" \
   '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"' --answers no
 finish
 
-# --- The Japanese code page ---------------------------------------------------------
-# Under ja_JP Wine runs with the ANSI code page 932. The program asks for
-# UTF-8 in its manifest and gets it, so "Café[2].qlm" ("é" is not in 932)
-# installs as Café.qlm. Windows before 1903 ignores that entry: a copy of the
-# program whose entry is a comment of the same length stands for it, and
+# --- Windows before 1903, and the Japanese code page ----------------------------------
+# The program asks for UTF-8 in its manifest. Windows before 1903 ignores
+# that entry: a copy of the program whose entry is a comment of the same
+# length stands for it, and runs in the system's ANSI code page.
+# Under ja_JP Wine runs with the ANSI code page 932. The program itself gets
+# UTF-8, so "Café[2].qlm" ("é" is not in 932) installs as Café.qlm. The copy
 # runs in code page 932, where "ソ" is 0x83 0x5C, its second byte a
 # backslash: ソ[2].qlm is asked about as ソ and installed as ソ.qlm.
 
+before_1903="$work/levelset-installer-before-1903.exe"
+perl -0777 -pe 's{<activeCodePage.*?</activeCodePage>}{"<!--" . (" " x (length($&) - 7)) . "-->"}se' \
+  "$installer" >"$before_1903"
+
+# Windows before 1903 on a Western system (code page 1252) would read the
+# fullwidth "／" of another user's file name as "/", and this name as one
+# that climbs out of C:\Shared into the victim's Documents. The program
+# reads its command line in UTF-16 and changes no character into another:
+# the name, with "?" where "／" has no exact form, is not found.
+scenario fullwidth-slashes-before-1903
+cmp -s "$installer" "$before_1903" && problems+=("the program's manifest asks for no UTF-8")
+cp "$before_1903" "$game/levelset-installer.exe"
+mkdir -p "$drive/Shared" "$drive/users/victim/Documents" && cp "$ocean" "$drive/users/victim/Documents/secret.qlm" &&
+  cp "$deep" "$drive/Shared/..／..／users／victim／Documents／secret.qlm" ||
+  problems+=("cannot make the victim's secret.qlm and the other user's file")
+run_installer "$(not_found 'C:\Shared\..?..?users?victim?Documents?secret.qlm'; echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Shared\..／..／users／victim／Documents／secret.qlm"' --answers ok
+expect_absent "$levels"
+rm -rf "$drive/Shared" "$drive/users/victim"
+finish
+
 if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1
-  before_1903="$work/levelset-installer-before-1903.exe"
-  perl -0777 -pe 's{<activeCodePage.*?</activeCodePage>}{"<!--" . (" " x (length($&) - 7)) . "-->"}se' \
-    "$installer" >"$before_1903"
 
   scenario japanese-system-utf-8-program
   cp "$ocean" "$drive/Temp/Café[2].qlm"
@@ -270,7 +321,6 @@ if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   finish
 
   scenario japanese-code-page
-  cmp -s "$installer" "$before_1903" && problems+=("the program's manifest asks for no UTF-8")
   cp "$before_1903" "$game/levelset-installer.exe"
   cp "$deep" "$drive/Temp/ソ[2].qlm"
   LANG=ja_JP.UTF-8 run_installer "$(question 'ソ' Yes; done_box 'ソ'; echo 'exit 1')" \

@@ -92,6 +92,8 @@ invalid() { printf 'invalid\x1f%s\n' "$1"; }
 running() { printf 'running\x1f%s\n' "$1"; }
 # The copy failure, with Wine's own text for the error.
 copy_failed() { printf 'copy-failed\x1f%s\x1f%s\n' "$1" "$2"; }
+# The copy failure, with the installer's own text (no system text).
+copy_refused() { printf 'copy-refused\x1f%s\x1f%s\n' "$1" "$2"; }
 killed() { echo killed; }
 # Texts over 2047 bytes are cut as in code page N (default: UTF-8).
 code_page() { printf -- '--code-page\x1f%s\n' "$1"; }
