@@ -419,6 +419,7 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
   // for all users, every one that others may change is named at once.
   constexpr uint32_t kMaxBlocked = 8;
   static Blocked blocked[kMaxBlocked];
+  static Blocked found;
   uint32_t blockedCount = 0;
   wchar_t path[kPathSize];
   for (size_t end = length;;) {
@@ -426,11 +427,10 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
     path[end] = L'\0';
     const bool all = mode == kSetupForAllUsers;
     int result = CheckOneFolder(path, end == length, all ? SetupRightsThatCount(end - drive, length - drive) : 0,
-                                all ? SetupRightsThatCountOnFiles(end - drive, length - drive) : 0,
-                                &blocked[blockedCount < kMaxBlocked ? blockedCount : kMaxBlocked - 1], report,
-                                reportSize);
+                                all ? SetupRightsThatCountOnFiles(end - drive, length - drive) : 0, &found,
+                                report, reportSize);
     if (result == SETUP_HELPER_OTHERS_MAY_CHANGE) {
-      if (blockedCount < kMaxBlocked) ++blockedCount;
+      if (blockedCount < kMaxBlocked) blocked[blockedCount++] = found;  // more are rare: the first are named
     } else if (result != SETUP_HELPER_DONE) {
       return result;
     }

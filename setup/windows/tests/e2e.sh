@@ -302,7 +302,8 @@ finish
 # installs, with keys only under HKCU and no access list set, and this
 # user's open command installs into that library's Levels. The uninstaller
 # registered for this user takes only this user's keys, and leaves the
-# files, which other users' own registrations may use.
+# files, which other users' own registrations may use; in a folder that no
+# other user may change, it takes the files too.
 scenario setup-just-for-me-in-a-library --same-machine
 library="$work/library"
 library_game="$library/SteamLibrary/steamapps/common/Quillomar"
@@ -361,6 +362,20 @@ sleep 1
   problems+=("the files that other users' registrations may use were taken away")
 expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
 rm -f "$WINEPREFIX/dosdevices/d:" && rm -rf "$library"
+# In a folder that no other user may change, the files go with the keys.
+mine="$drive/MyGames/Quillomar"
+mkdir -p "$mine" && echo "the game" >"$mine/Quillomar.exe"
+timeout 120 "$WINE" "$setup" /S /CurrentUser '/D=C:\MyGames\Quillomar' >/dev/null 2>&1
+status=$?
+[ $status -eq 0 ] || problems+=("just for me into C:\MyGames the setup ended with status $status")
+run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
+for _ in $(seq 100); do [ -e "$mine/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
+for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt Levels; do
+  expect_absent "$mine/$file"
+done
+[ -f "$mine/Quillomar.exe" ] || problems+=("the game's own program is gone from C:\MyGames")
+[ "$(machine_keys)" = "$before" ] || problems+=("the uninstaller just for me changed the machine-wide keys")
+rm -rf "$drive/MyGames"
 finish
 
 # An upgrade while an older program asks its question: the program cannot
