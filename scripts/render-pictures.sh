@@ -5,8 +5,8 @@
 # build/windows/levelset-installer.exe has been built, the Windows boxes
 # under Wine (docs/windows-KIND.png), which the Windows end-to-end scenarios
 # picture on their way, with the setup's first pages
-# (docs/windows-setup-welcome.png, -licence, -mode, -directory) when the
-# setup has been built (target "setup").
+# (docs/windows-setup-welcome.png, -licence, -mode, -directory,
+# -just-for-me, -finish) when the setup has been built (target "setup").
 #
 #   scripts/render-pictures.sh [gtk|windows|all]     (default: all)
 #

@@ -732,7 +732,8 @@ Section
     StrCpy $R8 remove-old
     StrCpy $R9 $Previous
     ; Just for me, in a folder that other users may change, they may have
-    ; installed it there for themselves: the files stay for them.
+    ; installed it there for themselves, and an installation for all users
+    ; may have come there since: the files stay for them.
     ${If} $AllUsers = 0
       StrCpy $R8 check
       Call Helper
@@ -740,6 +741,18 @@ Section
       ${If} $R0 <> ${HELPER_DONE}
         StrCpy $R8 ""
         DetailPrint "The level-set installer's files stay in $Previous: other users of this computer may change that folder, and may have installed it there for themselves."
+      ${EndIf}
+      ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+      ${If} $R8 != ""
+      ${AndIf} $R7 != ""
+        StrCpy $R8 same-folder
+        StrCpy $R9 $Previous
+        Call Helper
+        StrCpy $R8 remove-old-mine
+        ${If} $R0 = ${HELPER_DONE}
+          StrCpy $R8 ""
+          DetailPrint "The level-set installer stays in $Previous: it is installed there for every user of this computer too."
+        ${EndIf}
       ${EndIf}
     ${EndIf}
     ${If} $R8 != ""

@@ -46,6 +46,8 @@ licence="$game/levelset-installer-LICENSE.txt"
 moved="$drive/Program Files/Quillomar"
 classes='HKLM\Software\Classes'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
+user_classes='HKCU\Software\Classes'
+user_uninstall_key=${uninstall_key/HKLM/HKCU}
 reg_query() { "$WINE" reg query "$1" /s 2>&1 | tr -d '\r' | sed '/^$/d'; }
 reg_value() { reg_query "$1" | sed -n "s/^    $2    REG_SZ    //p" | head -n 1; }
 # run_registered KEY VALUE EXPECTED: runs the command line that the
@@ -169,6 +171,40 @@ for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
 kill "$opened" 2>/dev/null && problems+=("the setup did not end on Cancel")
 wait "$opened"
 "$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("the cancelled setup registered .qlm")
+# For all users, a game folder that others may change is offered just for
+# me, in words; Yes installs it so, and the finish page says what to do.
+chmod 0777 "$game"
+"$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
+opened=$!
+for page in welcome licence mode folder; do
+  sleep 1  # a page just shown takes a moment before it answers
+  press ok
+done
+sleep 2  # the folder is judged before the box appears
+touch "$work/$current.offer-shown.shown"
+take_picture windows-setup-just-for-me "$work/$current.offer-shown"
+# One driver answers the box and, held at the next window until the finish
+# page is pictured, presses Finish there.
+rm -f "$work/$current.pause".*
+timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers yes,ok \
+  --pause-at 2 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.offer" 2>&1 &
+finisher=$!
+for _ in $(seq 300); do [ -n "$(reg_value "$user_uninstall_key" InstallLocation)" ] && break; sleep 0.1; done
+sleep 2
+take_picture windows-setup-finish "$work/$current.pause"
+wait "$finisher"
+grep -qF 'C:\\Games\\Quillomar: Everyone' "$work/$current.offer" &&
+  grep -qF 'Install just for you in this folder? (No: choose another folder.)' "$work/$current.offer" &&
+  ! grep -q 'S-1-\|0x' "$work/$current.offer" ||
+  problems+=("the folder was not offered just for me in words:" "$(cat "$work/$current.offer")")
+[ "$(tail -n 1 "$work/$current.offer")" = "exit 0" ] ||
+  problems+=("just for me the setup did not end with 0:" "$(cat "$work/$current.offer")")
+for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
+wait "$opened"
+[ "$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Games\Quillomar\levelset-installer.exe" "%1"' ] ||
+  problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\Quillomar.LevelSet")")
+"$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("just for me the setup registered .qlm for all users")
+run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
 finish
 
 # Silent, the setup ends with 2 and writes nothing where the game is not,
@@ -312,8 +348,6 @@ rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game
   chmod 0777 "$library" "$library/SteamLibrary" "$library/SteamLibrary/steamapps" \
     "$library/SteamLibrary/steamapps/common" "$library_game" &&
   ln -sfn "$library" "$WINEPREFIX/dosdevices/d:" || problems+=("cannot make the library on D:")
-user_classes='HKCU\Software\Classes'
-user_uninstall_key=${uninstall_key/HKLM/HKCU}
 before=$(machine_keys)
 log="$work/$current.log"
 rm -f "$log"
