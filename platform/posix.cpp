@@ -21,36 +21,22 @@
 
 namespace {
 
-// Failures of our own, beyond the range of errno values, until the copy
-// reports them as their kinds (Report).
-constexpr uint32_t kErrorSameFile = 0x10001;
-constexpr uint32_t kErrorNotRegularFile = 0x10002;
-constexpr uint32_t kErrorSourceReplaced = 0x10003;
-constexpr uint32_t kErrorForeignLink = 0x10004;
-
-// The failure that code stands for: one of our own, or errno's.
-PlatformFailure Report(uint32_t code) {
-  switch (code) {
-    case kErrorSameFile: return {kFailureSameFile, 0};
-    case kErrorNotRegularFile: return {kFailureNotRegularFile, 0};
-    case kErrorSourceReplaced: return {kFailureSourceReplaced, 0};
-    case kErrorForeignLink: return {kFailureForeignLink, 0};
-    default: return {kFailureSystem, code};
-  }
-}
-
-bool Fail(uint32_t* failure, uint32_t code) {
-  *failure = code;
+bool Fail(PlatformFailure* failure, uint32_t code) {
+  *failure = {kFailureSystem, code};
   return false;
 }
 
 // The failure of a function that gives a descriptor: -1, with *failure set
-// to code or, by default, to errno.
-int NoDescriptor(uint32_t* failure, uint32_t code) {
-  *failure = code;
+// to the system's code (by default errno) or to a failure of our own.
+int NoDescriptor(PlatformFailure* failure, uint32_t code) {
+  *failure = {kFailureSystem, code};
   return -1;
 }
-int NoDescriptor(uint32_t* failure) { return NoDescriptor(failure, static_cast<uint32_t>(errno)); }
+int NoDescriptor(PlatformFailure* failure) { return NoDescriptor(failure, static_cast<uint32_t>(errno)); }
+int NoDescriptor(PlatformFailure* failure, PlatformFailureKind kind) {
+  *failure = {kind, 0};
+  return -1;
+}
 
 // Closes its descriptor when it goes out of scope.
 struct Descriptor {
@@ -83,7 +69,7 @@ constexpr int kMaxLinks = 40;
 // its maker chose (see OwnersCameWithTheMedium) a link is nobody's in
 // particular: it may lead only to something on that same medium. *links
 // counts the links followed. -1 with *failure set.
-int Resolve(int at, const char* path, int* links, uint32_t* failure) {
+int Resolve(int at, const char* path, int* links, PlatformFailure* failure) {
   Descriptor current{-1};
   if (path[0] == '/' && (at = current.fd = OpenEntry(AT_FDCWD, "/", O_DIRECTORY)) < 0) {
     return NoDescriptor(failure);
@@ -122,7 +108,7 @@ int Resolve(int at, const char* path, int* links, uint32_t* failure) {
       if (fstat(found.fd, &status) != 0) return NoDescriptor(failure);
       bool trusted = !ownerChosen && (link.st_uid == geteuid() || link.st_uid == 0);
       bool theirs = ownerChosen ? status.st_dev == link.st_dev : status.st_uid == link.st_uid;
-      if (!trusted && !theirs) return NoDescriptor(failure, kErrorForeignLink);
+      if (!trusted && !theirs) return NoDescriptor(failure, kFailureForeignLink);
     }
     if (folder && !S_ISDIR(status.st_mode)) return NoDescriptor(failure, ENOTDIR);
     if (current.fd >= 0) close(current.fd);
@@ -136,18 +122,18 @@ int Resolve(int at, const char* path, int* links, uint32_t* failure) {
 // that does not open the file, the file is judged through it, and only that
 // same file is then opened: a name swapped in between is never opened.
 // -1 with *failure set otherwise.
-int OpenSource(const char* source, struct stat* status, uint32_t* failure) {
+int OpenSource(const char* source, struct stat* status, PlatformFailure* failure) {
   int links = 0;
   Descriptor entry{Resolve(AT_FDCWD, source, &links, failure)};
   if (entry.fd < 0) return -1;
   if (fstat(entry.fd, status) != 0) return NoDescriptor(failure);
   if (S_ISDIR(status->st_mode)) return NoDescriptor(failure, EISDIR);
-  if (!S_ISREG(status->st_mode)) return NoDescriptor(failure, kErrorNotRegularFile);
+  if (!S_ISREG(status->st_mode)) return NoDescriptor(failure, kFailureNotRegularFile);
   Descriptor in{OpenEntryForReading(entry.fd)};
   struct stat opened;
   if (in.fd < 0) return NoDescriptor(failure);
   if (fstat(in.fd, &opened) != 0 || !SameFile(opened, *status)) {
-    return NoDescriptor(failure, kErrorSourceReplaced);
+    return NoDescriptor(failure, kFailureSourceReplaced);
   }
   return in.Release();
 }
@@ -360,15 +346,14 @@ void PlatformCreateDirectory(const char* path) {
 // the name may stand for another file by the time it is used.
 void PlatformSetNormalAttributes(const char*) {}
 
-namespace {
-
-bool CopyFile(const char* source, const char* target, uint32_t* failure) {
+bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
   struct stat sourceStatus;
   Descriptor in{OpenSource(source, &sourceStatus, failure)};
   if (in.fd < 0) return false;
   struct stat targetStatus;
   if (stat(target, &targetStatus) == 0 && SameFile(targetStatus, sourceStatus)) {
-    return Fail(failure, kErrorSameFile);
+    *failure = {kFailureSameFile, 0};
+    return false;
   }
 
   // Everything in the target's directory happens through one descriptor of
@@ -410,15 +395,6 @@ bool CopyFile(const char* source, const char* target, uint32_t* failure) {
   if (!ok) return Fail(failure, static_cast<uint32_t>(error));
   fsync(directory.fd);
   return true;
-}
-
-}  // namespace
-
-bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* failure) {
-  uint32_t code = 0;
-  if (CopyFile(source, target, &code)) return true;
-  *failure = Report(code);
-  return false;
 }
 
 char* PlatformGetErrorText(uint32_t code) { return strdup(strerror(static_cast<int>(code))); }
