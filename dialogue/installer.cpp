@@ -36,59 +36,6 @@ const char kDoneTemplate[] =
 
 bool IsGameRunning() { return PlatformGameLockHeld(kGameMutexName); }
 
-int RunInstallerOnSource(const char* source);
-
-}  // namespace
-
-char* GetCommandLineTail(char* commandLine) {
-  unsigned char* p = reinterpret_cast<unsigned char*>(commandLine);
-  if (*p == '"') {
-    ++p;
-    while (*p != '\0' && *p != '"') p += CharacterLength(reinterpret_cast<char*>(p), SIZE_MAX);
-    if (*p == '"') ++p;
-  } else {
-    while (*p > 0x20) ++p;
-  }
-  while (*p >= 0x01 && *p <= 0x20) ++p;
-  return reinterpret_cast<char*>(p);
-}
-
-char* StripQuotes(char* text) {
-  char* first = strchr(text, '"');
-  if (!first) return text;
-  char* second = strchr(first + 1, '"');
-  if (!second) return text;
-  *second = '\0';
-  return first + 1;
-}
-
-int RunInstaller(char* tail) {
-  if (!tail || tail[0] == '\0') return 0;
-  return RunInstallerOnSource(StripQuotes(tail));
-}
-
-int RunInstallerOnArguments(int count, char** arguments) {
-  if (count <= 0) return 0;
-  if (count == 1) return arguments[0][0] == '\0' ? 0 : RunInstallerOnSource(arguments[0]);
-  size_t size = 1;
-  for (int i = 0; i < count; ++i) size += strlen(arguments[i]) + 1;
-  char* source = static_cast<char*>(malloc(size));
-  if (!source) return 0;
-  char* put = source;
-  for (int i = 0; i < count; ++i) {
-    if (i > 0) *put++ = ' ';
-    size_t length = strlen(arguments[i]);
-    memcpy(put, arguments[i], length);
-    put += length;
-  }
-  *put = '\0';
-  int status = RunInstallerOnSource(source);
-  free(source);
-  return status;
-}
-
-namespace {
-
 int RunInstallerOnSource(const char* source) {
   char displayName[kPathBufferSize];
   GetDisplayName(source, displayName);
@@ -131,3 +78,48 @@ int RunInstallerOnSource(const char* source) {
 }
 
 }  // namespace
+
+char* GetCommandLineTail(char* commandLine) {
+  unsigned char* p = reinterpret_cast<unsigned char*>(commandLine);
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && *p != '"') p += CharacterLength(reinterpret_cast<char*>(p), SIZE_MAX);
+    if (*p == '"') ++p;
+  } else {
+    while (*p > 0x20) ++p;
+  }
+  while (*p >= 0x01 && *p <= 0x20) ++p;
+  return reinterpret_cast<char*>(p);
+}
+
+char* StripQuotes(char* text) {
+  char* first = strchr(text, '"');
+  if (!first) return text;
+  char* second = strchr(first + 1, '"');
+  if (!second) return text;
+  *second = '\0';
+  return first + 1;
+}
+
+int RunInstaller(char* tail) {
+  if (!tail || tail[0] == '\0') return 0;
+  return RunInstallerOnSource(StripQuotes(tail));
+}
+
+int RunInstallerOnArguments(int count, char** arguments) {
+  size_t size = 1;
+  for (int i = 0; i < count; ++i) size += strlen(arguments[i]) + 1;
+  char* source = static_cast<char*>(malloc(size));
+  if (!source) return 0;
+  char* put = source;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) *put++ = ' ';
+    size_t length = strlen(arguments[i]);
+    memcpy(put, arguments[i], length);
+    put += length;
+  }
+  *put = '\0';
+  int status = source[0] == '\0' ? 0 : RunInstallerOnSource(source);
+  free(source);
+  return status;
+}
