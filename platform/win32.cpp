@@ -147,12 +147,6 @@ bool ReachedAs(const wchar_t* reached, const wchar_t* base, const wchar_t* name)
   return length > 0 && length < static_cast<int>(kWideSize) && SameName(reached, expected);
 }
 
-// The file or folder of that name itself, never what a link there leads to.
-HANDLE OpenItself(const wchar_t* path, DWORD access) {
-  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
 // What the name leads to, through any link.
 HANDLE OpenFollowing(const wchar_t* path, DWORD access) {
   return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -298,7 +292,7 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
     if (asked[end] == L'\\') ++end;
     if (name[0] == L'\0') continue;
 
-    Handle itself{OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
+    Handle itself{Win32OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (itself.h == INVALID_HANDLE_VALUE ||
         !GetFileInformationByHandleEx(itself.h, FileAttributeTagInfo, &tag, sizeof tag)) {
@@ -360,7 +354,7 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
   length = static_cast<DWORD>(wcslen(folder));
   if (length > 3 && folder[length - 1] == L'\\') folder[--length] = L'\0';
 
-  HANDLE handle = OpenItself(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+  HANDLE handle = Win32OpenItself(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
   if (handle == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
     return INVALID_HANDLE_VALUE;
@@ -424,9 +418,15 @@ void Delete(HANDLE file) {
 // the open folder: only this user's own, only those nobody has open (a copy
 // under way holds its file open to nobody else), and only plain files.
 void ClearLeftovers(HANDLE folder) {
-  wchar_t pattern[] = L".levelset-*.tmp";
-  UNICODE_STRING mask = {static_cast<USHORT>(sizeof pattern - sizeof(wchar_t)),
-                         static_cast<USHORT>(sizeof pattern), pattern};
+  // The temporary name's prefix, "*" and its suffix.
+  wchar_t pattern[sizeof kTemporaryPrefix + sizeof kTemporarySuffix];
+  size_t length = 0;
+  for (const char* p = kTemporaryPrefix; *p != '\0'; ++p) pattern[length++] = static_cast<unsigned char>(*p);
+  pattern[length++] = L'*';
+  for (const char* p = kTemporarySuffix; *p != '\0'; ++p) pattern[length++] = static_cast<unsigned char>(*p);
+  pattern[length] = L'\0';
+  UNICODE_STRING mask = {static_cast<USHORT>(length * sizeof(wchar_t)),
+                         static_cast<USHORT>((length + 1) * sizeof(wchar_t)), pattern};
   alignas(8) BYTE buffer[4096];
   IO_STATUS_BLOCK status;
   for (bool first = true;; first = false) {

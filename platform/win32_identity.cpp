@@ -1,4 +1,5 @@
-// Who runs the process, and one file under two names (win32_identity.h).
+// Who runs the process, a name opened as itself, and one file under two
+// names (win32_identity.h).
 #include "platform/win32_identity.h"
 
 namespace {
@@ -23,4 +24,9 @@ PSID Win32NewFilesOwner(Win32TokenSid* buffer) { return TokenSid(TokenOwner, buf
 bool Win32SameFile(const BY_HANDLE_FILE_INFORMATION& first, const BY_HANDLE_FILE_INFORMATION& second) {
   return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+HANDLE Win32OpenItself(const wchar_t* path, DWORD access) {
+  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }

@@ -1,6 +1,7 @@
-// Two questions that both Windows programs, the installer and the setup's
-// helper, ask of the system: who runs this process, and whether two open
-// files or folders are one and the same (platform/win32_identity.cpp).
+// What both Windows programs, the installer and the setup's helper, ask of
+// the system: who runs this process, a file or folder opened as itself, and
+// whether two open files or folders are one and the same
+// (platform/win32_identity.cpp).
 #ifndef LEVELSET_PLATFORM_WIN32_IDENTITY_H
 #define LEVELSET_PLATFORM_WIN32_IDENTITY_H
 
@@ -17,6 +18,11 @@ struct Win32TokenSid {
 // kept in buffer; null when the token cannot be read.
 PSID Win32CurrentUser(Win32TokenSid* buffer);
 PSID Win32NewFilesOwner(Win32TokenSid* buffer);
+
+// The file or folder of that name itself, never what a link there leads to,
+// shared with everyone. Whoever reads what it is asks for
+// FILE_READ_ATTRIBUTES.
+HANDLE Win32OpenItself(const wchar_t* path, DWORD access);
 
 // Whether the two descriptions are of one file or folder: the same volume
 // and file index.

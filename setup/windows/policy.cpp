@@ -57,20 +57,18 @@ void CopyText(char* out, uint32_t size, const char* text) {
   out[at] = '\0';
 }
 
-// report = the parts one after another, cut to fit.
-void Say(wchar_t* report, uint32_t size, std::initializer_list<const wchar_t*> parts) {
-  if (size == 0) return;
-  uint32_t at = 0;
-  for (const wchar_t* part : parts) {
-    for (; part != nullptr && *part != L'\0' && at + 1 < size; ++part) report[at++] = *part;
-  }
-  report[at] = L'\0';
-}
-
 // Appends text, narrow (ASCII) or wide, to out at *at, cut to fit size.
 void Append(wchar_t* out, uint32_t size, uint32_t* at, const wchar_t* text) {
   for (; text != nullptr && *text != L'\0' && *at + 1 < size; ++text) out[(*at)++] = *text;
   out[*at] = L'\0';
+}
+
+// report = the parts one after another, cut to fit.
+void Say(wchar_t* report, uint32_t size, std::initializer_list<const wchar_t*> parts) {
+  if (size == 0) return;
+  uint32_t at = 0;
+  report[0] = L'\0';
+  for (const wchar_t* part : parts) Append(report, size, &at, part);
 }
 void AppendNarrow(wchar_t* out, uint32_t size, uint32_t* at, const char* text) {
   for (; text != nullptr && *text != '\0' && *at + 1 < size; ++text) out[(*at)++] = static_cast<unsigned char>(*text);

@@ -68,13 +68,6 @@ PSID AllowedSid(ACE_HEADER* ace) {
 
 // --- Folders through handles ---------------------------------------------------------
 
-// The file or folder of that name itself, never what a link there leads to.
-// Whoever reads what it is (IsFolder, ReachedName) asks for FILE_READ_ATTRIBUTES.
-HANDLE OpenItself(const wchar_t* path, DWORD access) {
-  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
 bool IsFolder(HANDLE handle, bool* isLink) {
   FILE_ATTRIBUTE_TAG_INFO tag;
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return false;
@@ -131,7 +124,7 @@ bool SetAccess(HANDLE handle, const wchar_t* text) {
 // otherwise, with the system's code, or ERROR_BAD_PATHNAME when it is
 // reached otherwise or is a link. isFolder says what it is.
 HANDLE OpenReachedItself(const wchar_t* path, DWORD access, bool* isFolder) {
-  HANDLE handle = OpenItself(path, access | FILE_READ_ATTRIBUTES);
+  HANDLE handle = Win32OpenItself(path, access | FILE_READ_ATTRIBUTES);
   if (handle == INVALID_HANDLE_VALUE) return handle;
   bool isLink = false;
   wchar_t expected[kPathSize], reached[kPathSize];
@@ -173,7 +166,7 @@ bool MakeKeeper(const wchar_t* levels) {
     file = CreateFileW(keeper, GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
-    HANDLE old = OpenItself(keeper, DELETE | FILE_READ_ATTRIBUTES);
+    HANDLE old = Win32OpenItself(keeper, DELETE | FILE_READ_ATTRIBUTES);
     bool isLink = false;
     FILE_DISPOSITION_INFO disposition = {TRUE};
     bool gone = old != INVALID_HANDLE_VALUE && !IsFolder(old, &isLink) &&
@@ -236,7 +229,7 @@ struct Blocked {
 int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, uint32_t rightsOnFiles,
                    Blocked* blocked, wchar_t* report, uint32_t size) {
   const bool judged = rightsThatCount != 0 || rightsOnFiles != 0;
-  HANDLE folder = OpenItself(path, (judged ? READ_CONTROL : 0) | FILE_READ_ATTRIBUTES);
+  HANDLE folder = Win32OpenItself(path, (judged ? READ_CONTROL : 0) | FILE_READ_ATTRIBUTES);
   if (folder == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (chosen && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
@@ -320,8 +313,8 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
   }
   LocalFree(released);
   int result = SETUP_HELPER_DONE;
-  HANDLE parent = OpenItself(folder, FILE_READ_ATTRIBUTES);
-  HANDLE handle = OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+  HANDLE parent = Win32OpenItself(folder, FILE_READ_ATTRIBUTES);
+  HANDLE handle = Win32OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
   if (handle == INVALID_HANDLE_VALUE && !forPlayers) {
     result = SETUP_HELPER_DONE;  // no Levels to take entries out of
   } else if (parent == INVALID_HANDLE_VALUE || handle == INVALID_HANDLE_VALUE ||
@@ -452,7 +445,7 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
   // No link on the way (the handle reached the folder under its own long
   // name), and Levels, if there, no link either.
   wchar_t expected[kPathSize], reached[kPathSize], levels[kPathSize];
-  HANDLE chosen = OpenItself(full, FILE_READ_ATTRIBUTES);
+  HANDLE chosen = Win32OpenItself(full, FILE_READ_ATTRIBUTES);
   DWORD longLength = GetLongPathNameW(full, expected, kPathSize);
   bool direct = chosen != INVALID_HANDLE_VALUE && longLength > 0 && longLength < kPathSize &&
                 ReachedName(chosen, reached, kPathSize) && SameName(reached, expected);
@@ -465,7 +458,7 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
     SetupSay(kSayNameTooLong, full, nullptr, report, reportSize);
     return SETUP_HELPER_REFUSED;
   }
-  HANDLE handle = OpenItself(levels, FILE_READ_ATTRIBUTES);
+  HANDLE handle = Win32OpenItself(levels, FILE_READ_ATTRIBUTES);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) return SETUP_HELPER_DONE;  // Setup makes it
@@ -538,7 +531,7 @@ int SetupRemoveOldInstallation(const wchar_t* folder, SetupMode mode, wchar_t* r
 
 int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
   report[0] = L'\0';
-  HANDLE handle = OpenItself(file, DELETE | FILE_READ_ATTRIBUTES);
+  HANDLE handle = Win32OpenItself(file, DELETE | FILE_READ_ATTRIBUTES);
   DWORD code = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return SETUP_HELPER_DONE;
   int result = SETUP_HELPER_DONE;
