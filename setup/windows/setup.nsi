@@ -207,6 +207,32 @@ Function ${UN}Helper
   ${EndIf}
 FunctionEnd
 
+; Whether the level-set installer's files in the folder $R9 stay when an
+; installation just for me leaves it: one for all users is there too, or
+; other users may change the folder and may have installed it there for
+; themselves, and their double-click keeps working. $R0: 1 when the files
+; stay (the details say why), 0 when they may go.
+Function ${UN}FilesStayForOthers
+  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ${If} $R7 != ""
+    StrCpy $R8 same-folder
+    Call ${UN}Helper
+    ${If} $R0 = ${HELPER_DONE}
+      DetailPrint "The level-set installer stays in $R9: it is installed there for every user of this computer too."
+      StrCpy $R0 1
+      Return
+    ${EndIf}
+  ${EndIf}
+  StrCpy $R8 check
+  Call ${UN}Helper
+  ${If} $R0 <> ${HELPER_DONE}
+    DetailPrint "The level-set installer's files stay in $R9: other users of this computer may change that folder, and may have installed it there for themselves. Delete them once nobody uses them."
+    StrCpy $R0 1
+    Return
+  ${EndIf}
+  StrCpy $R0 0
+FunctionEnd
+
 ; Reads the switches: /AllUsers, /CurrentUser (any letter case), /LOG=FILE
 ; (made a full name here, so that a run as an administrator, in another
 ; folder, writes the same file), and the setup's own /Resumed and
@@ -729,33 +755,15 @@ Section
   ; files and the players' entries out of it (the level sets stay), or
   ; leaves it as it is, saying why in the details.
   ${If} $Previous != ""
-    StrCpy $R8 remove-old
     StrCpy $R9 $Previous
-    ; Just for me, in a folder that other users may change, they may have
-    ; installed it there for themselves, and an installation for all users
-    ; may have come there since: the files stay for them.
+    StrCpy $R0 0
+    StrCpy $R8 remove-old
+    ; Just for me, the files may stay for others (FilesStayForOthers).
     ${If} $AllUsers = 0
-      StrCpy $R8 check
-      Call Helper
+      Call FilesStayForOthers
       StrCpy $R8 remove-old-mine
-      ${If} $R0 <> ${HELPER_DONE}
-        StrCpy $R8 ""
-        DetailPrint "The level-set installer's files stay in $Previous: other users of this computer may change that folder, and may have installed it there for themselves."
-      ${EndIf}
-      ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
-      ${If} $R8 != ""
-      ${AndIf} $R7 != ""
-        StrCpy $R8 same-folder
-        StrCpy $R9 $Previous
-        Call Helper
-        StrCpy $R8 remove-old-mine
-        ${If} $R0 = ${HELPER_DONE}
-          StrCpy $R8 ""
-          DetailPrint "The level-set installer stays in $Previous: it is installed there for every user of this computer too."
-        ${EndIf}
-      ${EndIf}
     ${EndIf}
-    ${If} $R8 != ""
+    ${If} $R0 = 0
       DetailPrint "Taking the level-set installer out of $Previous"
       StrCpy $R9 $Previous
       Call Helper
@@ -817,27 +825,9 @@ Var KeepFiles ; 1 when another installation may use the files of this folder
 Section "Uninstall"
   StrCpy $KeepFiles 0
   ${If} $AllUsers = 0
-    ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
-    ${If} $R7 != ""
-      StrCpy $R8 same-folder
-      StrCpy $R9 $INSTDIR
-      Call un.Helper
-      ${If} $R0 = ${HELPER_DONE}
-        StrCpy $KeepFiles 1
-        DetailPrint "The level-set installer stays in $INSTDIR: it is installed there for every user of this computer too."
-      ${EndIf}
-    ${EndIf}
-    ; Other users may have installed it there for themselves, when they may
-    ; change the folder: their double-click keeps working.
-    ${If} $KeepFiles = 0
-      StrCpy $R8 check
-      StrCpy $R9 $INSTDIR
-      Call un.Helper
-      ${If} $R0 <> ${HELPER_DONE}
-        StrCpy $KeepFiles 1
-        DetailPrint "The level-set installer's files stay in $INSTDIR: other users of this computer may change that folder, and may have installed it there for themselves. Delete them once nobody uses them."
-      ${EndIf}
-    ${EndIf}
+    StrCpy $R9 $INSTDIR
+    Call un.FilesStayForOthers
+    StrCpy $KeepFiles $R0
   ${EndIf}
 
   ; The program first: while it is open, nothing is removed.
