@@ -5,8 +5,8 @@
 // lines to expect, from the installer's texts in tests/texts.h.
 //
 //   driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers yes,ok
-//              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
-//              [--kill-when PATTERN] [--timeout-ms N]
+//              [--game] [--game-ends-at N] [--pause-at N,... --pause-file PATH]
+//              [--kill-when PATTERN] [--leave] [--timeout-ms N]
 //   driver expect [--code-page N] WHAT...
 //   driver game READY-EVENT QUIT-EVENT
 //   driver resources PATH
@@ -26,13 +26,22 @@
 // "game" is the stand-in for a running game: it holds the game's named
 // mutex until QUIT-EVENT is set. With --game, "run" starts one before the
 // installer; with --game-ends-at N it ends it on seeing box N, before
-// pressing that box's button. With --pause-at N it writes PAUSE-FILE.shown
-// on seeing box N and waits for PAUSE-FILE.go before pressing (for a
-// picture). With --attach, "run" starts nothing: it waits for a process
-// whose program file is named IMAGE (the installer, or the setup) to appear, as
-// one started by the shell for an opened file, and drives that. With
-// --kill-when, it kills the installer as soon as a file matching PATTERN
-// holds some bytes, as a crash or a power cut would, and reports "killed".
+// pressing that box's button. With --pause-at N,... it writes
+// PAUSE-FILE.shown on seeing each box N and waits for PAUSE-FILE.go, which
+// it then deletes, before pressing (for a picture). With --attach, "run"
+// starts nothing: it waits for a process whose program file is named IMAGE
+// (the installer, or the setup) to appear, as one started by the shell for
+// an opened file, and drives that. With --kill-when, it kills the
+// installer as soon as a file matching PATTERN holds some bytes, as a crash
+// or a power cut would, and reports "killed". With --leave, it ends once
+// its last answer has been taken, leaving the process running, and reports
+// "left".
+//
+// A box is a dialog window of the process that a user could press on: shown
+// and enabled (a window under a modal box is not). A button that is shown
+// greyed is waited for, as a user waits (the setup's Next while it works).
+// An answer is taken when its window closes, shows something else (the
+// setup's next page) or is covered by a modal box.
 //
 // "resources" reports what Windows reads from a program file's resources:
 //   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION" "COPYRIGHT"
@@ -46,6 +55,7 @@
 // is stop, question, warning, information or no-icon; " topmost" follows
 // for a box that stays above all others.
 //   exit STATUS
+//   left              (--leave: the process goes on)
 //   error WHAT        (anything unexpected; the driver then exits with 2)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -152,7 +162,7 @@ bool FromHex(const char* hex, std::string* out) {
 struct Search {
   DWORD processId = 0;
   HWND box = nullptr;
-  std::string otherClass;  // a visible window that is not a message box
+  std::string otherClass;  // a visible window that is not a dialog
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
@@ -162,11 +172,12 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
   if (processId != search->processId || !IsWindowVisible(window)) return TRUE;
   char className[256] = {};
   GetClassNameA(window, className, sizeof className);
-  if (strcmp(className, "#32770") == 0) {
+  if (strcmp(className, "#32770") != 0) {
+    search->otherClass = className;
+  } else if (IsWindowEnabled(window)) {
     search->box = window;
     return FALSE;
   }
-  search->otherClass = className;
   return TRUE;
 }
 
@@ -188,6 +199,22 @@ std::string WindowText(HWND window) {
   wchar_t text[8192] = {};
   GetWindowTextW(window, text, 8192);
   return Utf8(text);
+}
+
+// What a window shows: the class, text and state of every window in it.
+BOOL CALLBACK AddShown(HWND window, LPARAM parameter) {
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  *reinterpret_cast<std::string*>(parameter) += std::string(className) + '|' + WindowText(window) +
+                                                 (IsWindowVisible(window) ? "|v" : "|h") +
+                                                 (IsWindowEnabled(window) ? "e\n" : "d\n");
+  return TRUE;
+}
+
+std::string Shown(HWND window) {
+  std::string shown;
+  EnumChildWindows(window, AddShown, reinterpret_cast<LPARAM>(&shown));
+  return shown;
 }
 
 // --- Which icon the box shows ----------------------------------------------
@@ -434,9 +461,10 @@ struct Options {
   std::vector<std::string> answers;
   bool game = false;
   int gameEndsAt = 0;
-  int pauseAt = 0;
+  std::vector<int> pauseAt;
   std::string pauseFile;
   std::string killWhen;
+  bool leave = false;
   DWORD timeoutMs = 60000;
 };
 
@@ -469,9 +497,12 @@ Options ParseRun(const std::vector<std::string>& argv) {
     else if (name == "--answers") options.answers = SplitList(value());
     else if (name == "--game") options.game = true;
     else if (name == "--game-ends-at") options.gameEndsAt = atoi(value().c_str());
-    else if (name == "--pause-at") options.pauseAt = atoi(value().c_str());
+    else if (name == "--pause-at") {
+      for (const std::string& at : SplitList(value())) options.pauseAt.push_back(atoi(at.c_str()));
+    }
     else if (name == "--pause-file") options.pauseFile = value();
     else if (name == "--kill-when") options.killWhen = value();
+    else if (name == "--leave") options.leave = true;
     else if (name == "--timeout-ms") options.timeoutMs = strtoul(value().c_str(), nullptr, 10);
     else Fail("unknown option " + name);
   }
@@ -562,10 +593,16 @@ int Run(const Options& options) {
     HWND box = search.box;
     // Let the box finish drawing before it is read and answered.
     Sleep(150);
-    ++seen;
 
     ButtonSearch buttons;
     EnumChildWindows(box, FindButton, reinterpret_cast<LPARAM>(&buttons));
+    int id = answered < options.answers.size() ? ButtonId(options.answers[answered]) : 0;
+    HWND button = nullptr;
+    for (const auto& shown : buttons.buttons) {
+      if (shown.first == id) button = shown.second;
+    }
+    if (button && !IsWindowEnabled(button)) continue;
+    ++seen;
     std::string line = "box \"" + Escape(WindowText(box)) + "\" \"";
     wchar_t text[8192] = {};
     GetDlgItemTextW(box, kMessageTextId, text, 8192);
@@ -588,11 +625,14 @@ int Run(const Options& options) {
     line += "] " + icon;
     if (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) line += " topmost";
 
-    if (seen == options.pauseAt && !options.pauseFile.empty()) {
+    bool pause = false;
+    for (int at : options.pauseAt) pause = pause || at == seen;
+    if (pause && !options.pauseFile.empty()) {
       HANDLE shown = CreateFileA((options.pauseFile + ".shown").c_str(), GENERIC_WRITE, 0, nullptr,
                                  CREATE_ALWAYS, 0, nullptr);
       if (shown != INVALID_HANDLE_VALUE) CloseHandle(shown);
       while (!FileThere(options.pauseFile + ".go") && timeLeft()) Sleep(50);
+      DeleteFileA((options.pauseFile + ".go").c_str());
     }
     if (seen == options.gameEndsAt) EndGame(&game);
 
@@ -601,24 +641,27 @@ int Run(const Options& options) {
       TerminateProcess(process.hProcess, 99);
       Fail("a box that the script did not expect");
     }
-    const std::string& answer = options.answers[answered++];
-    int id = ButtonId(answer);
-    HWND button = nullptr;
-    for (const auto& shown : buttons.buttons) {
-      if (shown.first == id) button = shown.second;
-    }
+    ++answered;
     Line(line + " -> " + ButtonName(id));
     if (!button) {
       TerminateProcess(process.hProcess, 99);
       Fail(std::string("the box has no button ") + ButtonName(id));
     }
+    std::string before = Shown(box);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-    while (IsWindow(box) && IsWindowVisible(box) &&
+    while (IsWindow(box) && IsWindowVisible(box) && IsWindowEnabled(box) && Shown(box) == before &&
            WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
       if (!timeLeft()) {
         TerminateProcess(process.hProcess, 99);
         Fail("the box did not close");
       }
+    }
+    if (options.leave && answered == options.answers.size() &&
+        WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+      CloseHandle(process.hProcess);
+      EndGame(&game);
+      Line("left");
+      return 0;
     }
   }
   DWORD status = 0;

@@ -120,6 +120,7 @@ take_picture() {
       problems+=("$name could not be pictured: $(cat "$work/import.log")")
     fi
   fi
+  rm -f "$pause.shown"
   touch "$pause.go"
 }
 

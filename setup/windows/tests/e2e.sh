@@ -140,9 +140,9 @@ file_security() {  # file_security NAME...
 
 # The pages a player sees: the welcome, the licence, whom it is for (all
 # users), then the game's folder, Program Files by default. Cancel asks
-# before it ends the setup there, with nothing done. The driver waits for a
-# box to close and the setup's window stays, so the one that pressed Next on
-# a page is stopped and another reads the next page.
+# before it ends the setup there, with nothing done. Each press is a driver
+# of its own that leaves once the page it pressed on has changed, so the
+# next one reads the next page.
 scenario setup-pages
 "$WINE" "$setup" >/dev/null 2>&1 &
 opened=$!
@@ -151,12 +151,9 @@ press() {  # press BUTTON [PICTURE]: (pictures and) presses a button on the setu
   rm -f "$work/$current.pause".*
   [ -z "${2:-}" ] || options=(--pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause")
   timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers "$1" \
-    "${options[@]}" >"$log" 2>&1 &
+    --leave "${options[@]}" >"$log" 2>&1 &
   local pressing=$!
   [ -z "${2:-}" ] || take_picture "$2" "$work/$current.pause"
-  for _ in $(seq 100); do grep -q -- '-> ' "$log" && break; sleep 0.1; done
-  sleep 1
-  kill "$pressing" 2>/dev/null
   wait "$pressing"
   grep -q -- '-> ' "$log" || problems+=("$1 was not pressed${2:+ on the page pictured as $2}:" "$(cat "$log")")
 }
@@ -177,20 +174,15 @@ chmod 0777 "$game"
 "$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
 opened=$!
 for page in welcome licence mode folder; do
-  sleep 1  # a page just shown takes a moment before it answers
   press ok
 done
-sleep 2  # the folder is judged before the box appears
-touch "$work/$current.offer-shown.shown"
-take_picture windows-setup-just-for-me "$work/$current.offer-shown"
-# One driver answers the box and, held at the next window until the finish
-# page is pictured, presses Finish there.
+# One driver pictures the offer and answers it, then pictures the finish
+# page once the setup is done and presses Finish there.
 rm -f "$work/$current.pause".*
 timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers yes,ok \
-  --pause-at 2 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.offer" 2>&1 &
+  --pause-at 1,2 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.offer" 2>&1 &
 finisher=$!
-for _ in $(seq 300); do [ -n "$(reg_value "$user_uninstall_key" InstallLocation)" ] && break; sleep 0.1; done
-sleep 2
+take_picture windows-setup-just-for-me "$work/$current.pause"
 take_picture windows-setup-finish "$work/$current.pause"
 wait "$finisher"
 grep -qF 'C:\\Games\\Quillomar: Everyone' "$work/$current.offer" &&
