@@ -6,7 +6,7 @@
 //
 //   driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers yes,ok
 //              [--game] [--game-ends-at N] [--pause-at N,... --pause-file PATH]
-//              [--kill-when PATTERN] [--leave] [--timeout-ms N]
+//              [--kill-when PATTERN] [--leave] [--when-shown TEXT] [--timeout-ms N]
 //   driver expect [--code-page N] WHAT...
 //   driver game READY-EVENT QUIT-EVENT
 //   driver resources PATH
@@ -38,10 +38,13 @@
 // "left".
 //
 // A box is a dialog window of the process that a user could press on: shown
-// and enabled (a window under a modal box is not). A button that is shown
-// greyed is waited for, as a user waits (the setup's Next while it works).
-// An answer is taken when its window closes, shows something else (the
-// setup's next page) or is covered by a modal box.
+// and enabled (a window under a modal box is not). It is answered once it
+// shows the scripted button, enabled, as a user waits for it (the setup's
+// Next while it works, or between pages), and, with --when-shown, once some
+// text in it holds TEXT; a box that never does is reported at the time-out.
+// A box when no answer is left is reported at once. An answer is taken when
+// its window closes, shows something else (the setup's next page) or is
+// covered by a modal box.
 //
 // "resources" reports what Windows reads from a program file's resources:
 //   version FILE-VERSION PRODUCT-VERSION "PRODUCT-NAME" "FILE-DESCRIPTION" "COPYRIGHT"
@@ -465,6 +468,7 @@ struct Options {
   std::string pauseFile;
   std::string killWhen;
   bool leave = false;
+  std::string whenShown;
   DWORD timeoutMs = 60000;
 };
 
@@ -503,6 +507,7 @@ Options ParseRun(const std::vector<std::string>& argv) {
     else if (name == "--pause-file") options.pauseFile = value();
     else if (name == "--kill-when") options.killWhen = value();
     else if (name == "--leave") options.leave = true;
+    else if (name == "--when-shown") options.whenShown = value();
     else if (name == "--timeout-ms") options.timeoutMs = strtoul(value().c_str(), nullptr, 10);
     else Fail("unknown option " + name);
   }
@@ -563,10 +568,12 @@ int Run(const Options& options) {
   size_t answered = 0;
   int seen = 0;
   std::string reportedOther;
+  std::string waitingAt;  // the box last seen without its scripted answer
   bool killed = false;
   while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
     if (!timeLeft()) {
       TerminateProcess(process.hProcess, 99);
+      if (!waitingAt.empty()) Line(waitingAt + " -> " + options.answers[answered] + " (never offered)");
       Fail("timed out after " + std::to_string(seen) + " boxes");
     }
     WIN32_FIND_DATAW found;
@@ -601,8 +608,6 @@ int Run(const Options& options) {
     for (const auto& shown : buttons.buttons) {
       if (shown.first == id) button = shown.second;
     }
-    if (button && !IsWindowEnabled(button)) continue;
-    ++seen;
     std::string line = "box \"" + Escape(WindowText(box)) + "\" \"";
     wchar_t text[8192] = {};
     GetDlgItemTextW(box, kMessageTextId, text, 8192);
@@ -616,6 +621,16 @@ int Run(const Options& options) {
         line += '*';
       }
     }
+    // A box with no answer left is reported at once; one without its
+    // button shown and enabled, or without the text asked for, is waited on.
+    if (id != 0 && (!button || !IsWindowEnabled(button) ||
+                    (!options.whenShown.empty() &&
+                     (WindowText(box) + Shown(box)).find(options.whenShown) == std::string::npos))) {
+      waitingAt = line + "]";
+      continue;
+    }
+    waitingAt.clear();
+    ++seen;
     // A box still being painted is looked at again.
     std::string icon = IconOf(box);
     for (int attempt = 0; icon == "unknown-icon" && attempt < 20; ++attempt) {
@@ -643,10 +658,6 @@ int Run(const Options& options) {
     }
     ++answered;
     Line(line + " -> " + ButtonName(id));
-    if (!button) {
-      TerminateProcess(process.hProcess, 99);
-      Fail(std::string("the box has no button ") + ButtonName(id));
-    }
     std::string before = Shown(box);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     while (IsWindow(box) && IsWindowVisible(box) && IsWindowEnabled(box) && Shown(box) == before &&

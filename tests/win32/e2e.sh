@@ -8,24 +8,10 @@
 #
 # --prefix: an already booted Wine prefix to use (default: a fresh one under
 # the work directory, booted here). --pictures: where the pictures of the
-# boxes go, as windows-KIND.png (default: the work directory). Exits
+# boxes go, as windows-KIND.png (default: work/pictures). Exits
 # non-zero when any scenario fails.
 set -uo pipefail
 
-build=""
-work=""
-prefix=""
-pictures=""
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --build) build=$2; shift 2 ;;
-    --work) work=$2; shift 2 ;;
-    --prefix) prefix=$2; shift 2 ;;
-    --pictures) pictures=$2; shift 2 ;;
-    *) echo "e2e: unknown argument $1" >&2; exit 2 ;;
-  esac
-done
-[ -n "$build" ] && [ -n "$work" ] || { echo "usage: $0 --build DIR --work DIR [--prefix DIR] [--pictures DIR]" >&2; exit 2; }
 source "$(dirname "$0")/scenarios.sh"
 
 # --- Scenarios --------------------------------------------------------------------

@@ -5,13 +5,28 @@
 # command line (or finds it started by the shell), reads every message box
 # and presses the scripted buttons. On the way, each kind of box is pictured.
 #
-# Sourced by a scenario script once it has read its arguments: build (the
-# windows preset's build directory), work, and optionally prefix (an already
-# booted Wine prefix; default: a fresh one under work, booted here) and
-# pictures (where the pictures of the boxes go, as windows-KIND.png;
-# default: work/pictures). Starts the display and the prefix, then gives the
-# scenario helpers; the script ends with ledger_end.
+# Sourced by a scenario script, which it reads the arguments of: --build
+# (the windows preset's build directory), --work, and optionally --prefix
+# (an already booted Wine prefix; default: a fresh one under work, booted
+# here) and --pictures (where the pictures of the boxes go, as
+# windows-KIND.png; default: work/pictures), each into the variable of that
+# name; an option the script lists in extra_options goes into the variable
+# of its name too ("-" read as "_"). Starts the display and the prefix, then
+# gives the scenario helpers; the script ends with ledger_end.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
+
+build="" work="" prefix="" pictures=""
+while [ $# -gt 0 ]; do
+  case " --build --work --prefix --pictures ${extra_options[*]:-} " in
+    *" $1 "*) [ $# -ge 2 ] || { echo "e2e: $1 needs a value" >&2; exit 2; }
+      option=${1#--}
+      printf -v "${option//-/_}" '%s' "$2"
+      shift 2 ;;
+    *) echo "e2e: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+[ -n "$build" ] && [ -n "$work" ] ||
+  { echo "usage: $0 --build DIR --work DIR [--prefix DIR] [--pictures DIR] ${extra_options[*]/%/ VALUE}" >&2; exit 2; }
 
 build=$(cd "$build" && pwd) || exit 2
 mkdir -p "$work" && work=$(cd "$work" && pwd) || exit 2

@@ -17,26 +17,14 @@
 # tests/win32/e2e.sh. Exits non-zero when any scenario fails.
 set -uo pipefail
 
-build=""
-work=""
-prefix=""
-pictures=""
 setup=""
 signed_by=""
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --build) build=$2; shift 2 ;;
-    --work) work=$2; shift 2 ;;
-    --prefix) prefix=$2; shift 2 ;;
-    --pictures) pictures=$2; shift 2 ;;
-    --setup) setup=$(realpath "$2"); shift 2 ;;
-    --signed-by) signed_by=$(realpath "$2"); shift 2 ;;
-    *) echo "setup e2e: unknown argument $1" >&2; exit 2 ;;
-  esac
-done
-[ -n "$build" ] && [ -n "$work" ] && [ -f "$setup" ] ||
-  { echo "usage: $0 --build DIR --work DIR --setup EXE [--signed-by PEM] [--prefix DIR] [--pictures DIR]" >&2; exit 2; }
+extra_options=(--setup --signed-by)
 source "$(dirname "$0")/../../../tests/win32/scenarios.sh"
+[ -f "$setup" ] ||
+  { echo "usage: $0 --build DIR --work DIR --setup EXE [--signed-by PEM] [--prefix DIR] [--pictures DIR]" >&2; exit 2; }
+setup=$(realpath "$setup")
+[ -z "$signed_by" ] || signed_by=$(realpath "$signed_by")
 version=$(basename "$setup")
 version=${version#quillomar-levelset-installer-}
 version=${version%-setup.exe}
@@ -176,21 +164,26 @@ opened=$!
 for page in welcome licence mode folder; do
   press ok
 done
-# One driver pictures the offer and answers it, then pictures the finish
-# page once the setup is done and presses Finish there.
+# The offer is pictured and answered; once the setup is done, the finish
+# page is pictured and Finish pressed there.
 rm -f "$work/$current.pause".*
-timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers yes,ok \
-  --pause-at 1,2 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.offer" 2>&1 &
-finisher=$!
+timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers yes --leave \
+  --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.offer" 2>&1 &
+offered=$!
 take_picture windows-setup-just-for-me "$work/$current.pause"
+wait "$offered"
+timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
+  --when-shown 'Setup has installed' --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" \
+  >"$work/$current.finish" 2>&1 &
+finisher=$!
 take_picture windows-setup-finish "$work/$current.pause"
 wait "$finisher"
 grep -qF 'C:\\Games\\Quillomar: Everyone' "$work/$current.offer" &&
   grep -qF 'Install just for you in this folder? (No: choose another folder.)' "$work/$current.offer" &&
   ! grep -q 'S-1-\|0x' "$work/$current.offer" ||
   problems+=("the folder was not offered just for me in words:" "$(cat "$work/$current.offer")")
-[ "$(tail -n 1 "$work/$current.offer")" = "exit 0" ] ||
-  problems+=("just for me the setup did not end with 0:" "$(cat "$work/$current.offer")")
+[ "$(tail -n 1 "$work/$current.finish")" = "exit 0" ] ||
+  problems+=("just for me the setup did not end with 0:" "$(cat "$work/$current.offer" "$work/$current.finish")")
 for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
 wait "$opened"
 [ "$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Games\Quillomar\levelset-installer.exe" "%1"' ] ||
