@@ -1,6 +1,7 @@
 // The setup's decisions (setup/windows/policy.h).
 #include "setup/windows/policy.h"
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -155,17 +156,8 @@ uint32_t UntrustedFolderRights(const SetupSecurity* security, uint32_t rightsTha
       case kAllowedCallback:
         break;  // a condition may hold: counted as granted
       default: {
-        char what[48] = "an entry of type ";
-        size_t at = strlen(what);
-        unsigned type = entry.type;
-        char digits[4];
-        size_t count = 0;
-        do {
-          digits[count++] = static_cast<char>('0' + type % 10);
-          type /= 10;
-        } while (type != 0);
-        while (count > 0) what[at++] = digits[--count];
-        what[at] = '\0';
+        char what[48];
+        snprintf(what, sizeof what, "an entry of type %u", static_cast<unsigned>(entry.type));
         CopyText(holder, holderSize, what);
         return rightsThatCount;
       }
@@ -301,16 +293,13 @@ void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar
   Append(report, reportSize, &at, kSetupDetailsLine);
   Append(report, reportSize, &at, L"\r\n");
   for (uint32_t index = 0; index < count; ++index) {
-    wchar_t mask[11] = L"0x";
-    for (int digit = 0; digit < 8; ++digit) {
-      mask[2 + digit] = L"0123456789abcdef"[(blockers[index].rights >> (28 - 4 * digit)) & 0xFu];
-    }
-    mask[10] = L'\0';
+    char mask[16];
+    snprintf(mask, sizeof mask, "0x%08x", static_cast<unsigned>(blockers[index].rights));
     Append(report, reportSize, &at, blockers[index].folder);
     Append(report, reportSize, &at, L": ");
     AppendNarrow(report, reportSize, &at, blockers[index].holder);
     Append(report, reportSize, &at, L" holds access ");
-    Append(report, reportSize, &at, mask);
+    AppendNarrow(report, reportSize, &at, mask);
     Append(report, reportSize, &at, L"\r\n");
   }
 }

@@ -5,7 +5,7 @@
 // lines to expect, from the installer's texts in tests/texts.h.
 //
 //   driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers yes,ok
-//              [--game] [--game-ends-at N] [--pause-at N,... --pause-file PATH]
+//              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
 //              [--kill-when PATTERN] [--leave] [--when-shown TEXT] [--timeout-ms N]
 //   driver expect [--code-page N] WHAT...
 //   driver game READY-EVENT QUIT-EVENT
@@ -26,10 +26,9 @@
 // "game" is the stand-in for a running game: it holds the game's named
 // mutex until QUIT-EVENT is set. With --game, "run" starts one before the
 // installer; with --game-ends-at N it ends it on seeing box N, before
-// pressing that box's button. With --pause-at N,... it writes
-// PAUSE-FILE.shown on seeing each box N and waits for PAUSE-FILE.go, which
-// it then deletes, before pressing (for a picture). With --attach, "run"
-// starts nothing: it waits for a process whose program file is named IMAGE
+// pressing that box's button. With --pause-at N it writes PAUSE-FILE.shown
+// on seeing box N and waits for PAUSE-FILE.go before pressing (for a
+// picture). With --attach, "run" starts nothing: it waits for a process whose program file is named IMAGE
 // (the installer, or the setup) to appear, as one started by the shell for
 // an opened file, and drives that. With --kill-when, it kills the
 // installer as soon as a file matching PATTERN holds some bytes, as a crash
@@ -464,7 +463,7 @@ struct Options {
   std::vector<std::string> answers;
   bool game = false;
   int gameEndsAt = 0;
-  std::vector<int> pauseAt;
+  int pauseAt = 0;
   std::string pauseFile;
   std::string killWhen;
   bool leave = false;
@@ -501,9 +500,7 @@ Options ParseRun(const std::vector<std::string>& argv) {
     else if (name == "--answers") options.answers = SplitList(value());
     else if (name == "--game") options.game = true;
     else if (name == "--game-ends-at") options.gameEndsAt = atoi(value().c_str());
-    else if (name == "--pause-at") {
-      for (const std::string& at : SplitList(value())) options.pauseAt.push_back(atoi(at.c_str()));
-    }
+    else if (name == "--pause-at") options.pauseAt = atoi(value().c_str());
     else if (name == "--pause-file") options.pauseFile = value();
     else if (name == "--kill-when") options.killWhen = value();
     else if (name == "--leave") options.leave = true;
@@ -640,14 +637,11 @@ int Run(const Options& options) {
     line += "] " + icon;
     if (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) line += " topmost";
 
-    bool pause = false;
-    for (int at : options.pauseAt) pause = pause || at == seen;
-    if (pause && !options.pauseFile.empty()) {
+    if (seen == options.pauseAt && !options.pauseFile.empty()) {
       HANDLE shown = CreateFileA((options.pauseFile + ".shown").c_str(), GENERIC_WRITE, 0, nullptr,
                                  CREATE_ALWAYS, 0, nullptr);
       if (shown != INVALID_HANDLE_VALUE) CloseHandle(shown);
       while (!FileThere(options.pauseFile + ".go") && timeLeft()) Sleep(50);
-      DeleteFileA((options.pauseFile + ".go").c_str());
     }
     if (seen == options.gameEndsAt) EndGame(&game);
 

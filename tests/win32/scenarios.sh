@@ -135,7 +135,6 @@ take_picture() {
       problems+=("$name could not be pictured: $(cat "$work/import.log")")
     fi
   fi
-  rm -f "$pause.shown"
   touch "$pause.go"
 }
 

@@ -166,24 +166,21 @@ for page in welcome licence mode folder; do
 done
 # The offer is pictured and answered; once the setup is done, the finish
 # page is pictured and Finish pressed there.
+press yes windows-setup-just-for-me
+offer="$work/$current.windows-setup-just-for-me"
 rm -f "$work/$current.pause".*
-timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers yes --leave \
-  --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" >"$work/$current.offer" 2>&1 &
-offered=$!
-take_picture windows-setup-just-for-me "$work/$current.pause"
-wait "$offered"
 timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
   --when-shown 'Setup has installed' --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" \
   >"$work/$current.finish" 2>&1 &
 finisher=$!
 take_picture windows-setup-finish "$work/$current.pause"
 wait "$finisher"
-grep -qF 'C:\\Games\\Quillomar: Everyone' "$work/$current.offer" &&
-  grep -qF 'Install just for you in this folder? (No: choose another folder.)' "$work/$current.offer" &&
-  ! grep -q 'S-1-\|0x' "$work/$current.offer" ||
-  problems+=("the folder was not offered just for me in words:" "$(cat "$work/$current.offer")")
+grep -qF 'C:\\Games\\Quillomar: Everyone' "$offer" &&
+  grep -qF 'Install just for you in this folder? (No: choose another folder.)' "$offer" &&
+  ! grep -q 'S-1-\|0x' "$offer" ||
+  problems+=("the folder was not offered just for me in words:" "$(cat "$offer")")
 [ "$(tail -n 1 "$work/$current.finish")" = "exit 0" ] ||
-  problems+=("just for me the setup did not end with 0:" "$(cat "$work/$current.offer" "$work/$current.finish")")
+  problems+=("just for me the setup did not end with 0:" "$(cat "$offer" "$work/$current.finish")")
 for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
 wait "$opened"
 [ "$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Games\Quillomar\levelset-installer.exe" "%1"' ] ||
