@@ -69,7 +69,7 @@ for script in scripts:
 
 missing = 0
 # "Rows:" runs to the end of its paragraph, list item or table cell.
-for match in re.finditer(r"Rows:(.*?)(?=\n\s*\n|\n\s*[-*] |\n\s*\d+\. |\||\Z)", text, re.S):
+for match in re.finditer(r"(?<![\w\"])Rows:(.*?)(?=\n\s*\n|\n\s*[-*] |\n\s*\d+\. |\||\Z)", text, re.S):
     for name in re.findall(r"`([^`]+)`", match.group(1)):
         name = re.sub(r"\s*\n\s*", " ", name)
         if name not in known:
