@@ -3,9 +3,9 @@
 # or directory of the repository, and every "#anchor" to a heading of the
 # page it names. Every test row that a page names exists: after "Rows:", to
 # the end of its paragraph, list item or table cell, each code span names a
-# row (a string of a test table in tests/ or setup/*/tests/, such as a row's
-# name), a scenario of an end-to-end script ("scenario NAME") or a test
-# (Suite.Name).
+# row of a test table in tests/ or setup/*/tests/ (its first string, or its
+# .name or .what), a scenario of an end-to-end script ("scenario NAME") or a
+# test (Suite.Name).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 source scripts/lib.sh
@@ -61,7 +61,8 @@ for source in sources:
         known.add(f"{suite}.{test}")
     # Adjacent literals are one string, as the compiler joins them.
     code = re.sub(r'"\s*\n\s*"', "", code)
-    for literal in re.findall(r'"((?:[^"\\\n]|\\.)*)"', code):
+    # A row's name: the first string of a row, or its name or what field.
+    for literal in re.findall(r'(?:\{|\.name\s*=|\.what\s*=)\s*"((?:[^"\\\n]|\\.)*)"', code):
         known.add(re.sub(r"\\(.)", r"\1", literal))
 scripts = glob.glob("tests/**/*.sh", recursive=True) + glob.glob("setup/**/tests/**/*.sh", recursive=True)
 for script in scripts:
