@@ -70,6 +70,16 @@ int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize);
 // cannot remove its own file while it runs.
 int SetupRemoveWhenEnded(const wchar_t* file, unsigned long processId, wchar_t* report, uint32_t reportSize);
 
+// Runs program as an administrator (Windows asks for consent, over the
+// window given, or 0) with "/AsAdministrator /ReportTo=PIPE parameters",
+// waits for it and returns its exit status, or SETUP_HELPER_NOT_STARTED.
+// PIPE is made here, for this user, administrators and SYSTEM only, and
+// what the started process itself, and no other, writes into it is its
+// reason: it comes back in report (empty when it said nothing). The run
+// started so writes no file of a name that this user gave.
+int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_t window, wchar_t* report,
+                     uint32_t reportSize);
+
 // Whether both names lead to one and the same existing folder.
 bool SetupSameFolder(const wchar_t* first, const wchar_t* second);
 

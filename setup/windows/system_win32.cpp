@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <shellapi.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -581,6 +582,97 @@ bool SetupSameFolder(const wchar_t* first, const wchar_t* second) {
     if (!known || !(information[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   }
   return Win32SameFile(information[0], information[1]);
+}
+
+int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_t window, wchar_t* report,
+                     uint32_t reportSize) {
+  report[0] = L'\0';
+  // The pipe: the first of its name (one made before by someone else fails
+  // it), one instance, for local clients, which only this user,
+  // administrators and SYSTEM may open.
+  constexpr DWORD kPipeSize = 16384;
+  wchar_t pipeName[80], access[kSetupSidSize + 64];
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  _snwprintf(pipeName, 80, L"\\\\.\\pipe\\quillomar-setup-%lu-%llx", GetCurrentProcessId(),
+             static_cast<unsigned long long>(counter.QuadPart));
+  pipeName[79] = L'\0';
+  const char* user = SetupUser();
+  HANDLE pipe = INVALID_HANDLE_VALUE;
+  if (user != nullptr) {
+    _snwprintf(access, kSetupSidSize + 64, L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;%hs)", user);
+    access[kSetupSidSize + 63] = L'\0';
+    PSECURITY_DESCRIPTOR descriptor = Descriptor(access);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    if (descriptor != nullptr) {
+      pipe = CreateNamedPipeW(pipeName, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+                              kPipeSize, 0, &attributes);
+      LocalFree(descriptor);
+    }
+  }
+  OVERLAPPED connect = {};
+  connect.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  bool listening = pipe != INVALID_HANDLE_VALUE && connect.hEvent != nullptr;
+  if (listening && !ConnectNamedPipe(pipe, &connect)) {
+    DWORD code = GetLastError();
+    if (code == ERROR_PIPE_CONNECTED) SetEvent(connect.hEvent);
+    listening = code == ERROR_PIPE_CONNECTED || code == ERROR_IO_PENDING;
+  }
+  static wchar_t line[4096];
+  int written = _snwprintf(line, 4096, L"/AsAdministrator%ls%ls %ls", listening ? L" /ReportTo=" : L"",
+                           listening ? pipeName : L"", parameters);
+  SHELLEXECUTEINFOW execute = {};
+  execute.cbSize = sizeof execute;
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  execute.hwnd = reinterpret_cast<HWND>(window);
+  execute.lpVerb = L"runas";
+  execute.lpFile = program;
+  execute.lpParameters = line;
+  execute.nShow = SW_SHOWNORMAL;
+  int status = SETUP_HELPER_NOT_STARTED;
+  if (written >= 0 && written < 4096 && ShellExecuteExW(&execute) && execute.hProcess != nullptr) {
+    // What comes through the pipe counts only when the process started
+    // here is the one that wrote it.
+    const DWORD started = GetProcessId(execute.hProcess);
+    bool fromStarted = false;
+    HANDLE events[2] = {execute.hProcess, connect.hEvent};
+    DWORD waited = WaitForMultipleObjects(listening ? 2 : 1, events, FALSE, INFINITE);
+    if (waited == WAIT_OBJECT_0 + 1 || (listening && WaitForSingleObject(connect.hEvent, 0) == WAIT_OBJECT_0)) {
+      ULONG client = 0;
+      DWORD ignored = 0;
+      fromStarted = GetOverlappedResult(pipe, &connect, &ignored, FALSE) &&
+                    GetNamedPipeClientProcessId(pipe, &client) && client == started;
+    }
+    WaitForSingleObject(execute.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(execute.hProcess, &code)) status = static_cast<int>(code);
+    CloseHandle(execute.hProcess);
+    // The process has ended: the pipe holds all it wrote, then ends.
+    static wchar_t received[kPipeSize / sizeof(wchar_t)];
+    DWORD total = 0;
+    while (fromStarted && total < kPipeSize) {
+      OVERLAPPED reading = {};
+      reading.hEvent = connect.hEvent;
+      ResetEvent(connect.hEvent);
+      DWORD got = 0;
+      if (!ReadFile(pipe, reinterpret_cast<char*>(received) + total, kPipeSize - total, &got, &reading)) {
+        if (GetLastError() != ERROR_IO_PENDING || WaitForSingleObject(connect.hEvent, 5000) != WAIT_OBJECT_0 ||
+            !GetOverlappedResult(pipe, &reading, &got, FALSE)) {
+          CancelIo(pipe);
+          break;
+        }
+      }
+      if (got == 0) break;
+      total += got;
+    }
+    uint32_t length = total / sizeof(wchar_t), at = length > 0 && received[0] == 0xFEFF ? 1 : 0, out = 0;
+    for (; at < length && out + 1 < reportSize; ++at) report[out++] = received[at];
+    report[out] = L'\0';
+  }
+  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+  if (connect.hEvent != nullptr) CloseHandle(connect.hEvent);
+  return status;
 }
 
 const wchar_t* SetupCommandLine() { return GetCommandLineW(); }
