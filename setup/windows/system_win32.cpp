@@ -4,6 +4,7 @@
 // seen as what it is and never followed.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <winternl.h>
 #include <aclapi.h>
 #include <sddl.h>
 #include <shellapi.h>
@@ -151,30 +152,87 @@ void RemoveEmptyFolder(const wchar_t* path) {
   CloseHandle(handle);
 }
 
-// Puts the file that keeps Levels from being empty into levels, which only
-// administrators may add to at this moment: made afresh, with its own
-// access list; one there already (a player's, say) goes first.
-bool MakeKeeper(const wchar_t* levels) {
-  wchar_t keeper[kPathSize];
-  PSECURITY_DESCRIPTOR descriptor = Descriptor(kLevelsKeeperAccess);
-  if (descriptor == nullptr || !Join(levels, SETUP_LEVELS_KEEPER, "", keeper, kPathSize)) {
-    if (descriptor) LocalFree(descriptor);
+const char* SetupUser();
+
+// The keeper of Levels, opened or made relative to the open folder levels
+// (descriptor: its security when made); INVALID_HANDLE_VALUE with the
+// system's code otherwise. Whoever else has it open is never in the way:
+// every sharing is allowed.
+HANDLE OpenKeeper(HANDLE levels, ACCESS_MASK access, ULONG disposition, PSECURITY_DESCRIPTOR descriptor) {
+  static const wchar_t kName[] = L"" SETUP_LEVELS_KEEPER;
+  UNICODE_STRING name;
+  name.Length = sizeof kName - sizeof(wchar_t);
+  name.MaximumLength = sizeof kName;
+  name.Buffer = const_cast<wchar_t*>(kName);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, levels, descriptor);
+  IO_STATUS_BLOCK status;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  NTSTATUS result = NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+                                 FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
+                                 nullptr, 0);
+  if (!NT_SUCCESS(result)) {
+    SetLastError(RtlNtStatusToDosError(result));
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+// Whether the keeper opened as file may stay: it has no other name, is no
+// link, and belongs to Administrators, or to the administrator running the
+// setup (whose own files are theirs where Windows does not give them to
+// Administrators).
+bool KeeperMayStay(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information) || information.nNumberOfLinks != 1 ||
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     return false;
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    file = CreateFileW(keeper, GENERIC_WRITE, 0, &attributes, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
-    HANDLE old = Win32OpenItself(keeper, DELETE | FILE_READ_ATTRIBUTES);
-    bool isLink = false;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    bool gone = old != INVALID_HANDLE_VALUE && !IsFolder(old, &isLink) &&
-                SetFileInformationByHandle(old, FileDispositionInfo, &disposition, sizeof disposition);
-    if (old != INVALID_HANDLE_VALUE) CloseHandle(old);
-    if (!gone) break;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    return false;
   }
+  char text[kSetupSidSize];
+  const char* setupUser = SetupUser();
+  bool trusted = owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                                      (setupUser != nullptr && SidText(owner, text, sizeof text) &&
+                                       strcmp(text, setupUser) == 0));
+  LocalFree(descriptor);
+  return trusted;
+}
+
+// Gives the locked levels (only administrators may add to it or delete
+// from it now) the file that keeps it from being empty, through handles
+// relative to it: one there that may stay (KeeperMayStay) keeps its data
+// and gets its access list through a handle that asks for nothing a
+// player's open file could refuse; any other there goes through a handle
+// of its own; a missing one is made with its access list, and written.
+bool MakeKeeper(HANDLE levels) {
+  HANDLE file = OpenKeeper(levels, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    bool stays = KeeperMayStay(file);
+    bool set = stays && SetAccess(file, kLevelsKeeperAccess);
+    DWORD code = GetLastError();
+    CloseHandle(file);
+    SetLastError(code);
+    if (stays) return set;
+    file = OpenKeeper(levels, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr);
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    bool gone = file != INVALID_HANDLE_VALUE &&
+                SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    code = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    SetLastError(code);
+    if (!gone) return false;
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return false;
+  }
+  PSECURITY_DESCRIPTOR descriptor = Descriptor(kLevelsKeeperAccess);
+  if (descriptor == nullptr) return false;
+  file = OpenKeeper(levels, GENERIC_WRITE, FILE_CREATE, descriptor);
   DWORD code = GetLastError();
   LocalFree(descriptor);
   if (file == INVALID_HANDLE_VALUE) {
@@ -293,10 +351,12 @@ int CheckLevels(const wchar_t* reachedFolder, const wchar_t* levels, HANDLE hand
 }
 
 // Sets the access list of folder\Levels through a handle on Levels itself:
-// released, or, with forPlayers, released first, then, once nobody but
-// administrators may add to it and it is still no link, given the file that
-// keeps it from being empty, and only then opened to players. With
-// forPlayers a missing Levels is made; without, it is left missing.
+// released, or, with forPlayers, released first (locked), then, once nobody
+// but administrators may add to it and it is still no link, given the file
+// that keeps it from being empty, and only then opened to players. A
+// failure once it was locked gives it back the owner and access list it had
+// before. With forPlayers a missing Levels is made; without, it is left
+// missing.
 int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t size) {
   wchar_t levels[kPathSize], reachedFolder[kPathSize], error[256];
   PSECURITY_DESCRIPTOR released = Descriptor(kLevelsReleased);
@@ -314,6 +374,7 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
   }
   LocalFree(released);
   int result = SETUP_HELPER_DONE;
+  PSECURITY_DESCRIPTOR before = nullptr;
   HANDLE parent = Win32OpenItself(folder, FILE_READ_ATTRIBUTES);
   HANDLE handle = Win32OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
   if (handle == INVALID_HANDLE_VALUE && !forPlayers) {
@@ -325,7 +386,10 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
     result = SETUP_HELPER_REFUSED;
   } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
     result = forPlayers ? SETUP_HELPER_REFUSED : SETUP_HELPER_DONE;  // a link is never changed
-  } else if (!SetAccess(handle, kLevelsReleased)) {
+  } else if ((forPlayers && GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION |
+                                                DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                                                &before) != ERROR_SUCCESS) ||
+             !SetAccess(handle, kLevelsReleased)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
@@ -333,11 +397,15 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
     result = SETUP_HELPER_DONE;
   } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
     result = SETUP_HELPER_REFUSED;  // made a link before its list was set
-  } else if (!MakeKeeper(levels) || !SetAccess(handle, kLevelsForPlayers)) {
+  } else if (!MakeKeeper(handle) || !SetAccess(handle, kLevelsForPlayers)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
   }
+  if (result != SETUP_HELPER_DONE && before != nullptr) {
+    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, before);
+  }
+  if (before != nullptr) LocalFree(before);
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   if (parent != INVALID_HANDLE_VALUE) CloseHandle(parent);
   return result;
