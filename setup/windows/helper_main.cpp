@@ -4,6 +4,7 @@
 //
 //   levelset-setup-helper check FOLDER REPORT           may Setup install there for all users?
 //   levelset-setup-helper check-mine FOLDER REPORT      ... just for the user running it?
+//   levelset-setup-helper others-mine FOLDER REPORT     "check", in the words for just for me
 //   levelset-setup-helper levels FOLDER REPORT          Levels for players
 //   levelset-setup-helper release-levels FOLDER REPORT  players' entries out again
 //   levelset-setup-helper files FOLDER REPORT           the installed files' own access list
@@ -91,6 +92,8 @@ int main() {
   int result;
   if (wcscmp(command, L"check") == 0) {
     result = SetupCheckFolder(folder, kSetupForAllUsers, report, kReportSize);
+  } else if (wcscmp(command, L"others-mine") == 0) {
+    result = SetupCheckFolder(folder, kSetupForAllUsers, report, kReportSize, true);
   } else if (wcscmp(command, L"check-mine") == 0) {
     result = SetupCheckFolder(folder, kSetupJustForMe, report, kReportSize);
   } else if (wcscmp(command, L"levels") == 0) {

@@ -99,6 +99,7 @@ Var LogFile   ; /LOG=, or ""
 Var LogHandle ; the /LOG= file, open since the start, or ""
 Var ReportPipe ; /ReportTo= of a run started as an administrator, or ""
 Var FinishText
+Var OthersMine ; the words that others may change the folder chosen just for me, or ""
 Var ForAll    ; the mode page's buttons
 Var ForMe
 
@@ -644,11 +645,33 @@ Function CheckForMode
   ${EndIf}
 FunctionEnd
 
+; Just for me, into a folder that others may change: $OthersMine says so,
+; in the offer's words for just for me (helper "others-mine"), or is "".
+Function FindOthersMine
+  StrCpy $OthersMine ""
+  StrCpy $R8 others-mine
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
+    StrCpy $OthersMine $Report
+  ${EndIf}
+FunctionEnd
+
 ; The folder page stays until the folder is one Setup may install into. A
-; folder that others may change is offered just for me. For all users, a
-; setup that is not an administrator's now runs again as one.
+; folder that others may change is offered just for me, and, chosen just
+; for me, said to be such. For all users, a setup that is not an
+; administrator's now runs again as one.
 Function CheckChosenFolder
   Call CheckForMode
+  ${If} $R0 = ${HELPER_DONE}
+  ${AndIf} $AllUsers = 0
+    Call FindOthersMine
+    ${If} $OthersMine != ""
+      MessageBox MB_YESNO|MB_ICONEXCLAMATION "$OthersMine$\r$\n$\r$\nInstall just for you in this folder? (No: choose another folder.)" IDYES +2
+      Abort
+    ${EndIf}
+    StrCpy $R0 ${HELPER_DONE}
+  ${EndIf}
   ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
     ${If} $Details != ""
       DetailPrint "$Details"
@@ -746,6 +769,10 @@ Section
     DetailPrint "Installing for every user of this computer into $INSTDIR"
   ${Else}
     DetailPrint "Installing just for you into $INSTDIR"
+    Call FindOthersMine
+    ${If} $OthersMine != ""
+      DetailPrint "$OthersMine"
+    ${EndIf}
   ${EndIf}
 
   ; An installation in another folder moves here.
@@ -881,6 +908,14 @@ Section
     StrCpy $FinishText "Setup has installed the level-set installer ${VERSION} in $INSTDIR for every user of this computer.$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
   ${Else}
     StrCpy $FinishText "Setup has installed the level-set installer ${VERSION} in $INSTDIR for you.$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
+  ${EndIf}
+  ; The log of an installation just for me into a folder that others may
+  ; change says so.
+  ${If} $AllUsers = 0
+  ${AndIf} $OthersMine != ""
+    StrCpy $Report $OthersMine
+    StrCpy $Details ""
+    Call WriteLog
   ${EndIf}
 SectionEnd
 

@@ -27,8 +27,10 @@ enum SetupMode { kSetupForAllUsers, kSetupJustForMe };
 // count, or the files made in it, and its Levels, if there is one, is a
 // folder and no link. Just for me, who else may change the folders is not
 // asked. SETUP_HELPER_OTHERS_MAY_CHANGE, for all users, names in report every
-// folder on the way that others may change (SetupSayOthersMayChange).
-int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize);
+// folder on the way that others may change (SetupSayOthersMayChange; with
+// sayJustForMe, in the words for a player installing just for them).
+int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize,
+                     bool sayJustForMe = false);
 
 // Gives folder\Levels (made when missing) the access list of a shared Levels:
 // protected from inheritance, owned by Administrators; Administrators and

@@ -453,7 +453,8 @@ void SetupReadSecurity(const void* descriptor, SetupSecurity* security) {
   }
 }
 
-int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize) {
+int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize,
+                     bool sayJustForMe) {
   report[0] = L'\0';
   wchar_t full[kPathSize];
   DWORD length = GetFullPathNameW(folder, kPathSize, full, nullptr);
@@ -507,7 +508,7 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
       blockers[index] = {blocked[index].folder, blocked[index].holder, blocked[index].account, blocked[index].group,
                          blocked[index].rights};
     }
-    SetupSayOthersMayChange(blockers, blockedCount, report, reportSize);
+    SetupSayOthersMayChange(blockers, blockedCount, sayJustForMe, report, reportSize);
     return SETUP_HELPER_OTHERS_MAY_CHANGE;
   }
 
