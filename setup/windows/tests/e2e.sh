@@ -235,10 +235,9 @@ refused "a game folder that everyone may change"
 as_administrator "Z:${setup//\//\\}" '/S /AllUsers /D=C:\Games\Quillomar'
 [ $status -eq 2 ] && grep -qxF '    C:\Games\Quillomar: Everyone' <<<"$handed_back" ||
   problems+=("the run as an administrator did not hand back 2 and its reason: $status" "$handed_back")
-timeout 120 "$WINE" "$setup" /AsAdministrator /S /AllUsers '/LOG=C:\profile.ps1' '/D=C:\x;Start-Process calc.exe;#' \
-  >/dev/null 2>&1
-status=$?
-[ $status -eq 2 ] || problems+=("the run as an administrator ended with status $status, not 2")
+cp "$setup" "$drive/Temp/setup.exe"
+drive 'exit 2' --app 'C:\Temp\setup.exe' --answers '' \
+  --cmdline-hex "$(hex 'setup.exe /AsAdministrator /S /AllUsers /LOG=C:\profile.ps1 /D=C:\x;Start-Process calc.exe;#')"
 expect_absent "$drive/profile.ps1"
 chmod 0755 "$game" && chmod 0777 "$drive/Games"
 refused "a folder above it that everyone may change"
@@ -419,24 +418,6 @@ open_command=${open_command//"%1"/'C:\Temp\Ocean%20Set[2].qlm'}
 drive "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
   --app "$folder\\levelset-installer.exe" --cmdline-hex "$(hex "$open_command")" --answers yes,ok
 expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
-# A copy of its uninstaller, run as the uninstaller's run as an
-# administrator for all users, into this installation just for me: it
-# changes nothing, sets no access list, and hands back why.
-cp "$library_game/levelset-installer-uninstall.exe" "$drive/u.exe"
-traced timeout 120 "$WINE" 'C:\u.exe' /AsAdministrator /S /AllUsers "_?=$folder"
-status=$?
-untraced
-[ $status -eq 2 ] || problems+=("the copied uninstaller for all users ended with status $status, not 2")
-grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
-  problems+=("the copied uninstaller for all users set an access list:" "$(cat "$work/$current.set")")
-as_administrator 'C:\u.exe' "/S /AllUsers _?=$folder"
-[ $status -eq 2 ] &&
-  grep -qxF "The installation for all users of this computer is not registered in $folder, so the uninstaller changes nothing there." <<<"$handed_back" ||
-  problems+=("the uninstaller's run as an administrator did not hand back 2 and its reason: $status" "$handed_back")
-[ -f "$library_game/levelset-installer.exe" ] && [ -f "$library_game/levelset-installer-LICENSE.txt" ] &&
-  [ "$(reg_value "$user_uninstall_key" InstallLocation)" = "$folder" ] ||
-  problems+=("the uninstaller for all users took this user's installation away")
-rm -f "$drive/u.exe"
 mapfile -t options < <(registered "$user_uninstall_key" QuietUninstallString)
 traced timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" --answers '' >"$work/$current.report"
 untraced
@@ -473,6 +454,25 @@ mkdir -p "$mine" && echo "the game" >"$mine/Quillomar.exe"
 timeout 120 "$WINE" "$setup" /S /CurrentUser '/D=C:\MyGames\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("just for me into C:\MyGames the setup ended with status $status")
+# A copy of its uninstaller, run as the uninstaller's run as an
+# administrator for all users, into this installation just for me (in a
+# folder that passes the check for all users): it changes nothing, sets no
+# access list, and hands back why.
+cp "$mine/levelset-installer-uninstall.exe" "$drive/u.exe"
+traced timeout 120 "$WINE" 'C:\u.exe' /AsAdministrator /S /AllUsers '_?=C:\MyGames\Quillomar'
+status=$?
+untraced
+[ $status -eq 2 ] || problems+=("the copied uninstaller for all users ended with status $status, not 2")
+grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
+  problems+=("the copied uninstaller for all users set an access list:" "$(cat "$work/$current.set")")
+as_administrator 'C:\u.exe' '/S /AllUsers _?=C:\MyGames\Quillomar'
+[ $status -eq 2 ] &&
+  grep -qxF 'The installation for all users of this computer is not registered in C:\MyGames\Quillomar, so the uninstaller changes nothing there.' <<<"$handed_back" ||
+  problems+=("the uninstaller's run as an administrator did not hand back 2 and its reason: $status" "$handed_back")
+[ -f "$mine/levelset-installer.exe" ] && [ -f "$mine/levelset-installer-LICENSE.txt" ] &&
+  [ "$(reg_value "$user_uninstall_key" InstallLocation)" = 'C:\MyGames\Quillomar' ] ||
+  problems+=("the uninstaller for all users took this user's installation away")
+rm -f "$drive/u.exe"
 run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
 for _ in $(seq 100); do [ -e "$mine/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
 for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt Levels; do
