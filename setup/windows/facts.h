@@ -31,6 +31,8 @@
 #define SETUP_INSTALLED_FILES SETUP_PROGRAM_NAME, SETUP_UNINSTALLER, SETUP_LICENSE_FILE
 // What the setup unpacks a file as, beside its place, before it is put there.
 #define SETUP_NEW_SUFFIX ".new"
+// The game's folder of level sets, beside its program.
+#define SETUP_LEVELS "Levels"
 // The file that keeps Levels from ever being empty; never a level set.
 #define SETUP_LEVELS_KEEPER "levelset-installer-keep.txt"
 // The helper, unpacked into the setup's own temporary folder.
