@@ -5,7 +5,9 @@
 // setup_facts.nsh, which setup.nsi includes; a value that lists other names
 // (A, B, C) becomes the macro ForEachNAME, which inserts a given macro once
 // for each. Values are C literals: "\\" in a string is one backslash for
-// NSIS. Keep every such line on one line.
+// NSIS. The same facts go, as SETUP_NAME shell variables (a list as an
+// array), into setup_facts.sh in the build directory, which the setup's Wine
+// scenarios read. Keep every such line on one line.
 #ifndef LEVELSET_SETUP_WINDOWS_FACTS_H
 #define LEVELSET_SETUP_WINDOWS_FACTS_H
 
