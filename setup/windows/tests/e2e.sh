@@ -21,7 +21,6 @@ setup=""
 signed_by=""
 extra_options=(--setup --signed-by)
 source "$(dirname "$0")/../../../tests/win32/scenarios.sh"
-# The names of the installed files and of the registry, as the build made them.
 source "$build/setup_facts.sh" || exit 2
 [ -f "$setup" ] ||
   { echo "usage: $0 --build DIR --work DIR --setup EXE [--signed-by PEM] [--prefix DIR] [--pictures DIR]" >&2; exit 2; }
@@ -31,7 +30,6 @@ version=$(basename "$setup")
 version=${version#quillomar-levelset-installer-}
 version=${version%-setup.exe}
 uninstaller="$game/$SETUP_UNINSTALLER"
-keeper=$SETUP_LEVELS_KEEPER
 licence="$game/$SETUP_LICENSE_FILE"
 moved="$drive/Program Files/Quillomar"
 classes='HKLM\Software\Classes'
@@ -254,7 +252,7 @@ expect_built_program "$game/$SETUP_PROGRAM_NAME"
 [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
 expect_same "$build/packaging/LICENSE.txt" "$licence"
 [ -d "$levels" ] || problems+=("no Levels directory")
-expect_files_in_levels "$keeper"
+expect_files_in_levels "$SETUP_LEVELS_KEEPER"
 diff -u <(levels_security released; levels_security
           file_security "${SETUP_INSTALLED_FILES[@]}") \
   <(security_set_in 'C:\\Games\\Quillomar') >"$work/$current.diff" ||
@@ -312,7 +310,7 @@ wait "$opener"
 status=$?
 [ $status -eq 1 ] || problems+=("start /wait ended with status $status, not the installer's 1: $(cat "$work/$current.start")")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
-expect_files_in_levels "$keeper" 'Ocean Set.qlm'
+expect_files_in_levels "$SETUP_LEVELS_KEEPER" 'Ocean Set.qlm'
 finish
 
 # Just for me, into a Steam-style library on a second drive (D:, a folder
