@@ -34,8 +34,7 @@ add_library(platform_posix STATIC
   platform/linux.cpp
   platform/posix_box.cpp
   ${posix_box_gtk})
-target_include_directories(platform_posix PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_options(platform_posix PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+levelset_defaults(platform_posix)
 if(LEVELSET_WITH_GTK)
   # GTK's headers only: the library is loaded at run time, when a display is
   # there to show a dialog on.
@@ -46,7 +45,7 @@ endif()
 
 add_executable(levelset-installer app/posix_main.cpp)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_posix)
-target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+levelset_defaults(levelset-installer)
 # The compilers' names and versions (.comment) are of no use in the program
 # Debian ships: a release build leaves them out, as Debian's own packages do.
 add_custom_command(TARGET levelset-installer POST_BUILD

@@ -13,41 +13,38 @@ endif()
 # Who runs the process, and one file under two names: asked by the program
 # and by the setup's helper alike.
 add_library(platform_win32_identity STATIC platform/win32_identity.cpp)
-target_include_directories(platform_win32_identity PUBLIC ${PROJECT_SOURCE_DIR})
+levelset_defaults(platform_win32_identity)
 target_link_libraries(platform_win32_identity PUBLIC advapi32)
-target_compile_options(platform_win32_identity PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_library(platform_win32 STATIC platform/win32.cpp)
-target_include_directories(platform_win32 PUBLIC ${PROJECT_SOURCE_DIR})
+levelset_defaults(platform_win32)
 # advapi32: owners (of a file that a killed copy left behind, of a link on
 # the source's way); ntdll: files opened, created and renamed relative to
 # the open Levels folder.
 target_link_libraries(platform_win32 PUBLIC platform_win32_identity advapi32 ntdll)
-target_compile_options(platform_win32 PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 
 add_executable(levelset-installer WIN32
   app/win32_main.cpp
   app/win32.rc)
 target_link_libraries(levelset-installer PRIVATE installer_logic platform_win32)
-target_compile_options(levelset-installer PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+levelset_defaults(levelset-installer)
+# The project's version in four numbers, as Windows' resources and manifests
+# name it: the program's and the setup's.
+set(LEVELSET_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+string(REPLACE "." "," levelset_version_numbers "${LEVELSET_VERSION_QUAD}")
 # The version resource shows the project's version, as numbers and as text,
 # and the copyright line of LICENSE (so does the setup's).
 set(levelset_version_header ${PROJECT_BINARY_DIR}/generated/levelset_version.h)
 file(CONFIGURE OUTPUT ${levelset_version_header} CONTENT [[
-#define LEVELSET_VERSION_NUMBERS @PROJECT_VERSION_MAJOR@,@PROJECT_VERSION_MINOR@,@PROJECT_VERSION_PATCH@,0
+#define LEVELSET_VERSION_NUMBERS @levelset_version_numbers@
 #define LEVELSET_VERSION_TEXT "@PROJECT_VERSION@"
 #define LEVELSET_COPYRIGHT "@LEVELSET_COPYRIGHT_LINE@"
 ]] @ONLY)
-# The manifest names the program's version too, in four parts.
-set(LEVELSET_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 set(levelset_manifest ${PROJECT_BINARY_DIR}/generated/levelset-installer.manifest)
 configure_file(${PROJECT_SOURCE_DIR}/app/win32.manifest ${levelset_manifest} @ONLY)
 target_include_directories(levelset-installer PRIVATE ${PROJECT_BINARY_DIR}/generated)
 set_source_files_properties(app/win32.rc PROPERTIES
-  OBJECT_DEPENDS "${levelset_manifest};${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico;${levelset_version_header}")
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  target_link_options(levelset-installer PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
-endif()
+  OBJECT_DEPENDS "${levelset_manifest};${PROJECT_SOURCE_DIR}/packaging/icon/quillomar-levelset.ico;${levelset_version_header};${PROJECT_SOURCE_DIR}/setup/windows/facts.h")
 
 # The .zip that carries the program (cpack -G ZIP in the build directory).
 include(${PROJECT_SOURCE_DIR}/cmake/PackagingWin32.cmake)

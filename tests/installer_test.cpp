@@ -11,6 +11,7 @@
 #include "levelset/levelset.h"
 #include "platform/platform.h"
 #include "tests/fake_platform.h"
+#include "tests/row_name.h"
 #include "tests/texts.h"
 
 namespace {
@@ -81,13 +82,12 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
   }
 }
 
-TEST(FlowTest, EveryEndOfTheRun) {
-  const Box question = QuestionBox("Ocean Set"), done = DoneBox("Ocean Set");
-  const Box running = RunningBox();
-  const std::string questionCall = Call("Box", kQuestionCaption);
-  const std::string gameCall = Call("GameCheck", kGameLockName);
-  const std::string copyErrorCall = Call("Box", kCopyErrorCaption);
-  const FlowCase cases[] = {
+const Box question = QuestionBox("Ocean Set"), done = DoneBox("Ocean Set");
+const Box running = RunningBox();
+const std::string questionCall = Call("Box", kQuestionCaption);
+const std::string gameCall = Call("GameCheck", kGameLockName);
+const std::string copyErrorCall = Call("Box", kCopyErrorCaption);
+const FlowCase kFlowCases[] = {
       // The example request; the confirmation need not be shown.
       {.name = "the road of one request", .tail = "\"C:\\Temp\\Ocean%20Set[2].qlm\"",
        .defaultAnswer = kAnswerNone, .boxes = {question, done}, .status = 1,
@@ -333,39 +333,39 @@ TEST(FlowTest, EveryEndOfTheRun) {
                  Call("SetNormal", kInstalledOcean),
                  Call("Copy", std::string(kOcean) + " -> " + kInstalledOcean),
                  Call("SetNormal", kInstalledOcean), Call("Box", kInstalledCaption)}},
-  };
-  for (const FlowCase& c : cases) {
-    std::vector<uint32_t> codes = c.copyFailures;
-    if (codes.empty()) codes.push_back(0);
-    for (uint32_t code : codes) {
-      SCOPED_TRACE(std::string(c.name) + (code != 0 ? ", code " + std::to_string(code) : ""));
-      ResetFake();
-      StandardMachine();
-      if (c.prepare) c.prepare();
-      if (code != 0) Fake().copyFailsWith = code;
-      Fake().answers.assign(c.answers.begin(), c.answers.end());
-      Fake().defaultAnswer = c.defaultAnswer;
-      Fake().gameRunningChecks = c.gameRunningChecks;
-      std::string tail = c.tail ? c.tail : "";
-      auto files = Fake().files;
+};
+ROW_CASES(FlowTest, ::testing::Test, kFlowCases, name);
+TEST_P(FlowTest, EveryEndOfTheRun) {
+  const FlowCase& c = GetParam();
+  const std::vector<uint32_t> codes = c.copyFailures.empty() ? std::vector<uint32_t>{0} : c.copyFailures;
+  for (uint32_t code : codes) {
+    SCOPED_TRACE(std::string(c.name) + (code != 0 ? ", code " + std::to_string(code) : ""));
+    ResetFake();
+    StandardMachine();
+    if (c.prepare) c.prepare();
+    if (code != 0) Fake().copyFailsWith = code;
+    Fake().answers.assign(c.answers.begin(), c.answers.end());
+    Fake().defaultAnswer = c.defaultAnswer;
+    Fake().gameRunningChecks = c.gameRunningChecks;
+    std::string tail = c.tail ? c.tail : "";
+    auto files = Fake().files;
 
-      EXPECT_EQ(c.status, RunInstaller(c.tail ? &tail[0] : nullptr));
+    EXPECT_EQ(c.status, RunInstaller(c.tail ? &tail[0] : nullptr));
 
-      std::vector<Box> boxes = c.boxes;
-      for (Box& box : boxes) ReplaceAll(&box.text, "{code}", std::to_string(code));
-      EXPECT_EQ(boxes, Fake().boxes);
-      EXPECT_EQ(0, Fake().errorTextsOut) << "system text not given back";
-      if (c.installedPath) files[c.installedPath] = c.installedContents;
-      EXPECT_EQ(files, Fake().files);
-      EXPECT_EQ(c.attributeResets,
-                Fake().attributesReset[c.installedPath ? c.installedPath : kInstalledOcean]);
-      EXPECT_EQ(c.levels, Fake().directories.count(kLevels) == 1);
-      if (c.gameChecks >= 0) {
-        EXPECT_EQ(c.gameChecks, Fake().gameChecks);
-      }
-      if (!c.calls.empty()) {
-        EXPECT_EQ(c.calls, Fake().calls);
-      }
+    std::vector<Box> boxes = c.boxes;
+    for (Box& box : boxes) ReplaceAll(&box.text, "{code}", std::to_string(code));
+    EXPECT_EQ(boxes, Fake().boxes);
+    EXPECT_EQ(0, Fake().errorTextsOut) << "system text not given back";
+    if (c.installedPath) files[c.installedPath] = c.installedContents;
+    EXPECT_EQ(files, Fake().files);
+    EXPECT_EQ(c.attributeResets,
+              Fake().attributesReset[c.installedPath ? c.installedPath : kInstalledOcean]);
+    EXPECT_EQ(c.levels, Fake().directories.count(kLevels) == 1);
+    if (c.gameChecks >= 0) {
+      EXPECT_EQ(c.gameChecks, Fake().gameChecks);
+    }
+    if (!c.calls.empty()) {
+      EXPECT_EQ(c.calls, Fake().calls);
     }
   }
 }

@@ -21,20 +21,21 @@
 # system_win32.cpp, its decisions in policy.cpp).
 add_library(setup_system STATIC system_win32.cpp)
 target_link_libraries(setup_system PUBLIC setup_policy platform_win32_identity advapi32 shell32 ntdll)
-target_compile_options(setup_system PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+levelset_defaults(setup_system)
 add_executable(levelset-setup-helper WIN32 helper_main.cpp)
 target_link_libraries(levelset-setup-helper PRIVATE setup_system)
-target_compile_options(levelset-setup-helper PRIVATE ${LEVELSET_NO_EXCEPTIONS})
+levelset_defaults(levelset-setup-helper)
 # Beside the program, where the tests and the packers look for it.
 set_target_properties(levelset-setup-helper PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}")
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  target_link_options(levelset-setup-helper PRIVATE -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
-endif()
 
 # What NSIS needs of facts.h, as !define lines (see there).
 set(setup_facts "${CMAKE_CURRENT_BINARY_DIR}/setup_facts.nsh")
 file(STRINGS "${CMAKE_CURRENT_SOURCE_DIR}/facts.h" setup_fact_lines REGEX "^#define SETUP_[A-Z_]+ ")
 set(setup_facts_text "; Made by the build from setup/windows/facts.h: change that file, not this one.\n")
+# The same facts for the setup's scenarios (tests/e2e.sh), as shell variables
+# of the names in facts.h; a list becomes an array.
+set(setup_facts_shell "${PROJECT_BINARY_DIR}/setup_facts.sh")
+set(setup_facts_shell_text "# Made by the build from setup/windows/facts.h: change that file, not this one.\n")
 foreach(line IN LISTS setup_fact_lines)
   string(REGEX MATCH "^#define SETUP_([A-Z_]+) (.*)$" fact "${line}")
   set(name "${CMAKE_MATCH_1}")
@@ -42,6 +43,9 @@ foreach(line IN LISTS setup_fact_lines)
   set(setup_fact_${name} "${value}")
   if(value MATCHES "^SETUP_[A-Z_]+(, SETUP_[A-Z_]+)+$")
     string(APPEND setup_facts_text "!macro ForEach${name} MACRO\n")
+    string(REGEX REPLACE "(SETUP_[A-Z_]+)" "\"$\\1\"" members "${value}")
+    string(REPLACE ", " " " members "${members}")
+    string(APPEND setup_facts_shell_text "SETUP_${name}=(${members})\n")
     string(REPLACE ", " ";" members "${value}")
     foreach(member IN LISTS members)
       string(REGEX REPLACE "^SETUP_" "" member "${member}")
@@ -51,9 +55,12 @@ foreach(line IN LISTS setup_fact_lines)
   else()
     string(REPLACE "\\\\" "\\" value "${value}")
     string(APPEND setup_facts_text "!define ${name} ${value}\n")
+    string(REGEX REPLACE "^\"(.*)\"$" "'\\1'" value "${value}")
+    string(APPEND setup_facts_shell_text "SETUP_${name}=${value}\n")
   endif()
 endforeach()
 file(CONFIGURE OUTPUT "${setup_facts}" CONTENT "${setup_facts_text}" @ONLY)
+file(CONFIGURE OUTPUT "${setup_facts_shell}" CONTENT "${setup_facts_shell_text}" @ONLY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/facts.h")
 # The names under which the build packs the program and the helper.
 string(REPLACE "\"" "" setup_helper_name "${setup_fact_HELPER_NAME}")
@@ -78,7 +85,7 @@ if(LEVELSET_MAKENSIS)
             -P "${PROJECT_SOURCE_DIR}/cmake/SignWin32.cmake"
     COMMAND "${LEVELSET_MAKENSIS}" -V2 -INPUTCHARSET UTF8
             "-DVERSION=${PROJECT_VERSION}"
-            "-DVERSION_QUAD=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0"
+            "-DVERSION_QUAD=${LEVELSET_VERSION_QUAD}"
             "-DPROGRAM=${setup_dir}/${setup_program_name}"
             "-DHELPER=${setup_dir}/${setup_helper_name}"
             "-DLICENSE=${PROJECT_BINARY_DIR}/packaging/LICENSE.txt"

@@ -5,7 +5,9 @@
 // setup_facts.nsh, which setup.nsi includes; a value that lists other names
 // (A, B, C) becomes the macro ForEachNAME, which inserts a given macro once
 // for each. Values are C literals: "\\" in a string is one backslash for
-// NSIS. Keep every such line on one line.
+// NSIS. The same facts go, as SETUP_NAME shell variables (a list as an
+// array), into setup_facts.sh in the build directory, which the setup's Wine
+// scenarios read. Keep every such line on one line.
 #ifndef LEVELSET_SETUP_WINDOWS_FACTS_H
 #define LEVELSET_SETUP_WINDOWS_FACTS_H
 
@@ -34,6 +36,8 @@
 #define SETUP_INSTALLED_FILES SETUP_PROGRAM_NAME, SETUP_UNINSTALLER, SETUP_LICENSE_FILE
 // What the setup unpacks a file as, beside its place, before it is put there.
 #define SETUP_NEW_SUFFIX ".new"
+// The game's folder of level sets, beside its program.
+#define SETUP_LEVELS "Levels"
 // The file that keeps Levels from ever being empty; never a level set.
 #define SETUP_LEVELS_KEEPER "levelset-installer-keep.txt"
 // The helper, unpacked into the setup's own temporary folder.

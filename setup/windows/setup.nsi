@@ -713,7 +713,7 @@ FunctionEnd
 
 ; Deletes NAME.new, or NAME, in the chosen folder.
 !macro DELETE_NEW NAME
-  Delete "$INSTDIR\${NAME}.new"
+  Delete "$INSTDIR\${NAME}${NEW_SUFFIX}"
 !macroend
 !macro DELETE_INSTALLED NAME
   Delete "$INSTDIR\${NAME}"
@@ -749,7 +749,7 @@ FunctionEnd
 
 ; Puts NAME.new in the place of NAME in the chosen folder, or gives up.
 !macro PUT_IN_PLACE NAME
-  StrCpy $R8 "$INSTDIR\${NAME}.new"
+  StrCpy $R8 "$INSTDIR\${NAME}${NEW_SUFFIX}"
   StrCpy $R9 "$INSTDIR\${NAME}"
   Call ReplaceFile
   !insertmacro OPEN_OR_GO_ON "$INSTDIR\${NAME}"
@@ -803,9 +803,9 @@ Section
     ${EndIf}
   ${Else}
     ClearErrors
-    CreateDirectory "$INSTDIR\Levels"
+    CreateDirectory "$INSTDIR\${LEVELS}"
     ${If} ${Errors}
-      StrCpy $Report "Setup cannot make $INSTDIR\Levels, so it installs nothing."
+      StrCpy $Report "Setup cannot make $INSTDIR\${LEVELS}, so it installs nothing."
       StrCpy $Details ""
       !insertmacro GIVE_UP ${EXIT_NOTHING_INSTALLED}
     ${EndIf}
@@ -819,11 +819,11 @@ Section
   SetOutPath "$INSTDIR"
   !insertmacro ForEachINSTALLED_FILES DELETE_NEW
   ClearErrors
-  File "/oname=$INSTDIR\${PROGRAM_NAME}.new" "${PROGRAM}"
+  File "/oname=$INSTDIR\${PROGRAM_NAME}${NEW_SUFFIX}" "${PROGRAM}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${PROGRAM_NAME}"
-  WriteUninstaller "$INSTDIR\${UNINSTALLER}.new"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}${NEW_SUFFIX}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${UNINSTALLER}"
-  File "/oname=$INSTDIR\${LICENSE_FILE}.new" "${LICENSE}"
+  File "/oname=$INSTDIR\${LICENSE_FILE}${NEW_SUFFIX}" "${LICENSE}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${LICENSE_FILE}"
   SetDetailsPrint both
   ; Each with an access list of its own: whatever the folder hands down,
@@ -1110,14 +1110,14 @@ Section "Uninstall"
     StrCpy $R9 $INSTDIR
     Call un.Helper
     StrCpy $R8 remove
-    StrCpy $R9 "$INSTDIR\Levels\${LEVELS_KEEPER}"
+    StrCpy $R9 "$INSTDIR\${LEVELS}\${LEVELS_KEEPER}"
     Call un.Helper
   ${EndIf}
   ${If} $KeepFiles = 0
     StrCpy $R8 remove
     StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
     Call un.Helper
-    RMDir "$INSTDIR\Levels"
+    RMDir "$INSTDIR\${LEVELS}"
     ; Running, the uninstaller cannot remove its own file: the helper does,
     ; once it has ended (and stays behind in the temporary folder).
     StrCpy $R9 "$INSTDIR\${UNINSTALLER}"

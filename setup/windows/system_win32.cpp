@@ -98,7 +98,7 @@ bool Join(const wchar_t* folder, const char* name, const char* suffix, wchar_t* 
   return written >= 0 && static_cast<uint32_t>(written) < size;
 }
 
-bool LevelsOf(const wchar_t* folder, wchar_t* out, uint32_t size) { return Join(folder, "Levels", "", out, size); }
+bool LevelsOf(const wchar_t* folder, wchar_t* out, uint32_t size) { return Join(folder, SETUP_LEVELS, "", out, size); }
 
 // A security descriptor from its SDDL; LocalFree it.
 PSECURITY_DESCRIPTOR Descriptor(const wchar_t* text) {

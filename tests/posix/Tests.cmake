@@ -11,11 +11,11 @@ add_dependencies(e2e_support levelset-installer)
 add_executable(posix_tests ${CMAKE_CURRENT_SOURCE_DIR}/posix/posix_platform_test.cpp)
 target_link_libraries(posix_tests PRIVATE platform_posix e2e_support GTest::gtest_main)
 target_include_directories(posix_tests PRIVATE ${PROJECT_SOURCE_DIR})
-gtest_discover_tests(posix_tests DISCOVERY_MODE PRE_TEST)
+levelset_test_cases(posix_tests)
 
 add_executable(e2e_tests ${CMAKE_CURRENT_SOURCE_DIR}/posix/e2e_test.cpp)
 target_link_libraries(e2e_tests PRIVATE e2e_support GTest::gtest_main)
-gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+levelset_test_cases(e2e_tests PROPERTIES TIMEOUT 120)
 
 # Real faults against the built program: killed while copying, a Levels
 # directory it may not write, a source gone before the copy.

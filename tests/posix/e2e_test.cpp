@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/posix/e2e_support.h"
+#include "tests/row_name.h"
 #include "tests/texts.h"
 
 namespace {
@@ -88,8 +89,7 @@ std::string Describe(const std::string& path) {
   return std::string(mode) + " " + std::to_string(status.st_uid) + " " + ReadFile(path);
 }
 
-TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
-  const HeadlessCase cases[] = {
+const HeadlessCase kHeadlessCases[] = {
       {.name = "the road of one request",
        .prepare = [](const GameDir& d) {
          WriteFile(d.source + "/Ocean%20Set[2].qlm", "ocean");
@@ -409,61 +409,48 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          return h;
        },
        .needsRoot = true},
-  };
-  std::string skipped;
-  for (const HeadlessCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    RemoveTree(dir_.root);
-    dir_ = MakeGameDir();
-    if (c.needsRoot && geteuid() != 0) {
-      skipped += std::string("\n  ") + c.name + " (needs root)";
-      continue;
-    }
-    Headless h = c.prepare(dir_);
-    if (!h.cannotRun.empty()) {
-      skipped += std::string("\n  ") + c.name + " (" + h.cannotRun + ")";
-      continue;
-    }
-    if (h.options.withoutProc && kSanitized) {
-      skipped += std::string("\n  ") + c.name + " (the sanitizers need /proc)";
-      continue;
-    }
-    std::vector<std::string> levelsBefore = ListDirectory(dir_.levels);
-    std::vector<std::string> rootBefore = ListDirectory(dir_.root);
-    std::string untouchedBefore = Describe(h.untouched);
-    unsigned levelsMode = Exists(dir_.levels) ? ModeOf(dir_.levels) : 0755;
-    int watch = h.neverOpened.empty() ? -1 : WatchOpens(h.neverOpened);
+};
+ROW_CASES(HeadlessRun, EndToEnd, kHeadlessCases, name);
+TEST_P(HeadlessRun, SaysWhatHappenedOnStandardError) {
+  const HeadlessCase& c = GetParam();
+  if (c.needsRoot && geteuid() != 0) GTEST_SKIP() << "needs root";
+  Headless h = c.prepare(dir_);
+  if (!h.cannotRun.empty()) GTEST_SKIP() << h.cannotRun;
+  if (h.options.withoutProc && kSanitized) GTEST_SKIP() << "the sanitizers need /proc";
+  std::vector<std::string> levelsBefore = ListDirectory(dir_.levels);
+  std::vector<std::string> rootBefore = ListDirectory(dir_.root);
+  std::string untouchedBefore = Describe(h.untouched);
+  unsigned levelsMode = Exists(dir_.levels) ? ModeOf(dir_.levels) : 0755;
+  int watch = h.neverOpened.empty() ? -1 : WatchOpens(h.neverOpened);
 
-    RunResult result = RunHeadless(dir_, h.arguments, h.options);
-    if (h.after) h.after();
+  RunResult result = RunHeadless(dir_, h.arguments, h.options);
+  if (h.after) h.after();
 
-    EXPECT_EQ(h.status, result.status);
-    EXPECT_EQ(h.errors, result.errors);
-    if (watch >= 0) {
-      EXPECT_FALSE(SawOpen(watch)) << h.neverOpened << " was opened";
-    }
-    if (!h.installed.empty()) {
-      EXPECT_EQ(levelsMode, ModeOf(dir_.levels)) << "Levels made 0755 whatever the umask, or left";
-      std::string installed = dir_.levels + "/" + h.installed;
-      std::vector<std::string> names = h.kept;
-      names.push_back(h.installed);
-      std::sort(names.begin(), names.end());
-      EXPECT_EQ(names, ListDirectory(dir_.levels));
-      std::string source = h.source;
-      for (size_t i = 0; h.source.empty() && i < h.arguments.size(); ++i) {
-        source += (i == 0 ? "" : " ") + h.arguments[i];
-      }
-      EXPECT_EQ(ReadFile(source), ReadFile(installed));
-      struct stat status = {};
-      lstat(installed.c_str(), &status);
-      EXPECT_EQ(S_IFREG | 0644u, status.st_mode) << "a plain data file";
-    } else {
-      EXPECT_EQ(levelsBefore, ListDirectory(dir_.levels)) << "nothing may change";
-    }
-    EXPECT_EQ(rootBefore, ListDirectory(dir_.root)) << "nothing made outside Levels";
-    EXPECT_EQ(untouchedBefore, Describe(h.untouched));
+  EXPECT_EQ(h.status, result.status);
+  EXPECT_EQ(h.errors, result.errors);
+  if (watch >= 0) {
+    EXPECT_FALSE(SawOpen(watch)) << h.neverOpened << " was opened";
   }
-  if (!skipped.empty()) GTEST_SKIP() << "rows that cannot run here:" << skipped;
+  if (!h.installed.empty()) {
+    EXPECT_EQ(levelsMode, ModeOf(dir_.levels)) << "Levels made 0755 whatever the umask, or left";
+    std::string installed = dir_.levels + "/" + h.installed;
+    std::vector<std::string> names = h.kept;
+    names.push_back(h.installed);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, ListDirectory(dir_.levels));
+    std::string source = h.source;
+    for (size_t i = 0; h.source.empty() && i < h.arguments.size(); ++i) {
+      source += (i == 0 ? "" : " ") + h.arguments[i];
+    }
+    EXPECT_EQ(ReadFile(source), ReadFile(installed));
+    struct stat status = {};
+    lstat(installed.c_str(), &status);
+    EXPECT_EQ(S_IFREG | 0644u, status.st_mode) << "a plain data file";
+  } else {
+    EXPECT_EQ(levelsBefore, ListDirectory(dir_.levels)) << "nothing may change";
+  }
+  EXPECT_EQ(rootBefore, ListDirectory(dir_.root)) << "nothing made outside Levels";
+  EXPECT_EQ(untouchedBefore, Describe(h.untouched));
 }
 
 TEST_F(EndToEnd, AGameDirectoryHoldingPercent20GetsTheCopyInItsOwnLevels) {
@@ -527,14 +514,13 @@ TEST_F(EndToEnd, SixteenInstallersOntoOneNameLeaveOneWholeCopy) {
   EXPECT_EQ(std::vector<std::string>{"Storm.qlm"}, ListDirectory(dir_.levels));
 }
 
-TEST_F(EndToEnd, AtATerminalTheUserAnswers) {
-  struct Case {
-    const char* name;
-    std::vector<std::string> keys;  // typed after each prompt, in order
-    int status = 0;
-    bool installed = false;
-  };
-  const Case cases[] = {
+struct TerminalCase {
+  const char* name;
+  std::vector<std::string> keys;  // typed after each prompt, in order
+  int status = 0;
+  bool installed = false;
+};
+const TerminalCase kTerminalCases[] = {
       {.name = "No", .keys = {"n\n"}},
       {.name = "Yes, then OK", .keys = {"Y\n", "\n"}, .status = 1, .installed = true},
       {.name = "Enter alone asks again, then OK takes it",
@@ -546,27 +532,25 @@ TEST_F(EndToEnd, AtATerminalTheUserAnswers) {
       {.name = "a line holding a NUL is no answer",
        .keys = {std::string("y\0es, wait: NO\n", 15), "n\n"}},
       {.name = "the end of input answers No", .keys = {"\x04"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    RemoveTree(dir_.root);
-    dir_ = MakeGameDir();
-    WriteFile(dir_.source + "/Ocean%20Set[2].qlm", "ocean");
-    TerminalRun run = StartAtTerminal(dir_, {dir_.source + "/Ocean%20Set[2].qlm"});
-    ASSERT_TRUE(WaitForText(run, "\"Ocean Set\" into your Quillomar game?")) << run.screen;
-    size_t from = 0;
-    for (const std::string& keys : c.keys) {
-      ASSERT_TRUE(WaitForText(run, ": ", from)) << run.screen;
-      from = run.screen.size();
-      Type(run, keys);
-      // Past the echo of what was typed, and no further: the next prompt may
-      // already have come in the same read.
-      ASSERT_TRUE(WaitForText(run, "\n", from, 5)) << run.screen;
-      from = run.screen.find('\n', from) + 1;
-    }
-    EXPECT_EQ(c.status, Finish(run)) << run.screen;
-    EXPECT_EQ(c.installed, Exists(dir_.levels + "/Ocean Set.qlm"));
+};
+ROW_CASES(AtATerminal, EndToEnd, kTerminalCases, name);
+TEST_P(AtATerminal, TheUserAnswers) {
+  const TerminalCase& c = GetParam();
+  WriteFile(dir_.source + "/Ocean%20Set[2].qlm", "ocean");
+  TerminalRun run = StartAtTerminal(dir_, {dir_.source + "/Ocean%20Set[2].qlm"});
+  ASSERT_TRUE(WaitForText(run, "\"Ocean Set\" into your Quillomar game?")) << run.screen;
+  size_t from = 0;
+  for (const std::string& keys : c.keys) {
+    ASSERT_TRUE(WaitForText(run, ": ", from)) << run.screen;
+    from = run.screen.size();
+    Type(run, keys);
+    // Past the echo of what was typed, and no further: the next prompt may
+    // already have come in the same read.
+    ASSERT_TRUE(WaitForText(run, "\n", from, 5)) << run.screen;
+    from = run.screen.find('\n', from) + 1;
   }
+  EXPECT_EQ(c.status, Finish(run)) << run.screen;
+  EXPECT_EQ(c.installed, Exists(dir_.levels + "/Ocean Set.qlm"));
 }
 
 TEST_F(EndToEnd, AtATerminalRetryWaitsUntilTheGameHasEnded) {

@@ -21,6 +21,7 @@ setup=""
 signed_by=""
 extra_options=(--setup --signed-by)
 source "$(dirname "$0")/../../../tests/win32/scenarios.sh"
+source "$build/setup_facts.sh" || exit 2
 [ -f "$setup" ] ||
   { echo "usage: $0 --build DIR --work DIR --setup EXE [--signed-by PEM] [--prefix DIR] [--pictures DIR]" >&2; exit 2; }
 setup=$(realpath "$setup")
@@ -28,12 +29,11 @@ setup=$(realpath "$setup")
 version=$(basename "$setup")
 version=${version#quillomar-levelset-installer-}
 version=${version%-setup.exe}
-uninstaller="$game/levelset-installer-uninstall.exe"
-keeper=levelset-installer-keep.txt
-licence="$game/levelset-installer-LICENSE.txt"
+uninstaller="$game/$SETUP_UNINSTALLER"
+licence="$game/$SETUP_LICENSE_FILE"
 moved="$drive/Program Files/Quillomar"
 classes='HKLM\Software\Classes'
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller'
+uninstall_key="HKLM\\$SETUP_UNINSTALL_KEY"
 user_classes='HKCU\Software\Classes'
 user_uninstall_key=${uninstall_key/HKLM/HKCU}
 reg_query() { "$WINE" reg query "$1" /s 2>&1 | tr -d '\r' | sed '/^$/d'; }
@@ -41,7 +41,7 @@ reg_value() { reg_query "$1" | sed -n "s/^    $2    REG_SZ    //p" | head -n 1; 
 # run_registered KEY VALUE EXPECTED: runs the command line that the
 # registry holds there, exactly, and compares the driver's report.
 # The file type and the entry in Programs and Features, machine-wide.
-machine_keys() { reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"; }
+machine_keys() { reg_query "$classes\\.qlm"; reg_query "$classes\\$SETUP_PROGID"; reg_query "$uninstall_key"; }
 # registered KEY VALUE: the driver's options that run it.
 registered() {
   local command program
@@ -122,7 +122,7 @@ levels_security() {  # levels_security [released]
 file_security() {  # file_security NAME...
   local name
   for name in "$@"; do
-    printf '%s\n' "set_security_object( handle=$name.new, security_info=80000005, sd={control=00001004,owner=S-1-5-32-544,group=<not present>,sacl={},dacl={{type=ACCESS_ALLOWED,flags=0,mask=1f01ff,sid=S-1-5-18},{type=ACCESS_ALLOWED,flags=0,mask=1f01ff,sid=S-1-5-32-544},{type=ACCESS_ALLOWED,flags=0,mask=1200a9,sid=S-1-5-32-545}}} )"
+    printf '%s\n' "set_security_object( handle=$name$SETUP_NEW_SUFFIX, security_info=80000005, sd={control=00001004,owner=S-1-5-32-544,group=<not present>,sacl={},dacl={{type=ACCESS_ALLOWED,flags=0,mask=1f01ff,sid=S-1-5-18},{type=ACCESS_ALLOWED,flags=0,mask=1f01ff,sid=S-1-5-32-544},{type=ACCESS_ALLOWED,flags=0,mask=1200a9,sid=S-1-5-32-545}}} )"
   done
 }
 
@@ -140,7 +140,7 @@ as_administrator() {
 # hold_keeper: a player opens the keeper of Levels and holds it a while,
 # sharing only reading (cmd's input); $holder is that run.
 hold_keeper() {
-  timeout 60 "$WINE" cmd /c "ping -n 8 127.0.0.1 >nul <C:\\Games\\Quillomar\\Levels\\$keeper" >/dev/null 2>&1 &
+  timeout 60 "$WINE" cmd /c "ping -n 8 127.0.0.1 >nul <C:\\Games\\Quillomar\\$SETUP_LEVELS\\$keeper" >/dev/null 2>&1 &
   holder=$!
   sleep 3
 }
@@ -202,8 +202,8 @@ grep -qF 'C:\\Games\\Quillomar: Everyone' "$offer" &&
   problems+=("just for me the setup did not end with 0:" "$(cat "$offer" "$work/$current.finish")")
 for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
 wait "$opened"
-[ "$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Games\Quillomar\levelset-installer.exe" "%1"' ] ||
-  problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\Quillomar.LevelSet")")
+[ "$(reg_default "$user_classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
+  problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\$SETUP_PROGID")")
 "$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("just for me the setup registered .qlm for all users")
 run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
 finish
@@ -289,50 +289,50 @@ status=$?
 untraced
 [ $status -eq 0 ] || problems+=("the setup ended with status $status")
 [ -z "$signed_by" ] || expect_signed "$setup"
-expect_built_program "$game/levelset-installer.exe"
+expect_built_program "$game/$SETUP_PROGRAM_NAME"
 [ -z "$signed_by" ] || expect_signed "$uninstaller"
 [ -f "$uninstaller" ] || problems+=("no uninstaller in the game's directory")
 expect_same "$build/packaging/LICENSE.txt" "$licence"
 [ -d "$levels" ] || problems+=("no Levels directory")
-expect_files_in_levels "$keeper"
+expect_files_in_levels "$SETUP_LEVELS_KEEPER"
 diff -u <(levels_security released; levels_security
-          file_security levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt) \
+          file_security "${SETUP_INSTALLED_FILES[@]}") \
   <(security_set_in 'C:\\Games\\Quillomar') >"$work/$current.diff" ||
   problems+=("the security set for Levels and the installed files differs:" "$(cat "$work/$current.diff")")
 diff -u <(printf '%s\n' \
   'HKEY_LOCAL_MACHINE\Software\Classes\.qlm' \
-  '    (Default)    REG_SZ    Quillomar.LevelSet' \
+  "    (Default)    REG_SZ    $SETUP_PROGID" \
   'HKEY_LOCAL_MACHINE\Software\Classes\.qlm\OpenWithProgids' \
   '    Quillomar.Editor    REG_SZ    ' \
-  '    Quillomar.LevelSet    REG_SZ    ' \
-  'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet' \
+  "    $SETUP_PROGID    REG_SZ    " \
+  "HKEY_LOCAL_MACHINE\Software\Classes\\$SETUP_PROGID" \
   '    (Default)    REG_SZ    Quillomar Level Set' \
   '    FriendlyTypeName    REG_SZ    Quillomar Level Set' \
-  '    PreviousDefault    REG_SZ    Quillomar.Editor' \
-  'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\DefaultIcon' \
-  '    (Default)    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
-  'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell' \
-  'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open' \
-  'HKEY_LOCAL_MACHINE\Software\Classes\Quillomar.LevelSet\shell\open\command' \
-  '    (Default)    REG_SZ    "C:\Games\Quillomar\levelset-installer.exe" "%1"' \
-  'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuillomarLevelSetInstaller' \
-  '    DisplayIcon    REG_SZ    C:\Games\Quillomar\levelset-installer.exe,0' \
+  "    $SETUP_PREVIOUS_DEFAULT    REG_SZ    Quillomar.Editor" \
+  "HKEY_LOCAL_MACHINE\Software\Classes\\$SETUP_PROGID\DefaultIcon" \
+  "    (Default)    REG_SZ    C:\Games\Quillomar\\$SETUP_PROGRAM_NAME,0" \
+  "HKEY_LOCAL_MACHINE\Software\Classes\\$SETUP_PROGID\shell" \
+  "HKEY_LOCAL_MACHINE\Software\Classes\\$SETUP_PROGID\shell\open" \
+  "HKEY_LOCAL_MACHINE\Software\Classes\\$SETUP_PROGID\shell\open\command" \
+  "    (Default)    REG_SZ    \"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" \
+  "HKEY_LOCAL_MACHINE\\$SETUP_UNINSTALL_KEY" \
+  "    DisplayIcon    REG_SZ    C:\Games\Quillomar\\$SETUP_PROGRAM_NAME,0" \
   '    DisplayName    REG_SZ    Quillomar Level-Set Installer' \
   "    DisplayVersion    REG_SZ    $version" \
-  "$(printf '    EstimatedSize    REG_DWORD    0x%x' $(( ($(stat -c %s "$game/levelset-installer.exe") + 1023) / 1024 + ($(stat -c %s "$licence") + 1023) / 1024 )))" \
-  '    InstallLocation    REG_SZ    C:\Games\Quillomar' \
+  "$(printf '    EstimatedSize    REG_DWORD    0x%x' $(( ($(stat -c %s "$game/$SETUP_PROGRAM_NAME") + 1023) / 1024 + ($(stat -c %s "$licence") + 1023) / 1024 )))" \
+  "    $SETUP_INSTALL_LOCATION    REG_SZ    C:\Games\Quillomar" \
   '    NoModify    REG_DWORD    0x1' \
   '    NoRepair    REG_DWORD    0x1' \
   '    Publisher    REG_SZ    Morvalic' \
-  '    QuietUninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /S /AllUsers _?=C:\Games\Quillomar' \
-  '    UninstallString    REG_SZ    "C:\Games\Quillomar\levelset-installer-uninstall.exe" /AllUsers _?=C:\Games\Quillomar'
+  "    QuietUninstallString    REG_SZ    \"C:\Games\Quillomar\\$SETUP_UNINSTALLER\" /S /AllUsers _?=C:\Games\Quillomar" \
+  "    UninstallString    REG_SZ    \"C:\Games\Quillomar\\$SETUP_UNINSTALLER\" /AllUsers _?=C:\Games\Quillomar"
   printf '%s\n' "$editor") \
-  <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.LevelSet"; reg_query "$uninstall_key"
+  <(reg_query "$classes\\.qlm"; reg_query "$classes\\$SETUP_PROGID"; reg_query "$uninstall_key"
     reg_query "$classes\\Quillomar.Editor") \
   >"$work/$current.diff" || problems+=("the registry differs:" "$(cat "$work/$current.diff")")
 # Wine's own Programs and Features.
 "$WINE" uninstaller --list 2>/dev/null | tr -d '\r' |
-  grep -qxF 'QuillomarLevelSetInstaller|||Quillomar Level-Set Installer' ||
+  grep -qxF "${SETUP_UNINSTALL_KEY##*\\}|||Quillomar Level-Set Installer" ||
   problems+=("the uninstaller is not listed in Programs and Features")
 cp "$setup" "$drive/Temp/setup.exe"
 diff -u <(printf '%s\n' "version $version.0 $version.0 \"Quillomar Level-Set Installer\" \"Quillomar Level-Set Installer Setup\" \"$copyright\"" \
@@ -347,12 +347,12 @@ scenario double-click-through-the-file-type --same-machine
 timeout 120 "$WINE" start /wait /unix "$drive/Temp/Ocean%20Set[2].qlm" >"$work/$current.start" 2>&1 &
 opener=$!
 drive "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
-  --attach levelset-installer.exe --answers yes,ok
+  --attach "$SETUP_PROGRAM_NAME" --answers yes,ok
 wait "$opener"
 status=$?
 [ $status -eq 1 ] || problems+=("start /wait ended with status $status, not the installer's 1: $(cat "$work/$current.start")")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
-expect_files_in_levels "$keeper" 'Ocean Set.qlm'
+expect_files_in_levels "$SETUP_LEVELS_KEEPER" 'Ocean Set.qlm'
 finish
 
 # Just for me, into a Steam-style library on a second drive (D:, a folder
@@ -400,50 +400,50 @@ for line in 'Others may change these folders, so they could replace the level-se
   "    $folder: Everyone" '    D:\: Everyone'; do
   grep -qxF -- "$line" <<<"$words" || problems+=("just for me the log does not say: $line" "$words")
 done
-expect_built_program "$library_game/levelset-installer.exe"
-[ -f "$library_game/levelset-installer-uninstall.exe" ] && [ -d "$library_game/Levels" ] ||
+expect_built_program "$library_game/$SETUP_PROGRAM_NAME"
+[ -f "$library_game/$SETUP_UNINSTALLER" ] && [ -d "$library_game/$SETUP_LEVELS" ] ||
   problems+=("no uninstaller or Levels in the library")
 grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
   problems+=("just for me the setup set an access list:" "$(cat "$work/$current.set")")
 [ "$(machine_keys)" = "$before" ] || problems+=("just for me the machine-wide keys changed")
-[ "$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")" = "\"$folder\\levelset-installer.exe\" \"%1\"" ] &&
-  [ "$(reg_default "$user_classes\\.qlm")" = Quillomar.LevelSet ] ||
-  problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\Quillomar.LevelSet")")
-[ "$(reg_value "$user_uninstall_key" QuietUninstallString)" = "\"$folder\\levelset-installer-uninstall.exe\" /S /CurrentUser _?=$folder" ] ||
+[ "$(reg_default "$user_classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"$folder\\$SETUP_PROGRAM_NAME\" \"%1\"" ] &&
+  [ "$(reg_default "$user_classes\\.qlm")" = "$SETUP_PROGID" ] ||
+  problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\$SETUP_PROGID")")
+[ "$(reg_value "$user_uninstall_key" QuietUninstallString)" = "\"$folder\\$SETUP_UNINSTALLER\" /S /CurrentUser _?=$folder" ] ||
   problems+=("no uninstaller entry of this user's:" "$(reg_query "$user_uninstall_key")")
 # Wine's HKCR holds only the machine's classes, so the user's open command
 # is run as Explorer would run it, with the level set for %1.
-open_command=$(reg_default "$user_classes\\Quillomar.LevelSet\\shell\\open\\command")
+open_command=$(reg_default "$user_classes\\$SETUP_PROGID\\shell\\open\\command")
 open_command=${open_command//"%1"/'C:\Temp\Ocean%20Set[2].qlm'}
 drive "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
-  --app "$folder\\levelset-installer.exe" --cmdline-hex "$(hex "$open_command")" --answers yes,ok
-expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
+  --app "$folder\\$SETUP_PROGRAM_NAME" --cmdline-hex "$(hex "$open_command")" --answers yes,ok
+expect_same "$ocean" "$library_game/$SETUP_LEVELS/Ocean Set.qlm"
 mapfile -t options < <(registered "$user_uninstall_key" QuietUninstallString)
 traced timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" --answers '' >"$work/$current.report"
 untraced
 [ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
   problems+=("the uninstaller just for me did not end with 0:" "$(cat "$work/$current.report")")
-for key in "$user_classes\\Quillomar.LevelSet" "$user_uninstall_key"; do
+for key in "$user_classes\\$SETUP_PROGID" "$user_uninstall_key"; do
   "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
 done
 [ "$(machine_keys)" = "$before" ] || problems+=("the uninstaller just for me changed the machine-wide keys")
 grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
   problems+=("the uninstaller just for me set an access list:" "$(cat "$work/$current.set")")
 sleep 1
-[ -f "$library_game/levelset-installer.exe" ] && [ -f "$library_game/levelset-installer-uninstall.exe" ] ||
+[ -f "$library_game/$SETUP_PROGRAM_NAME" ] && [ -f "$library_game/$SETUP_UNINSTALLER" ] ||
   problems+=("the files that other users' registrations may use were taken away")
-expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
+expect_same "$ocean" "$library_game/$SETUP_LEVELS/Ocean Set.qlm"
 # The player then starts the uninstaller that was left, without a switch: no
 # registration names its folder, so it removes nothing, sets no access list
 # and says where its files are.
 log="$work/$current.left.log"
-traced timeout 120 "$WINE" "$folder\\levelset-installer-uninstall.exe" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
+traced timeout 120 "$WINE" "$folder\\$SETUP_UNINSTALLER" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
 status=$?
 untraced
 [ $status -eq 2 ] || problems+=("the uninstaller that was left ended with status $status, not 2")
 grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
   problems+=("the uninstaller that was left set an access list:" "$(cat "$work/$current.set")")
-[ -f "$library_game/levelset-installer.exe" ] && [ -f "$library_game/levelset-installer-LICENSE.txt" ] ||
+[ -f "$library_game/$SETUP_PROGRAM_NAME" ] && [ -f "$library_game/$SETUP_LICENSE_FILE" ] ||
   problems+=("the uninstaller that was left took files away")
 [ "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r')" = "No installation of the level-set installer, for all users or for you, is registered in $folder, so the uninstaller removes nothing. Its files are in $folder: delete them there once nobody uses them." ] ||
   problems+=("the uninstaller that was left did not say where its files are:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
@@ -458,7 +458,7 @@ status=$?
 # administrator for all users, into this installation just for me (in a
 # folder that passes the check for all users): it changes nothing, sets no
 # access list, and hands back why.
-cp "$mine/levelset-installer-uninstall.exe" "$drive/u.exe"
+cp "$mine/$SETUP_UNINSTALLER" "$drive/u.exe"
 traced timeout 120 "$WINE" 'C:\u.exe' /AsAdministrator /S /AllUsers '_?=C:\MyGames\Quillomar'
 status=$?
 untraced
@@ -469,13 +469,13 @@ as_administrator 'C:\u.exe' '/S /AllUsers _?=C:\MyGames\Quillomar'
 [ $status -eq 2 ] &&
   grep -qxF 'The installation for all users of this computer is not registered in C:\MyGames\Quillomar, so the uninstaller changes nothing there.' <<<"$handed_back" ||
   problems+=("the uninstaller's run as an administrator did not hand back 2 and its reason: $status" "$handed_back")
-[ -f "$mine/levelset-installer.exe" ] && [ -f "$mine/levelset-installer-LICENSE.txt" ] &&
+[ -f "$mine/$SETUP_PROGRAM_NAME" ] && [ -f "$mine/$SETUP_LICENSE_FILE" ] &&
   [ "$(reg_value "$user_uninstall_key" InstallLocation)" = 'C:\MyGames\Quillomar' ] ||
   problems+=("the uninstaller for all users took this user's installation away")
 rm -f "$drive/u.exe"
 run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
-for _ in $(seq 100); do [ -e "$mine/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
-for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt Levels; do
+for _ in $(seq 100); do [ -e "$mine/$SETUP_UNINSTALLER" ] || break; sleep 0.1; done
+for file in "${SETUP_INSTALLED_FILES[@]}" "$SETUP_LEVELS"; do
   expect_absent "$mine/$file"
 done
 [ -f "$mine/Quillomar.exe" ] || problems+=("the game's own program is gone from C:\MyGames")
@@ -488,25 +488,25 @@ finish
 # the registry as they were; once the question is answered it goes through.
 scenario setup-upgrade-while-the-program-is-open --same-machine
 { cat "$installer"; printf 'an older build'; } >"$work/older.exe"
-cp "$work/older.exe" "$game/levelset-installer.exe"
+cp "$work/older.exe" "$game/$SETUP_PROGRAM_NAME"
 before=$(machine_keys)
 pause="$work/$current.pause"
 rm -f "$pause.shown" "$pause.go"
 timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --app "$app" --answers no \
-  --cmdline-hex "$(hex '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Ocean%20Set[2].qlm"')" \
+  --cmdline-hex "$(hex "\"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"C:\Temp\Ocean%20Set[2].qlm\"")" \
   --pause-at 1 --pause-file "Z:${pause//\//\\}" >"$work/$current.report" 2>"$work/$current.stderr" &
 runner=$!
 for _ in $(seq 300); do [ -e "$pause.shown" ] && break; sleep 0.1; done
 timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 3 ] || problems+=("with the program open the setup ended with status $status, not 3")
-expect_same "$work/older.exe" "$game/levelset-installer.exe"
-expect_absent "$game/levelset-installer.exe.new"
+expect_same "$work/older.exe" "$game/$SETUP_PROGRAM_NAME"
+expect_absent "$game/$SETUP_PROGRAM_NAME$SETUP_NEW_SUFFIX"
 [ "$(machine_keys)" = "$before" ] || problems+=("the registry changed")
 # The silent uninstaller, as Programs and Features registers it, waits for
 # its own end and says so: 3, with nothing taken away.
 run_registered "$uninstall_key" QuietUninstallString 'exit 3'
-expect_same "$work/older.exe" "$game/levelset-installer.exe"
+expect_same "$work/older.exe" "$game/$SETUP_PROGRAM_NAME"
 [ -f "$uninstaller" ] || problems+=("the uninstaller took itself away")
 [ "$(machine_keys)" = "$before" ] || problems+=("the registry changed")
 touch "$pause.go"
@@ -516,7 +516,7 @@ wait "$runner"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("with the program closed the setup ended with status $status")
-expect_built_program "$game/levelset-installer.exe"
+expect_built_program "$game/$SETUP_PROGRAM_NAME"
 # A player holds the keeper of Levels open: the update keeps it, sets its
 # access list through a handle, and ends with 0.
 hold_keeper
@@ -551,23 +551,23 @@ finish
 scenario setup-moves-to-another-folder --same-machine
 mkdir -p "$moved" && echo "the game, moved" >"$moved/Quillomar.exe"
 drive 'exit 0' --app 'C:\Temp\setup.exe' --cmdline-hex "$(hex 'setup.exe /S /D=C:\Program Files\Quillomar')" --answers ''
-for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt; do
+for file in "${SETUP_INSTALLED_FILES[@]}"; do
   expect_absent "$game/$file"
   [ -f "$moved/$file" ] || problems+=("no $file in the new folder")
 done
 [ -f "$game/Quillomar.exe" ] || problems+=("the game's own program is gone from the old folder")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_files_in_levels 'Ocean Set.qlm'
-cp "$moved/levelset-installer-uninstall.exe" "$moved/levelset-installer.exe" "$game/"
-timeout 120 "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S '_?=C:\Games\Quillomar'
+cp "$moved/$SETUP_UNINSTALLER" "$moved/$SETUP_PROGRAM_NAME" "$game/"
+timeout 120 "$WINE" "C:\Games\Quillomar\\$SETUP_UNINSTALLER" /S '_?=C:\Games\Quillomar'
 status=$?
 [ $status -eq 2 ] || problems+=("the uninstaller left in the old folder ended with status $status, not 2")
-[ -f "$game/levelset-installer.exe" ] || problems+=("the uninstaller left in the old folder removed files")
-[ "$(reg_default "$classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Program Files\Quillomar\levelset-installer.exe" "%1"' ] ||
+[ -f "$game/$SETUP_PROGRAM_NAME" ] || problems+=("the uninstaller left in the old folder removed files")
+[ "$(reg_default "$classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\Program Files\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
   problems+=("the file type does not open level sets from the new folder")
-reg_query "$uninstall_key" | grep -qxF '    InstallLocation    REG_SZ    C:\Program Files\Quillomar' ||
+reg_query "$uninstall_key" | grep -qxF "    $SETUP_INSTALL_LOCATION    REG_SZ    C:\Program Files\Quillomar" ||
   problems+=("Programs and Features does not name the new folder")
-rm -f "$game/levelset-installer-uninstall.exe" "$game/levelset-installer.exe"
+rm -f "$game/$SETUP_UNINSTALLER" "$game/$SETUP_PROGRAM_NAME"
 finish
 
 # The uninstaller gives .qlm back to the program that had it and takes the
@@ -578,9 +578,9 @@ traced timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" --an
 [ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
   problems+=("the uninstaller did not end with 0:" "$(cat "$work/$current.report")")
 # Its own file goes once it has ended.
-for _ in $(seq 600); do [ -e "$moved/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
+for _ in $(seq 600); do [ -e "$moved/$SETUP_UNINSTALLER" ] || break; sleep 0.1; done
 untraced
-for file in levelset-installer-uninstall.exe levelset-installer.exe levelset-installer-LICENSE.txt Levels; do
+for file in "${SETUP_INSTALLED_FILES[@]}" "$SETUP_LEVELS"; do
   expect_absent "$moved/$file"
 done
 [ -f "$moved/Quillomar.exe" ] || problems+=("the game's own program is gone")
@@ -595,7 +595,7 @@ diff -u <(printf '%s\n' \
   printf '%s\n' "$editor") \
   <(reg_query "$classes\\.qlm"; reg_query "$classes\\Quillomar.Editor") \
   >"$work/$current.diff" || problems+=("the registry differs:" "$(cat "$work/$current.diff")")
-for key in "$classes\\Quillomar.LevelSet" "$uninstall_key"; do
+for key in "$classes\\$SETUP_PROGID" "$uninstall_key"; do
   "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
 done
 finish
@@ -609,20 +609,20 @@ other="$drive/Other"
 mkdir -p "$moved" && echo "the game" >"$moved/Quillomar.exe"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Program Files\Quillomar' >/dev/null 2>&1 ||
   problems+=("the first install failed")
-rm -rf "$moved" && mkdir -p "$other/Levels" && echo "theirs" >"$other/levelset-installer.exe" &&
+rm -rf "$moved" && mkdir -p "$other/$SETUP_LEVELS" && echo "theirs" >"$other/$SETUP_PROGRAM_NAME" &&
   ln -s ../Other "$moved" || problems+=("cannot recreate $moved as a link")
 mkdir -p "$game" && echo "the game" >"$game/Quillomar.exe"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("the setup ended with status $status")
-[ -d "$other/Levels" ] || problems+=("the setup removed the Levels that the old folder's link leads to")
-[ "$(cat "$other/levelset-installer.exe" 2>&1)" = theirs ] || problems+=("the setup removed the program that the link leads to")
+[ -d "$other/$SETUP_LEVELS" ] || problems+=("the setup removed the Levels that the old folder's link leads to")
+[ "$(cat "$other/$SETUP_PROGRAM_NAME" 2>&1)" = theirs ] || problems+=("the setup removed the program that the link leads to")
 [ -L "$moved" ] || problems+=("the setup removed the link")
-[ "$(reg_default "$classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Games\Quillomar\levelset-installer.exe" "%1"' ] ||
+[ "$(reg_default "$classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
   problems+=("the file type does not open level sets from the new folder")
-reg_query "$uninstall_key" | grep -qxF '    InstallLocation    REG_SZ    C:\Games\Quillomar' ||
+reg_query "$uninstall_key" | grep -qxF "    $SETUP_INSTALL_LOCATION    REG_SZ    C:\Games\Quillomar" ||
   problems+=("Programs and Features does not name the new folder")
-timeout 120 "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S
+timeout 120 "$WINE" "C:\Games\Quillomar\\$SETUP_UNINSTALLER" /S
 for _ in $(seq 600); do [ -e "$uninstaller" ] || break; sleep 0.1; done
 rm -f "$moved" && rm -r "$other"
 finish

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "setup/windows/policy.h"
+#include "tests/row_name.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -116,18 +117,17 @@ bool ReadSddl(const std::string& text, SetupSecurity* security) {
   return true;
 }
 
-TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
-  const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-  const std::string setupUser = "S-1-5-21-1-2-3-1001", player = "S-1-5-21-1-2-3-1002";
-  const struct {
-    const char* what;
-    std::string descriptor;
-    uint32_t counted;
-    uint32_t onFiles = 0;  // kRightsThatChangeAFile in the chosen folder
-    uint32_t rights;
-    std::string holder;
-    const wchar_t* who = L"";  // the holder in the refusal's words
-  } rows[] = {
+const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+const std::string setupUser = "S-1-5-21-1-2-3-1001", player = "S-1-5-21-1-2-3-1002";
+const struct PolicyRow {
+  const char* what;
+  std::string descriptor;
+  uint32_t counted;
+  uint32_t onFiles = 0;  // kRightsThatChangeAFile in the chosen folder
+  uint32_t rights;
+  std::string holder;
+  const wchar_t* who = L"";  // the holder in the refusal's words
+} rows[] = {
       {.what = "Program Files",
        .descriptor = "O:" + installer + "D:PAI(A;;FA;;;" + installer + ")(A;CIIO;GA;;;" + installer +
                      ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
@@ -207,34 +207,34 @@ TEST(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
       {.what = "Wine's folder of mode 0755",
        .descriptor = "O:" + setupUser + "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + setupUser + ")(A;OICI;0x1200a9;;;WD)",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    SetupSecurity security;
-    ASSERT_TRUE(ReadSddl(row.descriptor, &security)) << row.descriptor;
-    char holder[96];
-    memset(holder, 'x', sizeof holder);
-    EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
-    EXPECT_EQ(holder, row.holder);
-    if (row.rights != 0) {
-      const SetupBlocker blocker = {L"D:\\Games", holder, L"", false, row.rights};
-      wchar_t who[64];
-      SetupSayWho(&blocker, who, 64);
-      EXPECT_EQ(std::wstring(who), row.who);
-    }
-#ifdef _WIN32
-    SCOPED_TRACE("as the system reads it");
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(row.descriptor.c_str(), SDDL_REVISION_1,
-                                                                     &descriptor, nullptr))
-        << row.descriptor;
-    SetupReadSecurity(descriptor, &security);
-    LocalFree(descriptor);
-    memset(holder, 'x', sizeof holder);
-    EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
-    EXPECT_EQ(holder, row.holder);
-#endif
+};
+ROW_CASES(SetupFolderRightsTest, ::testing::Test, rows, what);
+TEST_P(SetupFolderRightsTest, OnlyTheTrustedMayChangeTheFolderOrWhatLeadsToIt) {
+  const PolicyRow& row = GetParam();
+  SetupSecurity security;
+  ASSERT_TRUE(ReadSddl(row.descriptor, &security)) << row.descriptor;
+  char holder[96];
+  memset(holder, 'x', sizeof holder);
+  EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
+  EXPECT_EQ(holder, row.holder);
+  if (row.rights != 0) {
+    const SetupBlocker blocker = {L"D:\\Games", holder, L"", false, row.rights};
+    wchar_t who[64];
+    SetupSayWho(&blocker, who, 64);
+    EXPECT_EQ(std::wstring(who), row.who);
   }
+#ifdef _WIN32
+  SCOPED_TRACE("as the system reads it");
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(row.descriptor.c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr))
+      << row.descriptor;
+  SetupReadSecurity(descriptor, &security);
+  LocalFree(descriptor);
+  memset(holder, 'x', sizeof holder);
+  EXPECT_EQ(UntrustedFolderRights(&security, row.counted, row.onFiles, setupUser.c_str(), holder, sizeof holder), row.rights);
+  EXPECT_EQ(holder, row.holder);
+#endif
 }
 
 }  // namespace
