@@ -140,7 +140,7 @@ as_administrator() {
 # hold_keeper: a player opens the keeper of Levels and holds it a while,
 # sharing only reading (cmd's input); $holder is that run.
 hold_keeper() {
-  timeout 60 "$WINE" cmd /c "ping -n 8 127.0.0.1 >nul <C:\\Games\\Quillomar\\$SETUP_LEVELS\\$keeper" >/dev/null 2>&1 &
+  timeout 60 "$WINE" cmd /c "ping -n 8 127.0.0.1 >nul <C:\\Games\\Quillomar\\$SETUP_LEVELS\\$SETUP_LEVELS_KEEPER" >/dev/null 2>&1 &
   holder=$!
   sleep 3
 }
@@ -524,11 +524,11 @@ timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
 status=$?
 wait "$holder"
 [ $status -eq 0 ] || problems+=("with the keeper of Levels held open the setup ended with status $status, not 0")
-expect_files_in_levels "$keeper" 'Ocean Set.qlm'
+expect_files_in_levels "$SETUP_LEVELS_KEEPER" 'Ocean Set.qlm'
 # A keeper that cannot be made (a folder of that name): the update ends with
 # 2, and Levels gets back the list it had, not the one that lets players
 # only read it.
-rm "$levels/$keeper" && mkdir "$levels/$keeper" || problems+=("cannot make the keeper a folder")
+rm "$levels/$SETUP_LEVELS_KEEPER" && mkdir "$levels/$SETUP_LEVELS_KEEPER" || problems+=("cannot make the keeper a folder")
 traced timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar'
 status=$?
 untraced
@@ -538,9 +538,9 @@ security_set_in 'C:\\Games\\Quillomar' | grep ' handle=Levels, ' >"$work/$curren
   [ "$(wc -l <"$work/$current.levels")" -eq 2 ] &&
   [ "$(tail -n 1 "$work/$current.levels")" != "$(levels_security released)" ] ||
   problems+=("Levels did not get its list back:" "$(cat "$work/$current.levels")")
-rmdir "$levels/$keeper"
+rmdir "$levels/$SETUP_LEVELS_KEEPER"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1 || problems+=("the setup did not make the keeper again")
-expect_files_in_levels "$keeper" 'Ocean Set.qlm'
+expect_files_in_levels "$SETUP_LEVELS_KEEPER" 'Ocean Set.qlm'
 finish
 
 # Installed again into another folder (with a blank in its name, so the
