@@ -72,10 +72,23 @@ TEST(EscapeTest, NothingReachesTheBoxRaw) {
       // U+061C, U+200E, U+200F, U+202A, U+2066, U+2069.
       {.input = "\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
        .expected = "\\xd8\\x9c\\xe2\\x80\\x8e\\xe2\\x80\\x8f\\xe2\\x80\\xaa\\xe2\\x81\\xa6\\xe2\\x81\\xa9"},
-      // Their neighbours show as themselves: U+061B, U+200D (which joins
-      // emoji), U+202F, U+2065.
-      {.input = "\xd8\x9b\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5",
-       .expected = "\xd8\x9b\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5"},
+      // The line and paragraph separators, which GTK breaks a line at:
+      // U+2028, U+2029.
+      {.input = "a\xe2\x80\xa8[Y]es\xe2\x80\xa9", .expected = "a\\xe2\\x80\\xa8[Y]es\\xe2\\x80\\xa9"},
+      // Invisible format characters, at each end of their ranges: U+00AD,
+      // U+180E, U+200B, U+200D, U+2060, U+2064, U+206F, U+FEFF, U+FFFB,
+      // the tags U+E0001 and U+E007F.
+      {.input = "\xc2\xad\xe1\xa0\x8e\xe2\x80\x8b\xe2\x80\x8d\xe2\x81\xa0\xe2\x81\xa4\xe2\x81\xaf"
+                "\xef\xbb\xbf\xef\xbf\xbb\xf3\xa0\x80\x81\xf3\xa0\x81\xbf",
+       .expected = "\\xc2\\xad\\xe1\\xa0\\x8e\\xe2\\x80\\x8b\\xe2\\x80\\x8d\\xe2\\x81\\xa0\\xe2\\x81\\xa4"
+                   "\\xe2\\x81\\xaf\\xef\\xbb\\xbf\\xef\\xbf\\xbb\\xf3\\xa0\\x80\\x81\\xf3\\xa0\\x81\\xbf"},
+      // Their neighbours show as themselves: U+00AC, U+061B, U+200A, U+2027,
+      // U+202F, U+2065, U+FE0F (which makes a character an emoji), U+FFFC,
+      // U+E0080.
+      {.input = "\xc2\xac\xd8\x9b\xe2\x80\x8a\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xef\xb8\x8f"
+                "\xef\xbf\xbc\xf3\xa0\x82\x80",
+       .expected = "\xc2\xac\xd8\x9b\xe2\x80\x8a\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xef\xb8\x8f"
+                   "\xef\xbf\xbc\xf3\xa0\x82\x80"},
       {.input = "", .expected = ""},
   };
   for (const Case& c : cases) {
@@ -149,7 +162,7 @@ struct CopyCase {
   Source source = Source::kFile;
   mode_t sourceMode = 0644;
   bool elsewhere = false;  // the source on another file system (/dev/shm)
-  const char* linkText = "real";  // what a link at the source's name holds
+  const char* linkText = "real.qlm";  // what a link at the source's name holds
   Target target = Target::kNone;
   bool targetDirectoryExists = true;
   // The failure: one the backend found itself, or the system's, by its text.
@@ -216,7 +229,7 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
     TempDir other("/dev/shm");
     std::string home = c.elsewhere ? other.path() : dir.path();
     std::string source = home + "/Ocean%20Set.qlm";
-    std::string real = home + "/real";
+    std::string real = home + "/real.qlm";
     std::string levels = dir / "Levels";
     std::string target = levels + "/Ocean Set.qlm";
     std::string contents(3 << 20, '\0');
