@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_box.h"
+#include "platform/temporary_name.h"
 #include "tests/posix/e2e_support.h"
 #include "tests/texts.h"
 
@@ -165,6 +167,9 @@ struct CopyCase {
   const char* linkText = "real.qlm";  // what a link at the source's name holds
   Target target = Target::kNone;
   bool targetDirectoryExists = true;
+  // Leftovers of the user's own in Levels, unchanged for long: each would be
+  // cleared, but one install reads only kLeftoverEntriesRead entries.
+  unsigned leftovers = 0;
   // The failure: one the backend found itself, or the system's, by its text.
   PlatformFailureKind kind = kFailureSystem;
   const char* error = nullptr;  // the system's text; null, and kind kFailureSystem: copied
@@ -206,6 +211,8 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
        .target = Target::kOldFile,
        .kind = kFailureForeignLink},
       {.name = "another user's link to a file of their own", .source = Source::kForeignLinkToTheirs},
+      {.name = "Levels filled with names: the search for leftovers reads a bounded number",
+       .leftovers = kLeftoverEntriesRead + 1000},
       {.name = "no directory for the target",
        .targetDirectoryExists = false,
        .error = "No such file or directory"},
@@ -267,6 +274,14 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
       case Target::kSymlinkToSource: EXPECT_EQ(0, symlink(source.c_str(), target.c_str())); break;
       case Target::kHardLink: EXPECT_EQ(0, link(source.c_str(), target.c_str())); break;
     }
+    for (unsigned i = 0; i < c.leftovers; ++i) {
+      char name[kTemporaryNameLength + 1];
+      MakeTemporaryName(i, name);
+      int fd = open((levels + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(0, futimens(fd, times));
+      close(fd);
+    }
     std::vector<std::string> before = ListDirectory(levels);
     std::string targetBefore = ReadFile(target);
 
@@ -287,7 +302,19 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
       struct stat status;
       ASSERT_EQ(0, stat(target.c_str(), &status));
       EXPECT_EQ(1000000000, status.st_mtim.tv_sec) << "the copy keeps its last write time";
-      EXPECT_EQ(std::vector<std::string>{"Ocean Set.qlm"}, ListDirectory(levels));
+      std::vector<std::string> names = ListDirectory(levels);
+      names.erase(std::remove_if(names.begin(), names.end(),
+                                 [](const std::string& name) { return IsTemporaryName(name.c_str()); }),
+                  names.end());
+      EXPECT_EQ(std::vector<std::string>{"Ocean Set.qlm"}, names);
+      // "." and ".." count among the entries read.
+      size_t kept = ListDirectory(levels).size() - 1;
+      if (c.leftovers > 0) {
+        EXPECT_GE(kept + kLeftoverEntriesRead, c.leftovers) << "no more entries read than the bound";
+        EXPECT_LE(kept + kLeftoverEntriesRead, c.leftovers + 2) << "every leftover within it cleared";
+      } else {
+        EXPECT_EQ(0u, kept);
+      }
     } else {
       EXPECT_EQ(c.kind, failure.kind);
       if (c.error) {
