@@ -308,10 +308,14 @@ bool PlatformGameLockHeld(const char* name) {
   // Only a regular file of the player's own, under no other name, can be
   // their game's: nobody else can stop their installs, wherever the file
   // lies, not even with a hard link to a file of the player's that they may
-  // read (and so lock). Nothing else is ever opened.
+  // read (and so lock). In /tmp, where anyone may make the name, only one
+  // that nobody else may open (a game makes it 0600): nor by moving such a
+  // file of the player's, held open, into the name. Nothing else is ever
+  // opened.
   struct stat status;
   if (entry.fd < 0 || fstat(entry.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-      status.st_uid != getuid() || status.st_nlink != 1) {
+      status.st_uid != getuid() || status.st_nlink != 1 ||
+      (runtime.fd < 0 && (status.st_mode & 077) != 0)) {
     return false;
   }
   Descriptor lock{OpenEntryForReading(entry.fd)};

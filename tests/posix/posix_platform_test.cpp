@@ -339,6 +339,7 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
     const char* kind = "file";
     int lock = LOCK_EX;         // held by an open file of the test's: LOCK_EX, LOCK_SH or 0
     bool otherOwner = false;    // the file given to another user (root only)
+    mode_t mode = 0600;         // the file's
     bool running = false;
   };
   const Case cases[] = {
@@ -356,6 +357,10 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
        .runtime = "",
        .kind = "hard link"},
       {.name = "no runtime directory: a pipe", .runtime = "", .kind = "fifo"},
+      // Another user may have opened it, and moved it into the name.
+      {.name = "no runtime directory: a held file of the player's that others may read",
+       .runtime = "",
+       .mode = 0644},
   };
   const char* saved = getenv("XDG_RUNTIME_DIR");
   std::string savedValue = saved ? saved : "";
@@ -387,6 +392,7 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
       ASSERT_GE(fd, 0);
       ASSERT_EQ(0, c.lock != 0 ? flock(fd, c.lock) : 0);
       ASSERT_EQ(0, c.otherOwner ? fchown(fd, 65534, 65534) : 0);
+      ASSERT_EQ(0, fchmod(fd, c.mode));
     }
     if (strcmp(c.kind, "symlink") == 0) {
       ASSERT_EQ(0, symlink(held.c_str(), path.c_str()));
