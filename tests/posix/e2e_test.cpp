@@ -97,6 +97,14 @@ bool MountNosuid(const std::string& image, const std::string& at, Headless* h) {
   return true;
 }
 
+// A run of path, a level set named name, refused: it leads to no level set.
+Headless LeadsToNoLevelSet(const std::string& path, const std::string& name) {
+  Headless h;
+  h.arguments = {path};
+  h.errors = Question(name) + CopyError(path, "'" + path + "' leads to a file that is not a level set");
+  return h;
+}
+
 std::string Describe(const std::string& path) {
   struct stat status;
   if (lstat(path.c_str(), &status) != 0) return "(none)";
@@ -397,21 +405,13 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          chmod((keys + "/id_ed25519").c_str(), 0600);
          mkdir(pack.c_str(), 0755);
          EXPECT_EQ(0, symlink("../../.ssh/id_ed25519", path.c_str()));
-         Headless h;
-         h.arguments = {path};
-         h.errors = Question("Ocean") +
-                    CopyError(path, "'" + path + "' leads to a file that is not a level set");
-         return h;
+         return LeadsToNoLevelSet(path, "Ocean");
        }},
       {.name = "the player's own link to the installer's environment",
        .prepare = [](const GameDir& d) {
          std::string path = d.source + "/Forest.qlm";
          EXPECT_EQ(0, symlink("/proc/self/environ", path.c_str()));
-         Headless h;
-         h.arguments = {path};
-         h.errors = Question("Forest") +
-                    CopyError(path, "'" + path + "' leads to a file that is not a level set");
-         return h;
+         return LeadsToNoLevelSet(path, "Forest");
        }},
       {.name = "no unnamed files where Levels is: a named temporary file, renamed; of what "
                "killed copies left, only the player's own that nobody writes is cleared",
