@@ -413,6 +413,18 @@ TEST_F(EndToEnd, HeadlessRunsSayWhatHappenedOnStandardError) {
          EXPECT_EQ(0, symlink("/proc/self/environ", path.c_str()));
          return LeadsToNoLevelSet(path, "Forest");
        }},
+      // A name of the kernel's that ends in .qlm: the loopback's statistics.
+      {.name = "a file of the kernel's named as a level set",
+       .prepare = [](const GameDir&) {
+         Headless h = LeadsToNoLevelSet("/proc/self/net/dev_snmp6/l.qlm", "l");
+         h.options.loopbackName = "l.qlm";
+         if (system("unshare -n sh -c 'ip link set lo up && test -f /proc/self/net/dev_snmp6/lo' "
+                    ">/dev/null 2>&1") != 0) {
+           h.cannotRun = "no network namespace with IPv6 here";
+         }
+         return h;
+       },
+       .needsRoot = true},
       {.name = "no unnamed files where Levels is: a named temporary file, renamed; of what "
                "killed copies left, only the player's own that nobody writes is cleared",
        .prepare = [](const GameDir& d) {
