@@ -197,7 +197,7 @@ void ClearLeftovers(int directory) {
   rewinddir(entries);
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
-  for (unsigned read = 0; read < kLeftoverEntriesRead; ++read) {
+  for (unsigned entriesRead = 0; entriesRead < kLeftoverEntriesRead; ++entriesRead) {
     struct dirent* found = readdir(entries);
     if (!found) break;
     if (!IsTemporaryName(found->d_name)) continue;

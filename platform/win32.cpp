@@ -430,14 +430,14 @@ void ClearLeftovers(HANDLE folder) {
                          static_cast<USHORT>((length + 1) * sizeof(wchar_t)), pattern};
   alignas(8) BYTE buffer[4096];
   IO_STATUS_BLOCK status;
-  unsigned read = 0;
+  unsigned looked = 0;
   for (bool first = true;; first = false) {
     if (!NT_SUCCESS(NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
                                          FileNamesInformation, FALSE, first ? &mask : nullptr, first))) {
       return;
     }
     for (BYTE* entry = buffer;;) {
-      if (++read > kLeftoverEntriesRead) return;
+      if (++looked > kLeftoverEntriesRead) return;
       auto* found = reinterpret_cast<FILE_NAMES_INFORMATION*>(entry);
       size_t characters = found->FileNameLength / sizeof(wchar_t);
       char narrow[kTemporaryNameLength + 1];
