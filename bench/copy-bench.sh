@@ -8,6 +8,9 @@
 #
 #   RUNS=5              runs per large copy (the median is shown)
 #   SMALL_RUNS=21       runs of the small level set
+#   PLANTED=400000      names planted in Levels, as others could, for the
+#                       last row: each has a temporary file's name and was
+#                       written just now, so no install clears it
 #   INSTALLER=path      measure this installer program instead of the one
 #                       built into build/bench
 #   BENCH_DIR           where the level sets are written (its file system
@@ -18,6 +21,7 @@ cd "$(dirname "$0")/.." || exit 1
 
 RUNS="${RUNS:-5}"
 SMALL_RUNS="${SMALL_RUNS:-21}"
+PLANTED="${PLANTED:-400000}"
 BENCH_DIR="${BENCH_DIR:-${TMPDIR:-/tmp}}"
 
 scripts/install-deps.sh time coreutils binutils >/dev/null
@@ -130,6 +134,9 @@ read -r big_i big_c < <(time_pair "$work/src/big.qlm" "$RUNS")
 start_i=$(startup "$SMALL_RUNS")
 rss_one=$(peak_rss "$work/src/one.qlm")
 rss_big=$(peak_rss "$work/src/big.qlm")
+# Last, as it slows whatever works in Levels.
+seq 1 "$PLANTED" | awk '{ printf ".levelset-%016x.tmp\n", $1 }' | (cd "$game/Levels" && xargs touch)
+read -r planted_i planted_c < <(time_pair "$work/src/small.qlm" "$SMALL_RUNS")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 stripped() {  # stripped FILE STRIP: size in bytes after stripping a copy
@@ -145,6 +152,7 @@ echo "|---|---:|---:|---:|"
 echo "| Copy 64 MiB (median of $RUNS), ms | $(ms "$mid_i") | $(ms "$mid_c") | $(ratio "$mid_i" "$mid_c") |"
 echo "| Copy 1 GiB (median of $RUNS), ms | $(ms "$big_i") | $(ms "$big_c") | $(ratio "$big_i" "$big_c") |"
 echo "| Small level set, 4 KiB (median of $SMALL_RUNS), ms | $(ms "$small_i") | $(ms "$small_c") | $(ratio "$small_i" "$small_c") |"
+echo "| Small level set, Levels holding $PLANTED planted names (median of $SMALL_RUNS), ms | $(ms "$planted_i") | $(ms "$planted_c") | $(ratio "$planted_i" "$planted_c") |"
 echo "| Start-up alone, nothing copied (median of $SMALL_RUNS), ms | $(ms "$start_i") | | |"
 echo "| Peak memory (max RSS), 1 MiB level set, KiB | $rss_one | | |"
 echo "| Peak memory (max RSS), 1 GiB level set, KiB | $rss_big | | $(ratio "$rss_big" "$rss_one") |"

@@ -2,7 +2,7 @@
 // any length, in a single-byte code page, in code page 932 and in UTF-8.
 //
 // The name as the boxes show it, too: the same argument with its line
-// breaks and tabs escaped, in the same buffer.
+// breaks, tabs and line separators escaped, in the same buffer.
 //
 // Input: one byte of switches (1: code page 932; the next bits pick the
 // template, bit 4 also UTF-8 where not 932, and the top three how many
@@ -69,14 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              input);
   }
 
-  // Every character as itself but line breaks and tabs, and the cut before
-  // the first character that would not fit.
+  // Every character as itself but line breaks and tabs, and in UTF-8 the
+  // line and paragraph separators, and the cut before the first character
+  // that would not fit.
   std::string shown;
   for (size_t at = 0; at < argument.size();) {
     size_t length = model::CharacterLength(argument, at, code);
     std::string piece = argument[at] == '\n'   ? "\\x0a"
                         : argument[at] == '\t' ? "\\x09"
                                                 : argument.substr(at, length);
+    if (piece == "\xe2\x80\xa8") piece = "\\xe2\\x80\\xa8";
+    if (piece == "\xe2\x80\xa9") piece = "\\xe2\\x80\\xa9";
     if (shown.size() + piece.size() > static_cast<size_t>(kMessageBufferSize - 1)) break;
     shown += piece;
     at += length;

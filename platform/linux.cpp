@@ -73,6 +73,19 @@ bool OwnersCameWithTheMedium(int entry) {
   return (mount.f_flag & ST_NOSUID) != 0 && !kernelOwners;
 }
 
+bool OnTheSystemsOwnFileSystem(int entry) {
+  struct statfs kind;
+  if (fstatfs(entry, &kind) != 0) return true;
+  switch (kind.f_type) {
+    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC: case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC:
+    case PSTOREFS_MAGIC: case EFIVARFS_MAGIC: case BPF_FS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool RandomBytes(void* out, size_t size) {
   return getrandom(out, size, 0) == static_cast<ssize_t>(size);
 }

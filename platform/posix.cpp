@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/ascii.h"
 #include "platform/platform.h"
 #include "platform/posix_system.h"
 #include "platform/temporary_name.h"
@@ -66,10 +67,12 @@ constexpr int kMaxLinks = 40;
 // user's own. Otherwise a name of theirs, anywhere in the path, could stand
 // for a file or folder of the player's that they may not read, and have
 // the player publish it in the shared Levels. On a medium whose owners
-// its maker chose (see OwnersCameWithTheMedium) a link is nobody's in
-// particular: it may lead only to something on that same medium. *links
-// counts the links followed. -1 with *failure set.
-int Resolve(int at, const char* path, int* links, PlatformFailure* failure) {
+// its maker chose (see OwnersCameWithTheMedium) a link's owner may be
+// anyone's: there a link must also lead only to something on that same
+// medium. *links counts the links followed. The last name met that was no
+// link, the name of the very file reached, is written into last
+// (NAME_MAX + 1 bytes). -1 with *failure set.
+int Resolve(int at, const char* path, int* links, char* last, PlatformFailure* failure) {
   Descriptor current{-1};
   if (path[0] == '/' && (at = current.fd = OpenEntry(AT_FDCWD, "/", O_DIRECTORY)) < 0) {
     return NoDescriptor(failure);
@@ -103,12 +106,15 @@ int Resolve(int at, const char* path, int* links, PlatformFailure* failure) {
       struct stat link = status;
       bool ownerChosen = OwnersCameWithTheMedium(found.fd);
       close(found.fd);
-      found.fd = Resolve(at, target, links, failure);
+      found.fd = Resolve(at, target, links, last, failure);
       if (found.fd < 0) return -1;
       if (fstat(found.fd, &status) != 0) return NoDescriptor(failure);
-      bool trusted = !ownerChosen && (link.st_uid == geteuid() || link.st_uid == 0);
-      bool theirs = ownerChosen ? status.st_dev == link.st_dev : status.st_uid == link.st_uid;
-      if (!trusted && !theirs) return NoDescriptor(failure, kFailureForeignLink);
+      bool trusted = link.st_uid == geteuid() || link.st_uid == 0;
+      bool theirs = status.st_uid == link.st_uid;
+      bool offTheMedium = ownerChosen && status.st_dev != link.st_dev;
+      if ((!trusted && !theirs) || offTheMedium) return NoDescriptor(failure, kFailureForeignLink);
+    } else {
+      memcpy(last, name, length + 1);
     }
     if (folder && !S_ISDIR(status.st_mode)) return NoDescriptor(failure, ENOTDIR);
     if (current.fd >= 0) close(current.fd);
@@ -121,14 +127,21 @@ int Resolve(int at, const char* path, int* links, PlatformFailure* failure) {
 // a device or a pipe may act on it. The name is resolved to a descriptor
 // that does not open the file, the file is judged through it, and only that
 // same file is then opened: a name swapped in between is never opened.
-// -1 with *failure set otherwise.
+// What is published is what the player meant: the file reached after
+// every link must itself be named as a level set, and be no file of the
+// system's (/proc, /sys), whatever name led to it. -1 with *failure set
+// otherwise.
 int OpenSource(const char* source, struct stat* status, PlatformFailure* failure) {
   int links = 0;
-  Descriptor entry{Resolve(AT_FDCWD, source, &links, failure)};
+  char last[NAME_MAX + 1] = "";
+  Descriptor entry{Resolve(AT_FDCWD, source, &links, last, failure)};
   if (entry.fd < 0) return -1;
   if (fstat(entry.fd, status) != 0) return NoDescriptor(failure);
   if (S_ISDIR(status->st_mode)) return NoDescriptor(failure, EISDIR);
   if (!S_ISREG(status->st_mode)) return NoDescriptor(failure, kFailureNotRegularFile);
+  if (!NamedAsLevelSet(last) || OnTheSystemsOwnFileSystem(entry.fd)) {
+    return NoDescriptor(failure, kFailureNotLevelSet);
+  }
   Descriptor in{OpenEntryForReading(entry.fd)};
   struct stat opened;
   if (in.fd < 0) return NoDescriptor(failure);
@@ -173,7 +186,8 @@ constexpr time_t kLeftoverAge = 60;
 // unchanged for a minute and locked by nobody (a copy under way holds a
 // lock on its file to the end). Each is judged through a descriptor that
 // follows no link and opens nothing that is not a regular file, and
-// removed only while its name still stands for that same file.
+// removed only while its name still stands for that same file. At most
+// kLeftoverEntriesRead entries are read.
 void ClearLeftovers(int directory) {
   Descriptor listing{dup(directory)};
   DIR* entries = listing.fd >= 0 ? fdopendir(listing.fd) : nullptr;
@@ -183,7 +197,9 @@ void ClearLeftovers(int directory) {
   rewinddir(entries);
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
-  while (struct dirent* found = readdir(entries)) {
+  for (unsigned entriesRead = 0; entriesRead < kLeftoverEntriesRead; ++entriesRead) {
+    struct dirent* found = readdir(entries);
+    if (!found) break;
     if (!IsTemporaryName(found->d_name)) continue;
     Descriptor entry{OpenEntry(directory, found->d_name, 0)};
     struct stat status;
@@ -292,10 +308,14 @@ bool PlatformGameLockHeld(const char* name) {
   // Only a regular file of the player's own, under no other name, can be
   // their game's: nobody else can stop their installs, wherever the file
   // lies, not even with a hard link to a file of the player's that they may
-  // read (and so lock). Nothing else is ever opened.
+  // read (and so lock). In /tmp, where anyone may make the name, only one
+  // that nobody else may open (a game makes it 0600): nor by moving such a
+  // file of the player's, held open, into the name. Nothing else is ever
+  // opened.
   struct stat status;
   if (entry.fd < 0 || fstat(entry.fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-      status.st_uid != getuid() || status.st_nlink != 1) {
+      status.st_uid != getuid() || status.st_nlink != 1 ||
+      (runtime.fd < 0 && (status.st_mode & 077) != 0)) {
     return false;
   }
   Descriptor lock{OpenEntryForReading(entry.fd)};

@@ -33,20 +33,32 @@ bool SameWord(const char* a, const char* b, size_t length) {
   return true;
 }
 
-// A character that is not shown as itself: a control (the box's own line
-// breaks and tabs aside) or one that reorders or hides the text around it
-// (the bidirectional marks, embeddings, overrides and isolates), so that a
-// name could pass for words of the box or show its letters out of order.
+// The characters that are not shown as themselves, first and last of each
+// range: the controls (the box's own line breaks and tabs aside), the line
+// and paragraph separators, and every format character (Unicode's class
+// Cf): the bidirectional marks, embeddings, overrides and isolates, which
+// show letters out of order, and the invisible ones (the soft hyphen, the
+// zero-width space and joiners, the word joiner, the byte order mark, the
+// tags...), which hide what a name holds or where it ends.
+constexpr struct {
+  unsigned first, last;
+} kNotShown[] = {
+    {0x00, 0x08},       {0x0B, 0x1F},       {0x7F, 0x9F},       {0xAD, 0xAD},
+    {0x600, 0x605},     {0x61C, 0x61C},     {0x6DD, 0x6DD},     {0x70F, 0x70F},
+    {0x890, 0x891},     {0x8E2, 0x8E2},     {0x180E, 0x180E},   {0x200B, 0x200F},
+    {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},
+    {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F},
+    {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+};
+
+// Whether the well-formed character of length bytes at text is one of them.
 bool IsControl(const unsigned char* text, size_t length) {
-  if (length == 1) return (text[0] < 0x20 && text[0] != '\n' && text[0] != '\t') || text[0] == 0x7F;
-  if (length == 2) {
-    return (text[0] == 0xC2 && text[1] <= 0x9F) ||  // U+0080 to U+009F
-           (text[0] == 0xD8 && text[1] == 0x9C);    // U+061C
+  unsigned point = length == 1 ? text[0] : text[0] & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) point = point << 6 | (text[i] & 0x3F);
+  for (const auto& range : kNotShown) {
+    if (point >= range.first && point <= range.last) return true;
   }
-  if (length != 3 || text[0] != 0xE2) return false;
-  return (text[1] == 0x80 && (text[2] == 0x8E || text[2] == 0x8F)) ||  // U+200E, U+200F
-         (text[1] == 0x80 && text[2] >= 0xAA && text[2] <= 0xAE) ||    // U+202A to U+202E
-         (text[1] == 0x81 && text[2] >= 0xA6 && text[2] <= 0xA9);      // U+2066 to U+2069
+  return false;
 }
 
 void WriteAll(int fd, const char* text) {

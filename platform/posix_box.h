@@ -29,9 +29,11 @@ const BoxButtons& ButtonsForStyle(uint32_t style);
 int AnswerForLine(const BoxButtons& buttons, const char* line);
 
 // Text made safe to show, at a terminal or in a dialog: control characters
-// but line breaks and tabs, the bidirectional and format controls (U+061C,
-// U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069) and bytes that are not
-// valid UTF-8 become \xNN, byte by byte. Allocated with malloc.
+// but line breaks and tabs, the line and paragraph separators (U+2028,
+// U+2029), the format characters (the bidirectional controls, the
+// invisible ones such as U+200B to U+200D, U+2060 and U+FEFF; the list is
+// posix_box.cpp's) and bytes that are not valid UTF-8 become \xNN, byte by
+// byte. Allocated with malloc.
 char* EscapeForTerminal(const char* text);
 
 // The steps of the chain.

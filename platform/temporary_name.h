@@ -11,6 +11,14 @@ constexpr char kTemporaryPrefix[] = ".levelset-";
 constexpr char kTemporarySuffix[] = ".tmp";
 constexpr size_t kTemporaryNameLength = sizeof kTemporaryPrefix - 1 + 16 + sizeof kTemporarySuffix - 1;
 
+// The most entries that one install reads of the folder it copies into,
+// looking for what killed copies left there: a Levels holds far fewer, so
+// each leftover is cleared by the next install as before, but a folder
+// that others filled with names by the hundred thousand cannot make every
+// install slow. Past the limit, leftovers stay until an install reaches
+// them (the game never reads them).
+constexpr unsigned kLeftoverEntriesRead = 4096;
+
 // Writes the temporary name made of the 64 bits of random, in lower-case
 // hexadecimal, into name (kTemporaryNameLength + 1 bytes).
 inline void MakeTemporaryName(uint64_t random, char* name) {

@@ -416,7 +416,8 @@ void Delete(HANDLE file) {
 
 // Clears away the temporary files that copies killed on their way left in
 // the open folder: only this user's own, only those nobody has open (a copy
-// under way holds its file open to nobody else), and only plain files.
+// under way holds its file open to nobody else), and only plain files. At
+// most kLeftoverEntriesRead names are looked at.
 void ClearLeftovers(HANDLE folder) {
   // The temporary name's prefix, "*" and its suffix.
   wchar_t pattern[sizeof kTemporaryPrefix + sizeof kTemporarySuffix];
@@ -429,12 +430,14 @@ void ClearLeftovers(HANDLE folder) {
                          static_cast<USHORT>((length + 1) * sizeof(wchar_t)), pattern};
   alignas(8) BYTE buffer[4096];
   IO_STATUS_BLOCK status;
+  unsigned looked = 0;
   for (bool first = true;; first = false) {
     if (!NT_SUCCESS(NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
                                          FileNamesInformation, FALSE, first ? &mask : nullptr, first))) {
       return;
     }
     for (BYTE* entry = buffer;;) {
+      if (++looked > kLeftoverEntriesRead) return;
       auto* found = reinterpret_cast<FILE_NAMES_INFORMATION*>(entry);
       size_t characters = found->FileNameLength / sizeof(wchar_t);
       char narrow[kTemporaryNameLength + 1];

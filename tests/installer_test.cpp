@@ -178,6 +178,11 @@ const FlowCase kFlowCases[] = {
                  CopyErrorBox(kOcean, "'" + std::string(kOcean) +
                                           "' is another user's link to a file that is not theirs")},
        .levels = true},
+      {.name = "a source that leads to a file that is no level set",
+       .prepare = [] { Fake().copyFailsAs = kFailureNotLevelSet; },
+       .boxes = {question, CopyErrorBox(kOcean, "'" + std::string(kOcean) +
+                                                    "' leads to a file that is not a level set")},
+       .levels = true},
       {.name = "a directory named like a level set", .tail = "C:\\Temp\\Folder.qlm",
        .prepare = [] { Fake().directories.insert("C:\\Temp\\Folder.qlm"); },
        .boxes = {QuestionBox("Folder"), CopyErrorBox("C:\\Temp\\Folder.qlm", "System text 5.\r\n")},
@@ -227,6 +232,19 @@ const FlowCase kFlowCases[] = {
        .boxes = {QuestionBox("\x83\x5C"), DoneBox("\x83\x5C")}, .status = 1,
        .installedPath = "C:\\Games\\Quillomar\\Levels\\\x83\x5C.qlm", .installedContents = "so",
        .attributeResets = 1, .levels = true},
+      // U+2028 and U+2029 break a line where a box's text is UTF-8.
+      {.name = "names in UTF-8: the line and paragraph separators are shown escaped",
+       .tail = "C:\\Temp\\Reef\xe2\x80\xa8[Y]es\xe2\x80\xa9.qlm",
+       .prepare =
+           [] {
+             UseUtf8();
+             Fake().files["C:\\Temp\\Reef\xe2\x80\xa8[Y]es\xe2\x80\xa9.qlm"] = "reef";
+           },
+       .boxes = {QuestionBox("Reef\\xe2\\x80\\xa8[Y]es\\xe2\\x80\\xa9"),
+                 DoneBox("Reef\\xe2\\x80\\xa8[Y]es\\xe2\\x80\\xa9")},
+       .status = 1,
+       .installedPath = "C:\\Games\\Quillomar\\Levels\\Reef\xe2\x80\xa8[Y]es\xe2\x80\xa9.qlm",
+       .installedContents = "reef", .attributeResets = 1, .levels = true},
 
       // Where the copy goes.
       {.name = "a game directory holding %20 gets the copy in its own Levels",

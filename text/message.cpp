@@ -31,10 +31,21 @@ void ShownName(const char* name, char* out, size_t size) {
   size_t used = 0;
   for (const char* p = name; *p != '\0';) {
     size_t length = CharacterLength(p, SIZE_MAX);
-    const char* piece = *p == '\n' ? "\\x0a" : *p == '\t' ? "\\x09" : nullptr;
-    size_t pieceLength = piece ? 4 : length;
+    // Only UTF-8 has characters of three bytes: U+2028 and U+2029, the
+    // line and paragraph separators, break a line as a line feed does.
+    bool lineBreak = *p == '\n' || *p == '\t' ||
+                     (length == 3 && memcmp(p, "\xe2\x80", 2) == 0 &&
+                      (p[2] == '\xa8' || p[2] == '\xa9'));
+    char piece[3 * 4 + 1];
+    size_t pieceLength = length;
+    if (lineBreak) {
+      for (size_t i = 0; i < length; ++i) {
+        snprintf(piece + 4 * i, 5, "\\x%02x", static_cast<unsigned char>(p[i]));
+      }
+      pieceLength = 4 * length;
+    }
     if (used + pieceLength >= size) break;
-    memcpy(out + used, piece ? piece : p, pieceLength);
+    memcpy(out + used, lineBreak ? piece : p, pieceLength);
     used += pieceLength;
     p += length;
   }

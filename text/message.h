@@ -19,9 +19,10 @@ int ShowMessage(const char* caption, uint32_t style, const char* format, ...)
     ;
 
 // The name as the boxes show it, in out (size bytes): each line break and
-// tab in it written as \x0a and \x09, so that a name cannot pass for lines
-// of the box's own words. A name too long for out is cut at the last whole
-// character that fits.
+// tab in it written as \x0a and \x09, and in UTF-8 the line and paragraph
+// separators as \xe2\x80\xa8 and \xe2\x80\xa9, so that a name cannot pass
+// for lines of the box's own words. A name too long for out is cut at the
+// last whole character that fits.
 void ShownName(const char* name, char* out, size_t size);
 
 #endif

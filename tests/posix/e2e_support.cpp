@@ -1,6 +1,7 @@
 #include "tests/posix/e2e_support.h"
 
 #include <dirent.h>
+#include <net/if.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -167,6 +170,27 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   return names;
 }
 
+namespace {
+
+// Moves the calling process into a network namespace of its own, and
+// names its loopback name and brings it up.
+bool OwnNetwork(const std::string& name) {
+  if (unshare(CLONE_NEWNET) != 0 || name.size() >= IFNAMSIZ) return false;
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  struct ifreq request = {};
+  strcpy(request.ifr_name, "lo");
+  strcpy(request.ifr_newname, name.c_str());
+  bool ok = fd >= 0 && ioctl(fd, SIOCSIFNAME, &request) == 0;
+  strcpy(request.ifr_name, name.c_str());
+  ok = ok && ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+  request.ifr_flags |= IFF_UP;
+  ok = ok && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+}  // namespace
+
 pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& arguments, int* errorsFd,
                     const RunOptions& options) {
   int pipeFds[2];
@@ -193,6 +217,7 @@ pid_t StartHeadless(const GameDir& dir, const std::vector<std::string>& argument
          mount("none", "/proc", "tmpfs", 0, nullptr) != 0)) {
       _exit(126);
     }
+    if (!options.loopbackName.empty() && !OwnNetwork(options.loopbackName)) _exit(126);
     if (options.group != static_cast<gid_t>(-1) &&
         (setgroups(0, nullptr) != 0 || setgid(options.group) != 0)) {
       _exit(126);

@@ -45,6 +45,10 @@ struct RunOptions {
   uid_t user = static_cast<uid_t>(-1);
   gid_t group = static_cast<gid_t>(-1);
   bool withoutProc = false;  // /proc hidden, as in a container without it (root only)
+  // Not empty: the installer runs in a network namespace of its own whose
+  // loopback, up, has this name, as /proc/self/net/dev_snmp6 shows it
+  // (root only).
+  std::string loopbackName;
   int umask = -1;            // the installer's umask (-1: the test's own)
   std::vector<std::string> environment;  // NAME=value, added to the installer's
 };

@@ -81,6 +81,31 @@ std::string PlantOutside(const GameDir& d) {
   return outside;
 }
 
+// Mounts a new file system of 1 MiB, made in image, at the folder at,
+// nosuid as the desktop mounts a stick and hardening guides mount /home;
+// h->after unmounts it. Where no loop mount can be made, h->cannotRun
+// says so and false comes back.
+bool MountNosuid(const std::string& image, const std::string& at, Headless* h) {
+  mkdir(at.c_str(), 0755);
+  std::string mount = "truncate -s 1M '" + image + "' && mkfs.ext2 -q '" + image +
+                      "' && mount -o loop,nosuid,nodev '" + image + "' '" + at + "'";
+  if (system(("{ " + mount + "; } >/dev/null 2>&1").c_str()) != 0) {
+    h->cannotRun = "no loop mount here";
+    return false;
+  }
+  chmod(at.c_str(), 0755);
+  h->after = [at] { EXPECT_EQ(0, system(("umount '" + at + "'").c_str())); };
+  return true;
+}
+
+// A run of path, a level set named name, refused: it leads to no level set.
+Headless LeadsToNoLevelSet(const std::string& path, const std::string& name) {
+  Headless h;
+  h.arguments = {path};
+  h.errors = Question(name) + CopyError(path, "'" + path + "' leads to a file that is not a level set");
+  return h;
+}
+
 std::string Describe(const std::string& path) {
   struct stat status;
   if (lstat(path.c_str(), &status) != 0) return "(none)";
@@ -220,8 +245,10 @@ const HeadlessCase kHeadlessCases[] = {
       {.name = "a name that would take over the terminal, forge the question's lines or turn "
                "its letters round is shown escaped",
        .prepare = [](const GameDir& d) {
-         const std::string name = "\x1b]0;owned\x07\xff\n[Y]es\tor \xe2\x80\xaelmq";
-         const std::string shown = "\\x1b]0;owned\\x07\\xff\\x0a[Y]es\\x09or \\xe2\\x80\\xaelmq";
+         const std::string name = "\x1b]0;owned\x07\xff\n[Y]es\tor \xe2\x80\xaelmq\xe2\x80\xa8"
+                                  "[Y]es\xe2\x80\x8b";
+         const std::string shown = "\\x1b]0;owned\\x07\\xff\\x0a[Y]es\\x09or \\xe2\\x80\\xaelmq"
+                                   "\\xe2\\x80\\xa8[Y]es\\xe2\\x80\\x8b";
          WriteFile(d.source + "/" + name + ".qlm", "evil");
          Headless h;
          h.arguments = {d.source + "/" + name + ".qlm"};
@@ -321,17 +348,10 @@ const HeadlessCase kHeadlessCases[] = {
                "a line break in its name shown escaped in the system's words too",
        .prepare = [](const GameDir& d) {
          Headless h;
-         std::string image = d.root + "/stick.img", stick = d.root + "/stick";
-         std::string secret = d.root + "/secret", path = stick + "/Re\nef.qlm";
+         std::string stick = d.root + "/stick";
+         std::string secret = d.root + "/secret.qlm", path = stick + "/Re\nef.qlm";
          std::string shown = stick + "/Re\\x0aef.qlm";
-         mkdir(stick.c_str(), 0755);
-         std::string mount = "truncate -s 1M '" + image + "' && mkfs.ext2 -q '" + image +
-                             "' && mount -o loop,nosuid,nodev '" + image + "' '" + stick + "'";
-         if (system(("{ " + mount + "; } >/dev/null 2>&1").c_str()) != 0) {
-           h.cannotRun = "no loop mount here";
-           return h;
-         }
-         h.after = [stick] { EXPECT_EQ(0, system(("umount '" + stick + "'").c_str())); };
+         if (!MountNosuid(d.root + "/stick.img", stick, &h)) return h;
          WriteFile(secret, "root's alone");
          chmod(secret.c_str(), 0600);
          EXPECT_EQ(0, symlink(secret.c_str(), path.c_str()));
@@ -339,6 +359,69 @@ const HeadlessCase kHeadlessCases[] = {
          h.arguments = {path};
          h.errors = Question("Re\\x0aef") +
                     CopyError(shown, "'" + shown + "' is another user's link to a file that is not theirs");
+         return h;
+       },
+       .needsRoot = true},
+      // The owner rule holds on such media too: a /home mounted nosuid
+      // makes a link no less its owner's.
+      {.name = "another user's link on a /home mounted nosuid to the player's private level set "
+               "on it",
+       .prepare = [](const GameDir& d) {
+         Headless h;
+         std::string home = d.root + "/home";
+         if (!MountNosuid(d.root + "/home.img", home, &h)) return h;
+         std::string victim = home + "/victim", mallory = home + "/mallory";
+         std::string path = mallory + "/share/Ocean.qlm";
+         mkdir(victim.c_str(), 0700);
+         WriteFile(victim + "/private.qlm", "the player's alone");
+         chmod((victim + "/private.qlm").c_str(), 0600);
+         EXPECT_EQ(0, chown((victim + "/private.qlm").c_str(), 65534, 65534));
+         EXPECT_EQ(0, chown(victim.c_str(), 65534, 65534));
+         mkdir(mallory.c_str(), 0755);
+         mkdir((mallory + "/share").c_str(), 0755);
+         EXPECT_EQ(0, symlink((victim + "/private.qlm").c_str(), path.c_str()));
+         for (const std::string& theirs : {path, mallory + "/share", mallory}) {
+           EXPECT_EQ(0, lchown(theirs.c_str(), 12345, 12345));
+         }
+         mkdir(d.levels.c_str(), 0755);
+         EXPECT_EQ(0, chown(d.levels.c_str(), 65534, 65534));
+         h.arguments = {path};
+         h.errors = Question("Ocean") +
+                    CopyError(path, "'" + path + "' is another user's link to a file that is not theirs");
+         h.options.user = 65534;
+         h.options.group = 65534;
+         return h;
+       },
+       .needsRoot = true},
+      // What is published is the file the player meant: the file reached
+      // after every link is named as a level set, and is no file of the
+      // kernel's.
+      {.name = "the player's own link, as an archive unpacks it, to their private key",
+       .prepare = [](const GameDir& d) {
+         std::string keys = d.root + "/.ssh", pack = d.source + "/LevelPack";
+         std::string path = pack + "/Ocean.qlm";
+         mkdir(keys.c_str(), 0700);
+         WriteFile(keys + "/id_ed25519", "the player's key");
+         chmod((keys + "/id_ed25519").c_str(), 0600);
+         mkdir(pack.c_str(), 0755);
+         EXPECT_EQ(0, symlink("../../.ssh/id_ed25519", path.c_str()));
+         return LeadsToNoLevelSet(path, "Ocean");
+       }},
+      {.name = "the player's own link to the installer's environment",
+       .prepare = [](const GameDir& d) {
+         std::string path = d.source + "/Forest.qlm";
+         EXPECT_EQ(0, symlink("/proc/self/environ", path.c_str()));
+         return LeadsToNoLevelSet(path, "Forest");
+       }},
+      // A name of the kernel's that ends in .qlm: the loopback's statistics.
+      {.name = "a file of the kernel's named as a level set",
+       .prepare = [](const GameDir&) {
+         Headless h = LeadsToNoLevelSet("/proc/self/net/dev_snmp6/l.qlm", "l");
+         h.options.loopbackName = "l.qlm";
+         if (system("unshare -n sh -c 'ip link set lo up && test -f /proc/self/net/dev_snmp6/lo' "
+                    ">/dev/null 2>&1") != 0) {
+           h.cannotRun = "no network namespace with IPv6 here";
+         }
          return h;
        },
        .needsRoot = true},

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_box.h"
+#include "platform/temporary_name.h"
 #include "tests/posix/e2e_support.h"
 #include "tests/texts.h"
 
@@ -72,10 +74,23 @@ TEST(EscapeTest, NothingReachesTheBoxRaw) {
       // U+061C, U+200E, U+200F, U+202A, U+2066, U+2069.
       {.input = "\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
        .expected = "\\xd8\\x9c\\xe2\\x80\\x8e\\xe2\\x80\\x8f\\xe2\\x80\\xaa\\xe2\\x81\\xa6\\xe2\\x81\\xa9"},
-      // Their neighbours show as themselves: U+061B, U+200D (which joins
-      // emoji), U+202F, U+2065.
-      {.input = "\xd8\x9b\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5",
-       .expected = "\xd8\x9b\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5"},
+      // The line and paragraph separators, which GTK breaks a line at:
+      // U+2028, U+2029.
+      {.input = "a\xe2\x80\xa8[Y]es\xe2\x80\xa9", .expected = "a\\xe2\\x80\\xa8[Y]es\\xe2\\x80\\xa9"},
+      // Invisible format characters, at each end of their ranges: U+00AD,
+      // U+180E, U+200B, U+200D, U+2060, U+2064, U+206F, U+FEFF, U+FFFB,
+      // the tags U+E0001 and U+E007F.
+      {.input = "\xc2\xad\xe1\xa0\x8e\xe2\x80\x8b\xe2\x80\x8d\xe2\x81\xa0\xe2\x81\xa4\xe2\x81\xaf"
+                "\xef\xbb\xbf\xef\xbf\xbb\xf3\xa0\x80\x81\xf3\xa0\x81\xbf",
+       .expected = "\\xc2\\xad\\xe1\\xa0\\x8e\\xe2\\x80\\x8b\\xe2\\x80\\x8d\\xe2\\x81\\xa0\\xe2\\x81\\xa4"
+                   "\\xe2\\x81\\xaf\\xef\\xbb\\xbf\\xef\\xbf\\xbb\\xf3\\xa0\\x80\\x81\\xf3\\xa0\\x81\\xbf"},
+      // Their neighbours show as themselves: U+00AC, U+061B, U+200A, U+2027,
+      // U+202F, U+2065, U+FE0F (which makes a character an emoji), U+FFFC,
+      // U+E0080.
+      {.input = "\xc2\xac\xd8\x9b\xe2\x80\x8a\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xef\xb8\x8f"
+                "\xef\xbf\xbc\xf3\xa0\x82\x80",
+       .expected = "\xc2\xac\xd8\x9b\xe2\x80\x8a\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xef\xb8\x8f"
+                   "\xef\xbf\xbc\xf3\xa0\x82\x80"},
       {.input = "", .expected = ""},
   };
   for (const Case& c : cases) {
@@ -149,9 +164,12 @@ struct CopyCase {
   Source source = Source::kFile;
   mode_t sourceMode = 0644;
   bool elsewhere = false;  // the source on another file system (/dev/shm)
-  const char* linkText = "real";  // what a link at the source's name holds
+  const char* linkText = "real.qlm";  // what a link at the source's name holds
   Target target = Target::kNone;
   bool targetDirectoryExists = true;
+  // Leftovers of the user's own in Levels, unchanged for long: each would be
+  // cleared, but one install reads only kLeftoverEntriesRead entries.
+  unsigned leftovers = 0;
   // The failure: one the backend found itself, or the system's, by its text.
   PlatformFailureKind kind = kFailureSystem;
   const char* error = nullptr;  // the system's text; null, and kind kFailureSystem: copied
@@ -193,6 +211,8 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
        .target = Target::kOldFile,
        .kind = kFailureForeignLink},
       {.name = "another user's link to a file of their own", .source = Source::kForeignLinkToTheirs},
+      {.name = "Levels filled with names: the search for leftovers reads a bounded number",
+       .leftovers = kLeftoverEntriesRead + 1000},
       {.name = "no directory for the target",
        .targetDirectoryExists = false,
        .error = "No such file or directory"},
@@ -216,7 +236,7 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
     TempDir other("/dev/shm");
     std::string home = c.elsewhere ? other.path() : dir.path();
     std::string source = home + "/Ocean%20Set.qlm";
-    std::string real = home + "/real";
+    std::string real = home + "/real.qlm";
     std::string levels = dir / "Levels";
     std::string target = levels + "/Ocean Set.qlm";
     std::string contents(3 << 20, '\0');
@@ -254,6 +274,14 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
       case Target::kSymlinkToSource: EXPECT_EQ(0, symlink(source.c_str(), target.c_str())); break;
       case Target::kHardLink: EXPECT_EQ(0, link(source.c_str(), target.c_str())); break;
     }
+    for (unsigned i = 0; i < c.leftovers; ++i) {
+      char name[kTemporaryNameLength + 1];
+      MakeTemporaryName(i, name);
+      int fd = open((levels + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(0, futimens(fd, times));
+      close(fd);
+    }
     std::vector<std::string> before = ListDirectory(levels);
     std::string targetBefore = ReadFile(target);
 
@@ -274,7 +302,19 @@ TEST(CopyTest, ReplacesWholeOrLeavesAllAsItWas) {
       struct stat status;
       ASSERT_EQ(0, stat(target.c_str(), &status));
       EXPECT_EQ(1000000000, status.st_mtim.tv_sec) << "the copy keeps its last write time";
-      EXPECT_EQ(std::vector<std::string>{"Ocean Set.qlm"}, ListDirectory(levels));
+      std::vector<std::string> names = ListDirectory(levels);
+      names.erase(std::remove_if(names.begin(), names.end(),
+                                 [](const std::string& name) { return IsTemporaryName(name.c_str()); }),
+                  names.end());
+      EXPECT_EQ(std::vector<std::string>{"Ocean Set.qlm"}, names);
+      // "." and ".." count among the entries read.
+      size_t kept = ListDirectory(levels).size() - 1;
+      if (c.leftovers > 0) {
+        EXPECT_GE(kept + kLeftoverEntriesRead, c.leftovers) << "no more entries read than the bound";
+        EXPECT_LE(kept + kLeftoverEntriesRead, c.leftovers + 2) << "every leftover within it cleared";
+      } else {
+        EXPECT_EQ(0u, kept);
+      }
     } else {
       EXPECT_EQ(c.kind, failure.kind);
       if (c.error) {
@@ -299,6 +339,7 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
     const char* kind = "file";
     int lock = LOCK_EX;         // held by an open file of the test's: LOCK_EX, LOCK_SH or 0
     bool otherOwner = false;    // the file given to another user (root only)
+    mode_t mode = 0600;         // the file's
     bool running = false;
   };
   const Case cases[] = {
@@ -316,6 +357,10 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
        .runtime = "",
        .kind = "hard link"},
       {.name = "no runtime directory: a pipe", .runtime = "", .kind = "fifo"},
+      // Another user may have opened it, and moved it into the name.
+      {.name = "no runtime directory: a held file of the player's that others may read",
+       .runtime = "",
+       .mode = 0644},
   };
   const char* saved = getenv("XDG_RUNTIME_DIR");
   std::string savedValue = saved ? saved : "";
@@ -347,6 +392,7 @@ TEST(GameLockTest, OnlyALockHeldByTheUsersOwnGameMeansRunning) {
       ASSERT_GE(fd, 0);
       ASSERT_EQ(0, c.lock != 0 ? flock(fd, c.lock) : 0);
       ASSERT_EQ(0, c.otherOwner ? fchown(fd, 65534, 65534) : 0);
+      ASSERT_EQ(0, fchmod(fd, c.mode));
     }
     if (strcmp(c.kind, "symlink") == 0) {
       ASSERT_EQ(0, symlink(held.c_str(), path.c_str()));
