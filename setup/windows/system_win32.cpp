@@ -12,7 +12,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "platform/win32_identity.h"
+#include "platform/windows/win32_identity.h"
 #include "setup/windows/system.h"
 
 static_assert(kRightsThatCountAbove == (DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER), "above");

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix_box.h"
+#include "platform/posix/posix_box.h"
 #include "tests/posix/e2e_support.h"
 #include "tests/texts.h"
 

@@ -1,6 +1,6 @@
 // Who runs the process, a name opened as itself, and one file under two
 // names (win32_identity.h).
-#include "platform/win32_identity.h"
+#include "platform/windows/win32_identity.h"
 
 namespace {
 

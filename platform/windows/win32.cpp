@@ -22,8 +22,8 @@
 #include <initializer_list>
 
 #include "platform/platform.h"
-#include "platform/temporary_name.h"
-#include "platform/win32_identity.h"
+#include "bytes/temporary_name.h"
+#include "platform/windows/win32_identity.h"
 
 // Not declared by winternl.h; exported by every ntdll.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,

@@ -16,8 +16,8 @@
 #include <ctime>
 
 #include "platform/platform.h"
-#include "platform/posix_system.h"
-#include "platform/temporary_name.h"
+#include "platform/posix/posix_system.h"
+#include "bytes/temporary_name.h"
 
 namespace {
 
