@@ -11,7 +11,6 @@
 #define _CRT_RAND_S
 #include <windows.h>
 #include <aclapi.h>
-#include <sddl.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -19,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <initializer_list>
 
 #include "platform/platform.h"
 #include "bytes/temporary_name.h"
@@ -50,14 +48,6 @@ static_assert(kAnswerNo == IDNO, "IDNO");
 static_assert(kPathBufferSize == MAX_PATH, "MAX_PATH");
 
 namespace {
-
-// Closes its handle when it goes out of scope.
-struct Handle {
-  HANDLE h;
-  ~Handle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
 
 // ERROR_STOPPED_ON_SYMLINK, which mingw's headers lack: "The create
 // operation stopped after reaching a symbolic link."
@@ -112,39 +102,11 @@ bool ToWide(const char* text, wchar_t* out, DWORD size, DWORD* error) {
   return true;
 }
 
-bool SameName(const wchar_t* a, const wchar_t* b) {
-  return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
-// The name under which the handle reached what it opened, as a DOS path
-// without "\\?\" ("\\?\UNC\" becomes "\\") and without a closing separator
-// (a drive's root is "C:"). A link anywhere on the way shows as a name
-// other than the one asked for.
-bool ReachedName(HANDLE handle, wchar_t* out, DWORD size) {
-  wchar_t name[kWideSize];
-  DWORD length = GetFinalPathNameByHandleW(handle, name, kWideSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length >= kWideSize) return false;
-  const wchar_t* start = name;
-  bool unc = wcsncmp(name, L"\\\\?\\UNC\\", 8) == 0;
-  if (unc) {
-    start = name + 6;
-    name[6] = L'\\';
-  } else if (wcsncmp(name, L"\\\\?\\", 4) == 0) {
-    start = name + 4;
-  }
-  size_t kept = wcslen(start);
-  if (kept > 0 && start[kept - 1] == L'\\') --kept;
-  if (kept >= size) return false;
-  wmemcpy(out, start, kept);
-  out[kept] = L'\0';
-  return true;
-}
-
 // Whether reached is base, a separator and name.
 bool ReachedAs(const wchar_t* reached, const wchar_t* base, const wchar_t* name) {
   wchar_t expected[kWideSize];
   int length = _snwprintf(expected, kWideSize, L"%ls\\%ls", base, name);
-  return length > 0 && length < static_cast<int>(kWideSize) && SameName(reached, expected);
+  return length > 0 && length < static_cast<int>(kWideSize) && Win32SameName(reached, expected);
 }
 
 // What the name leads to, through any link.
@@ -214,21 +176,6 @@ bool MadeByThisUser(HANDLE file) {
   return sid != nullptr && EqualSid(owner.sid, sid);
 }
 
-// Whether a link owned by sid may lead the player anywhere: the player
-// themselves, Administrators, SYSTEM or TrustedInstaller.
-bool TrustedLinkOwner(PSID sid) {
-  for (const wchar_t* trusted : {L"S-1-5-32-544", L"S-1-5-18",
-                                 L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"}) {
-    PSID known = nullptr;
-    bool same = ConvertStringSidToSidW(trusted, &known) && EqualSid(sid, known);
-    if (known) LocalFree(known);
-    if (same) return true;
-  }
-  Win32TokenSid buffer;
-  PSID player = Win32CurrentUser(&buffer);
-  return player != nullptr && EqualSid(sid, player);
-}
-
 // --- The source ----------------------------------------------------------------------
 
 // How many characters of path name its root: "C:\", "\\server\share\"; 0
@@ -261,13 +208,9 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
   // Long names, and no "\\?\" in front, as the reached name comes.
   length = GetLongPathNameW(full, asked, kWideSize);
   if (length == 0 || length >= kWideSize) wcscpy(asked, full);
-  if (wcsncmp(asked, L"\\\\?\\UNC\\", 8) == 0) {
-    wmemmove(asked + 2, asked + 8, wcslen(asked + 8) + 1);
-  } else if (wcsncmp(asked, L"\\\\?\\", 4) == 0 && RootLength(asked + 4) == 3) {
-    wmemmove(asked, asked + 4, wcslen(asked + 4) + 1);
-  }
-  if (!ReachedName(in, reached, kWideSize)) return GetLastError();
-  if (SameName(reached, asked)) return 0;
+  Win32PlainName(asked);
+  if (!Win32ReachedName(in, reached, kWideSize)) return GetLastError();
+  if (Win32SameName(reached, asked)) return 0;
 
   // Reached under another name: walk the path one name at a time, each
   // opened as itself, to find the links on the way.
@@ -277,9 +220,9 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
   wcsncpy(prefix, asked, root);
   prefix[root] = L'\0';
   // A drive substituted or mapped by the player stands for its folder.
-  Handle top{OpenFollowing(prefix, FILE_READ_ATTRIBUTES)};
+  Win32Handle top{OpenFollowing(prefix, FILE_READ_ATTRIBUTES)};
   if (top.h == INVALID_HANDLE_VALUE) return GetLastError();
-  if (!ReachedName(top.h, base, kWideSize)) return GetLastError();
+  if (!Win32ReachedName(top.h, base, kWideSize)) return GetLastError();
   BY_HANDLE_FILE_INFORMATION last = {};
   for (size_t end = root; asked[end] != L'\0';) {
     size_t start = end;
@@ -292,33 +235,33 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
     if (asked[end] == L'\\') ++end;
     if (name[0] == L'\0') continue;
 
-    Handle itself{Win32OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
+    Win32Handle itself{Win32OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (itself.h == INVALID_HANDLE_VALUE ||
         !GetFileInformationByHandleEx(itself.h, FileAttributeTagInfo, &tag, sizeof tag)) {
       return GetLastError();
     }
     HANDLE now = itself.h;
-    Handle followed{INVALID_HANDLE_VALUE};
+    Win32Handle followed{INVALID_HANDLE_VALUE};
     if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag)) {
       followed.h = OpenFollowing(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL);
       if (followed.h == INVALID_HANDLE_VALUE) return GetLastError();
       Owner link(itself.h);
       Owner target(followed.h);
-      if (!link.sid || (!TrustedLinkOwner(link.sid) && (!target.sid || !EqualSid(link.sid, target.sid)))) {
+      if (!link.sid || (!Win32TrustedAccount(link.sid) && (!target.sid || !EqualSid(link.sid, target.sid)))) {
         *foreign = true;
         return kErrorStoppedOnLink;
       }
       now = followed.h;
     } else {
       wchar_t here[kWideSize];
-      if (!ReachedName(itself.h, here, kWideSize)) return GetLastError();
+      if (!Win32ReachedName(itself.h, here, kWideSize)) return GetLastError();
       if (!ReachedAs(here, base, name)) {
         *foreign = true;
         return kErrorStoppedOnLink;
       }
     }
-    if (!ReachedName(now, base, kWideSize) || !GetFileInformationByHandle(now, &last)) {
+    if (!Win32ReachedName(now, base, kWideSize) || !GetFileInformationByHandle(now, &last)) {
       return GetLastError();
     }
   }
@@ -374,9 +317,9 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
     size_t aboveLength = static_cast<size_t>(slash - folder) + (slash - folder == 2 ? 1 : 0);
     wcsncpy(above, folder, aboveLength);
     above[aboveLength] = L'\0';
-    Handle parent{OpenFollowing(above, FILE_READ_ATTRIBUTES)};
-    if (parent.h == INVALID_HANDLE_VALUE || !ReachedName(parent.h, reachedAbove, kWideSize) ||
-        !ReachedName(handle, reached, kWideSize)) {
+    Win32Handle parent{OpenFollowing(above, FILE_READ_ATTRIBUTES)};
+    if (parent.h == INVALID_HANDLE_VALUE || !Win32ReachedName(parent.h, reachedAbove, kWideSize) ||
+        !Win32ReachedName(handle, reached, kWideSize)) {
       problem = GetLastError();
       if (problem == 0) problem = ERROR_PATH_NOT_FOUND;
     } else if (!ReachedAs(reached, reachedAbove, slash + 1)) {
@@ -397,7 +340,7 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
 // not followed: the copy replaces it as a name.
 DWORD TargetProblem(HANDLE folder, const wchar_t* name, const BY_HANDLE_FILE_INFORMATION& from) {
   DWORD error = 0;
-  Handle file{OpenIn(folder, name, FILE_READ_ATTRIBUTES,
+  Win32Handle file{OpenIn(folder, name, FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, &error)};
   BY_HANDLE_FILE_INFORMATION info;
   if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return 0;
@@ -449,7 +392,7 @@ void ClearLeftovers(HANDLE folder) {
         wmemcpy(name, found->FileName, characters);
         name[characters] = L'\0';
         DWORD error = 0;
-        Handle file{IsTemporaryName(narrow)
+        Win32Handle file{IsTemporaryName(narrow)
                         ? OpenIn(folder, name, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, FILE_OPEN,
                                  FILE_NON_DIRECTORY_FILE, &error)
                         : INVALID_HANDLE_VALUE};
@@ -621,9 +564,9 @@ void PlatformSetNormalAttributes(const char* path) {
   // elsewhere.
   wchar_t name[MAX_PATH];
   DWORD error = 0;
-  Handle folder{OpenFolderOf(path, name, MAX_PATH, &error)};
+  Win32Handle folder{OpenFolderOf(path, name, MAX_PATH, &error)};
   if (folder.h == INVALID_HANDLE_VALUE) return;
-  Handle file{OpenIn(folder.h, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+  Win32Handle file{OpenIn(folder.h, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_NON_DIRECTORY_FILE,
                      &error)};
   BY_HANDLE_FILE_INFORMATION info;
@@ -639,7 +582,7 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
   wchar_t sourceWide[kWideSize];
   DWORD error = 0;
   if (!ToWide(source, sourceWide, kWideSize, &error)) return Fail(failure, error);
-  Handle in{CreateFileW(sourceWide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  Win32Handle in{CreateFileW(sourceWide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
   BY_HANDLE_FILE_INFORMATION from;
   if (in.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(in.h, &from)) {
@@ -659,12 +602,12 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
   // happens relative to the target's folder, opened once: whatever its name
   // leads to a moment later plays no part.
   wchar_t name[MAX_PATH];
-  Handle folder{OpenFolderOf(target, name, MAX_PATH, &error)};
+  Win32Handle folder{OpenFolderOf(target, name, MAX_PATH, &error)};
   if (folder.h == INVALID_HANDLE_VALUE) return Fail(failure, error);
   if (DWORD problem = TargetProblem(folder.h, name, from)) return Fail(failure, problem);
   ClearLeftovers(folder.h);
 
-  Handle out{CreateTemporary(folder.h, failure)};
+  Win32Handle out{CreateTemporary(folder.h, failure)};
   if (out.h == INVALID_HANDLE_VALUE) return false;
   if (CopyContents(in.h, out.h) && SetFileTime(out.h, nullptr, nullptr, &from.ftLastWriteTime) &&
       FlushFileBuffers(out.h) && RenameOver(out.h, folder.h, name)) {
@@ -676,16 +619,13 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
 }
 
 char* PlatformGetErrorText(uint32_t code) {
-  char* text = nullptr;
-  DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-      nullptr);
-  if (length == 0) {
-    if (text) LocalFree(text);
-    return nullptr;
-  }
-  return text;
+  wchar_t wide[2048];
+  if (Win32ErrorText(code, wide, 2048, kWin32KeepLineEnd) == 0) return nullptr;
+  int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  char* text = size > 0 ? static_cast<char*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(size))) : nullptr;
+  if (text && WideCharToMultiByte(CP_ACP, 0, wide, -1, text, size, nullptr, nullptr) == size) return text;
+  if (text) LocalFree(text);
+  return nullptr;
 }
 
 void PlatformFreeErrorText(char* text) { LocalFree(text); }

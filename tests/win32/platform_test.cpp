@@ -2,6 +2,7 @@
 // the logic relies on beyond the call itself.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows/trust.h"
+#include "platform/windows/win32_identity.h"
 
 namespace {
 
@@ -155,6 +158,60 @@ TEST_F(Win32PlatformTest, ErrorTextsOfTheSystemAndNone) {
   PlatformFreeErrorText(tooLong);
   // A code of an application's own (bit 29) has no system text.
   EXPECT_EQ(PlatformGetErrorText(0x20001234u), nullptr);
+  // The installer shows the text as the system gives it; the setup's
+  // reports are one line.
+  const struct {
+    Win32LineEnd lineEnd;
+    const wchar_t* end;
+  } rows[] = {{.lineEnd = kWin32KeepLineEnd, .end = L".\r\n"}, {.lineEnd = kWin32DropLineEnd, .end = L"."}};
+  for (const auto& row : rows) {
+    wchar_t text[256];
+    DWORD length = Win32ErrorText(ERROR_FILE_NOT_FOUND, text, 256, row.lineEnd);
+    ASSERT_GT(length, wcslen(row.end));
+    EXPECT_STREQ(text + length - wcslen(row.end), row.end);
+    EXPECT_EQ(Win32ErrorText(0x20001234u, text, 256, row.lineEnd), 0u);
+  }
+}
+
+// The installer and the setup's helper trust the same accounts (the
+// setup's policy table reads the same list) and compare names alike.
+TEST_F(Win32PlatformTest, BothProgramsTrustTheSameAccountsAndNames) {
+  Win32TokenSid buffer;
+  char* self = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(Win32CurrentUser(&buffer), &self));
+  const struct {
+    std::string sid;
+    bool trusted;
+  } accounts[] = {
+      {.sid = kTrustedAccounts[0], .trusted = true}, {.sid = kTrustedAccounts[1], .trusted = true},
+      {.sid = kTrustedAccounts[2], .trusted = true}, {.sid = self, .trusted = true},
+      {.sid = "S-1-1-0", .trusted = false},          {.sid = "S-1-5-32-545", .trusted = false},
+      {.sid = "S-1-5-21-1-2-3-1002", .trusted = false},
+  };
+  LocalFree(self);
+  for (const auto& row : accounts) {
+    SCOPED_TRACE(row.sid);
+    PSID sid = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(row.sid.c_str(), &sid));
+    EXPECT_EQ(Win32TrustedAccount(sid), row.trusted);
+    LocalFree(sid);
+  }
+  const struct {
+    const wchar_t* first;
+    const wchar_t* second;
+    bool same;
+  } names[] = {
+      {.first = L"\\\\?\\UNC\\server\\share\\a.qlm", .second = L"\\\\server\\share\\a.qlm", .same = true},
+      {.first = L"\\\\?\\C:\\Games\\", .second = L"c:\\games", .same = true},
+      {.first = L"\\\\.\\C:\\Games\\a.qlm", .second = L"C:\\Games\\a.qlm", .same = true},
+      {.first = L"C:\\", .second = L"C:", .same = true},
+      {.first = L"C:\\Games", .second = L"C:\\Game", .same = false},
+      {.first = L"\\\\?\\UNC\\server\\share", .second = L"UNC\\server\\share", .same = false},
+  };
+  for (const auto& row : names) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(row.first)));
+    EXPECT_EQ(Win32SameName(row.first, row.second), row.same);
+  }
 }
 
 TEST_F(Win32PlatformTest, GameLockIsAMutexHeldByItsName) {
