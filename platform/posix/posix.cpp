@@ -302,7 +302,7 @@ bool PlatformGameLockHeld(const char* name) {
   return lock.fd >= 0 && flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code) {
   char path[PATH_MAX + 1];
   ssize_t length = ReadProgramPath(path, sizeof path - 1);
   if (length <= 0 || size == 0) {
@@ -321,7 +321,7 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) 
 
 bool PlatformRelativePathsUsable() { return false; }
 
-bool PlatformFileExists(const char* path) {
+bool PlatformFileOrFolderExists(const char* path) {
   struct stat status;
   return stat(path, &status) == 0;
 }

@@ -1,6 +1,5 @@
-// The Windows backend: most operations are the one kernel32 or user32 call
-// that the installer was written against, with its result passed back as
-// is. The command line is read as the system keeps it, in UTF-16, and no
+// The Windows backend: most operations are one kernel32 or user32 call,
+// with its result passed back as is. The command line is read as the system keeps it, in UTF-16, and no
 // character is ever changed into another. The copy and the attribute change
 // work through handles instead of names: Levels is opened as itself, never
 // through a link in its place, and every file in it is created, renamed,
@@ -70,18 +69,6 @@ constexpr size_t kCommandLineUnits = 32767;
 char commandLine[kCommandLineUnits * 3 + 1];
 bool inexact[kCommandLineUnits * 3 + 1];
 
-// Whether text, a string that lies in the converted command line, holds a
-// character that had no exact form there.
-bool HoldsInexactCharacter(const char* text) {
-  uintptr_t at = reinterpret_cast<uintptr_t>(text);
-  uintptr_t start = reinterpret_cast<uintptr_t>(commandLine);
-  if (at < start || at >= start + sizeof commandLine) return false;
-  for (size_t i = at - start; i < sizeof commandLine && commandLine[i] != '\0'; ++i) {
-    if (inexact[i]) return true;
-  }
-  return false;
-}
-
 // --- Names -------------------------------------------------------------------------
 
 // Wide paths are built in buffers of this many characters.
@@ -90,10 +77,6 @@ constexpr DWORD kWideSize = 1024;
 // text, an 8-bit string in the ANSI code page, in UTF-16; false, with
 // *error set, when it does not convert exactly or does not fit.
 bool ToWide(const char* text, wchar_t* out, DWORD size, DWORD* error) {
-  if (HoldsInexactCharacter(text)) {
-    *error = ERROR_FILE_NOT_FOUND;
-    return false;
-  }
   if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, static_cast<int>(size)) == 0) {
     DWORD code = GetLastError();
     *error = code == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE : code;
@@ -486,9 +469,9 @@ bool RenameOver(HANDLE file, HANDLE folder, const wchar_t* name) {
 
 }  // namespace
 
-char* PlatformGetCommandLine() {
+PlatformCommandLine PlatformGetCommandLine() {
   static bool converted = false;
-  if (converted) return commandLine;
+  if (converted) return {commandLine, inexact};
   converted = true;
   const wchar_t* wide = GetCommandLineW();
   UINT codePage = GetACP();
@@ -509,7 +492,7 @@ char* PlatformGetCommandLine() {
     i += static_cast<size_t>(units);
   }
   commandLine[out] = '\0';
-  return commandLine;
+  return {commandLine, inexact};
 }
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
@@ -531,7 +514,7 @@ bool PlatformGameLockHeld(const char* name) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code) {
   // A path cut to fit gives size; Windows before Vista leaves it without a
   // terminator then.
   DWORD length = GetModuleFileNameA(nullptr, buffer, size);
@@ -542,10 +525,7 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) 
 
 bool PlatformRelativePathsUsable() { return true; }
 
-bool PlatformFileExists(const char* path) {
-  // A name from the command line that could not be read exactly names no
-  // file: with "?" in its place it would match others as a wildcard.
-  if (HoldsInexactCharacter(path)) return false;
+bool PlatformFileOrFolderExists(const char* path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
   if (search == INVALID_HANDLE_VALUE) return false;

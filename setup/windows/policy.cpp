@@ -55,7 +55,7 @@ void CopyText(char* out, uint32_t size, const char* text) {
   out[at] = '\0';
 }
 
-// Appends text, narrow (ASCII) or wide, to out at *at, cut to fit size.
+// Appends text to out at *at, cut to fit size (AppendNarrow: ASCII text).
 void Append(wchar_t* out, uint32_t size, uint32_t* at, const wchar_t* text) {
   for (; text != nullptr && *text != L'\0' && *at + 1 < size; ++text) out[(*at)++] = *text;
   out[*at] = L'\0';

@@ -24,7 +24,7 @@ class Win32PlatformTest : public ::testing::Test {
     ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
     directory_ = std::string(temp) + "levelset-platform-test-" + std::to_string(GetCurrentProcessId());
     PlatformCreateDirectory(directory_.c_str());
-    ASSERT_TRUE(PlatformFileExists(directory_.c_str()));
+    ASSERT_TRUE(PlatformFileOrFolderExists(directory_.c_str()));
   }
   void TearDown() override {
     for (const char* name : {"a.qlm", "b.qlm"}) {
@@ -60,7 +60,7 @@ class Win32PlatformTest : public ::testing::Test {
 TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   char whole[kPathBufferSize];
   uint32_t code = 0;
-  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole, &code);
+  uint32_t length = PlatformGetProgramPath(whole, sizeof whole, &code);
   EXPECT_TRUE(PlatformRelativePathsUsable()) << "Windows goes on without the path";
   ASSERT_GT(length, 0u);
   ASSERT_LT(length, kPathBufferSize);
@@ -69,7 +69,7 @@ TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   // Cut: the result is the buffer's size and the text is still terminated.
   char cut[8];
   memset(cut, 'x', sizeof cut);
-  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut, &code), sizeof cut);
+  EXPECT_EQ(PlatformGetProgramPath(cut, sizeof cut, &code), sizeof cut);
   EXPECT_EQ(cut[sizeof cut - 1], '\0');
   EXPECT_EQ(std::string(cut), std::string(whole, sizeof cut - 1));
 }
@@ -91,7 +91,7 @@ TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(PlatformFileExists(row.path.c_str()), row.exists);
+    EXPECT_EQ(PlatformFileOrFolderExists(row.path.c_str()), row.exists);
   }
 }
 
