@@ -63,6 +63,9 @@ bool DescribeOwnFailure(const char* source, const char* target, PlatformFailureK
       snprintf(out, kMessageBufferSize,
                "'%s' is another user's link to a file that is not theirs", source);
       return true;
+    case kFailureNotLevelSet:
+      snprintf(out, kMessageBufferSize, "'%s' leads to a file that is not a level set", source);
+      return true;
   }
   return false;
 }

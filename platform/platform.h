@@ -42,6 +42,9 @@ enum PlatformFailureKind : uint32_t {
   kFailureSourceReplaced,  // the source's name stood for another file once opened
   kFailureForeignLink,     // the source's path leads through another user's link
                            // to a file that is not theirs
+  kFailureNotLevelSet,     // the file that the source's links lead to is no level
+                           // set: its own name does not end in ".qlm", or it is the
+                           // system's (/proc, /sys)
 };
 
 struct PlatformFailure {

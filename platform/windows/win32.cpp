@@ -19,6 +19,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "bytes/ascii.h"
 #include "bytes/temporary_name.h"
 #include "platform/windows/win32_identity.h"
 
@@ -172,6 +173,31 @@ size_t RootLength(const wchar_t* path) {
   return static_cast<size_t>(share - path) + 1;
 }
 
+// Whether the file open as in, reached after every link, is named as a
+// level set itself: what is published is what the player meant, whatever
+// name led to it.
+bool ReachedAsLevelSet(HANDLE in) {
+  wchar_t reached[kWideSize];
+  const wchar_t* name = reached;
+  alignas(FILE_NAME_INFO) BYTE buffer[sizeof(FILE_NAME_INFO) + kWideSize * sizeof(wchar_t)];
+  if (!Win32ReachedName(in, reached, kWideSize)) {
+    // On a volume without a drive, the name within the volume.
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
+    if (!GetFileInformationByHandleEx(in, FileNameInfo, info, sizeof buffer - sizeof(wchar_t))) return false;
+    info->FileName[info->FileNameLength / sizeof(wchar_t)] = L'\0';
+    name = info->FileName;
+  }
+  const wchar_t* last = wcsrchr(name, L'\\');
+  last = last ? last + 1 : name;
+  size_t length = wcslen(last);
+  if (length > 4) last += length - 4;
+  char narrow[5];
+  size_t at = 0;
+  for (; last[at] != L'\0'; ++at) narrow[at] = last[at] < 0x80 ? static_cast<char>(last[at]) : '\x7f';
+  narrow[at] = '\0';
+  return NamedAsLevelSet(narrow);
+}
+
 // Why the source, open as in and described by from, may not be installed,
 // or 0: the name it was reached under must be the name asked for, or every
 // link met on the way must be the player's, Administrators', SYSTEM's,
@@ -192,11 +218,18 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
   length = GetLongPathNameW(full, asked, kWideSize);
   if (length == 0 || length >= kWideSize) wcscpy(asked, full);
   Win32PlainName(asked);
-  if (!Win32ReachedName(in, reached, kWideSize)) return GetLastError();
-  if (Win32SameName(reached, asked)) return 0;
+  // Over the network the server follows its own junctions, and the name it
+  // gives back shows none of them: such a name is always walked, and so
+  // is one whose final name the system cannot give.
+  bool named = Win32ReachedName(in, reached, kWideSize);
+  bool network = asked[0] == L'\\' || (named && reached[0] == L'\\');
+  if (named && !network && Win32SameName(reached, asked)) return 0;
 
   // Reached under another name: walk the path one name at a time, each
-  // opened as itself, to find the links on the way.
+  // opened as itself, to find the links on the way. Where the system gives
+  // no final name, the links are still seen as what they are (a name opened
+  // as itself), and only the check for links the system follows regardless
+  // (Wine's) is left out.
   size_t root = RootLength(asked);
   if (root == 0) return ERROR_BAD_PATHNAME;
   wchar_t prefix[kWideSize], base[kWideSize];
@@ -205,7 +238,7 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
   // A drive substituted or mapped by the player stands for its folder.
   Win32Handle top{OpenFollowing(prefix, FILE_READ_ATTRIBUTES)};
   if (top.h == INVALID_HANDLE_VALUE) return GetLastError();
-  if (!Win32ReachedName(top.h, base, kWideSize)) return GetLastError();
+  named = Win32ReachedName(top.h, base, kWideSize);
   BY_HANDLE_FILE_INFORMATION last = {};
   for (size_t end = root; asked[end] != L'\0';) {
     size_t start = end;
@@ -236,7 +269,7 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
         return kErrorStoppedOnLink;
       }
       now = followed.h;
-    } else {
+    } else if (named) {
       wchar_t here[kWideSize];
       if (!Win32ReachedName(itself.h, here, kWideSize)) return GetLastError();
       if (!ReachedAs(here, base, name)) {
@@ -244,9 +277,8 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
         return kErrorStoppedOnLink;
       }
     }
-    if (!Win32ReachedName(now, base, kWideSize) || !GetFileInformationByHandle(now, &last)) {
-      return GetLastError();
-    }
+    if (!GetFileInformationByHandle(now, &last)) return GetLastError();
+    named = named && Win32ReachedName(now, base, kWideSize);
   }
   // The walk must have come to the very file that was opened.
   return Win32SameFile(last, from) ? 0 : ERROR_FILE_NOT_FOUND;
@@ -272,11 +304,6 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
   *file = L'\0';
   length = GetLongPathNameW(full, folder, kWideSize);
   if (length == 0 || length >= kWideSize) wcscpy(folder, full);
-  // The temporary file beside the target keeps within MAX_PATH as well.
-  if (wcslen(folder) + 30 >= MAX_PATH) {
-    *error = ERROR_FILENAME_EXCED_RANGE;
-    return INVALID_HANDLE_VALUE;
-  }
   length = static_cast<DWORD>(wcslen(folder));
   if (length > 3 && folder[length - 1] == L'\\') folder[--length] = L'\0';
 
@@ -565,8 +592,16 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
   Win32Handle in{CreateFileW(sourceWide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
   BY_HANDLE_FILE_INFORMATION from;
+  if (in.h != INVALID_HANDLE_VALUE && GetFileType(in.h) != FILE_TYPE_DISK) {
+    *failure = {kFailureNotRegularFile, 0};
+    return false;
+  }
   if (in.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(in.h, &from)) {
     return Fail(failure, GetLastError());
+  }
+  if (!ReachedAsLevelSet(in.h)) {
+    *failure = {kFailureNotLevelSet, 0};
+    return false;
   }
   bool foreign = false;
   if (DWORD problem = SourceProblem(in.h, sourceWide, from, &foreign)) {

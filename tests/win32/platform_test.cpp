@@ -96,15 +96,39 @@ TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
 }
 
 TEST_F(Win32PlatformTest, CopyReplacesAReadOnlyTargetOnceItsAttributesAreNormal) {
+  // A folder whose path takes all but the target's name of the 260 bytes
+  // the installer builds its paths in.
+  const std::string deep = Path(std::string(kPathBufferSize - 11 - directory_.size(), 'd').c_str());
+  const struct {
+    const char* what;
+    std::string source;
+    std::string folder;
+  } rows[] = {
+      {.what = "plain names", .source = Path("a.qlm"), .folder = directory_},
+      {.what = "a source in the device namespace", .source = "\\\\.\\" + Path("a.qlm"), .folder = directory_},
+      {.what = "a source taken as it is", .source = "\\\\?\\" + Path("a.qlm"), .folder = directory_},
+      {.what = "a target folder of 250 characters", .source = Path("a.qlm"), .folder = deep},
+  };
   Write("a.qlm", "new level set");
-  Write("b.qlm", "old");
-  ASSERT_TRUE(SetFileAttributesA(Path("b.qlm").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  PlatformSetNormalAttributes(Path("b.qlm").c_str());
-  EXPECT_EQ(GetFileAttributesA(Path("b.qlm").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-  PlatformFailure failure = {kFailureSystem, 0};
-  EXPECT_TRUE(PlatformCopyFile(Path("a.qlm").c_str(), Path("b.qlm").c_str(), &failure));
-  EXPECT_EQ(Read("b.qlm"), "new level set");
-  EXPECT_EQ(Read("a.qlm"), "new level set");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string target = row.folder + "\\b.qlm";
+    CreateDirectoryA(row.folder.c_str(), nullptr);
+    HANDLE old = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+    CloseHandle(old);
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    PlatformSetNormalAttributes(target.c_str());
+    EXPECT_EQ(GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    PlatformFailure failure = {kFailureSystem, 0};
+    EXPECT_TRUE(PlatformCopyFile(row.source.c_str(), target.c_str(), &failure)) << failure.kind << " " << failure.code;
+    EXPECT_EQ(Read(target.substr(directory_.size() + 1).c_str()), "new level set");
+    EXPECT_EQ(Read("a.qlm"), "new level set");
+    if (row.folder != directory_) {
+      DeleteFileA(target.c_str());
+      RemoveDirectoryA(row.folder.c_str());
+    }
+  }
 }
 
 TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
@@ -114,6 +138,7 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
     std::string source;
     std::string target;
     bool targetHeldOpen = false;  // by a program that lets nobody replace it
+    PlatformFailureKind kind = kFailureSystem;
   } rows[] = {
       {.what = "missing source", .source = Path("b.qlm"), .target = Path("a.qlm")},
       {.what = "onto itself", .source = Path("a.qlm"), .target = Path("a.qlm")},
@@ -122,6 +147,7 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
        .target = Path("nowhere\\a.qlm")},
       {.what = "onto a file held open", .source = Path("a.qlm"), .target = Path("b.qlm"),
        .targetHeldOpen = true},
+      {.what = "a device", .source = "\\\\.\\NUL", .target = Path("b.qlm"), .kind = kFailureNotRegularFile},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -142,7 +168,8 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
     HANDLE search = FindFirstFileA(Path("*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    EXPECT_EQ(failure.kind, kFailureSystem) << "Windows reports the system's failures only";
+    EXPECT_EQ(failure.kind, row.kind);
+    if (row.kind != kFailureSystem) continue;
     EXPECT_NE(failure.code, 0u);
     char* text = PlatformGetErrorText(failure.code);
     ASSERT_NE(text, nullptr);
