@@ -1,7 +1,7 @@
 // The POSIX backend: the whole platform interface but the message boxes
-// (platform/posix_box*.cpp): the program's own path, files, the game lock
+// (posix_box*.cpp): the program's own path, files, the game lock
 // and the copy. What each system does its own way comes through
-// platform/posix_system.h (platform/linux.cpp for Linux).
+// posix_system.h (linux.cpp for Linux).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
