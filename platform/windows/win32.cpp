@@ -1,6 +1,7 @@
 // The Windows backend: most operations are one kernel32 or user32 call,
-// with its result passed back as is. The command line is read as the system keeps it, in UTF-16, and no
-// character is ever changed into another. The copy and the attribute change
+// with its result passed back as is. The command line is read as the
+// system keeps it, in UTF-16, and no character is ever changed into
+// another. The copy and the attribute change
 // work through handles instead of names: Levels is opened as itself, never
 // through a link in its place, and every file in it is created, renamed,
 // changed and cleared relative to that open folder (ntdll's root-directory
@@ -199,7 +200,8 @@ bool ReachedAsLevelSet(HANDLE in) {
 }
 
 // Why the source, open as in and described by from, may not be installed,
-// or 0: the name it was reached under must be the name asked for, or every
+// or 0: the name it was reached under must be the name asked for (on this
+// computer, not over the network), or every
 // link met on the way must be the player's, Administrators', SYSTEM's,
 // TrustedInstaller's, or lead to something that belongs to the link's own
 // owner. Otherwise a junction of another user's, anywhere in the path,
