@@ -188,15 +188,16 @@ bool ReachedAsLevelSet(HANDLE in) {
     info->FileName[info->FileNameLength / sizeof(wchar_t)] = L'\0';
     name = info->FileName;
   }
+  // Its own last name ends in ".qlm", in any ASCII letter case.
   const wchar_t* last = wcsrchr(name, L'\\');
   last = last ? last + 1 : name;
   size_t length = wcslen(last);
-  if (length > 4) last += length - 4;
-  char narrow[5];
-  size_t at = 0;
-  for (; last[at] != L'\0'; ++at) narrow[at] = last[at] < 0x80 ? static_cast<char>(last[at]) : '\x7f';
-  narrow[at] = '\0';
-  return NamedAsLevelSet(narrow);
+  if (length < 4 || last[length - 4] != L'.') return false;
+  for (size_t i = 0; i < 3; ++i) {
+    wchar_t c = last[length - 3 + i];
+    if (c >= 0x80 || FoldAsciiCase(static_cast<unsigned char>(c)) != "qlm"[i]) return false;
+  }
+  return true;
 }
 
 // Why the source, open as in and described by from, may not be installed,
