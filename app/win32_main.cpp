@@ -9,5 +9,7 @@
 // line, so the rule for the program's name is ours.
 int main() {
   LoadLeadBytes();
-  return RunInstaller(GetCommandLineTail(PlatformGetCommandLine()));
+  PlatformCommandLine line = PlatformGetCommandLine();
+  char* tail = GetCommandLineTail(line.text);
+  return RunInstaller(tail, line.inexact + (tail - line.text));
 }

@@ -1,12 +1,12 @@
 # The POSIX program: files, the game lock and the message-box chain.
 
-# The backend takes what POSIX leaves open from platform/linux.cpp: there is
+# The backend takes what POSIX leaves open from platform/posix/linux.cpp: there is
 # no such file for any other system yet.
 if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
   message(FATAL_ERROR "The POSIX program is built for Linux only, not for ${CMAKE_SYSTEM_NAME}: "
-                      "platform/linux.cpp gives what it needs of the system (/proc, O_PATH, "
+                      "platform/posix/linux.cpp gives what it needs of the system (/proc, O_PATH, "
                       "O_TMPFILE, copy_file_range). Another system needs a file of its own "
-                      "beside it that gives the calls of platform/posix_system.h.")
+                      "beside it that gives the calls of platform/posix/posix_system.h.")
 endif()
 
 # The hardening Debian asks of a release build, set here (nothing is read
@@ -21,18 +21,18 @@ add_compile_definitions($<$<CONFIG:Release>:_FORTIFY_SOURCE=2>)
 add_link_options($<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)
 option(LEVELSET_WITH_GTK "Show message boxes as GTK dialogs when a display is there" ON)
 
-set(posix_box_gtk platform/posix_box_nogtk.cpp)
+set(posix_box_gtk platform/posix/posix_box_nogtk.cpp)
 if(LEVELSET_WITH_GTK)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(GTK3 REQUIRED gtk+-3.0)
-  set(posix_box_gtk platform/posix_box_gtk.cpp)
+  set(posix_box_gtk platform/posix/posix_box_gtk.cpp)
 endif()
 
 # posix.cpp is POSIX; linux.cpp gives what Linux does its own way.
 add_library(platform_posix STATIC
-  platform/posix.cpp
-  platform/linux.cpp
-  platform/posix_box.cpp
+  platform/posix/posix.cpp
+  platform/posix/linux.cpp
+  platform/posix/posix_box.cpp
   ${posix_box_gtk})
 levelset_defaults(platform_posix)
 if(LEVELSET_WITH_GTK)

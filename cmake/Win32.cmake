@@ -12,11 +12,11 @@ endif()
 
 # Who runs the process, and one file under two names: asked by the program
 # and by the setup's helper alike.
-add_library(platform_win32_identity STATIC platform/win32_identity.cpp)
+add_library(platform_win32_identity STATIC platform/windows/win32_identity.cpp)
 levelset_defaults(platform_win32_identity)
 target_link_libraries(platform_win32_identity PUBLIC advapi32)
 
-add_library(platform_win32 STATIC platform/win32.cpp)
+add_library(platform_win32 STATIC platform/windows/win32.cpp)
 levelset_defaults(platform_win32)
 # advapi32: owners (of a file that a killed copy left behind, of a link on
 # the source's way); ntdll: files opened, created and renamed relative to

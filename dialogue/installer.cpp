@@ -36,7 +36,7 @@ const char kDoneTemplate[] =
 
 bool IsGameRunning() { return PlatformGameLockHeld(kGameMutexName); }
 
-int RunInstallerOnSource(const char* source) {
+int RunInstallerOnSource(const char* source, bool inexact) {
   char displayName[kPathBufferSize];
   GetDisplayName(source, displayName);
   ProgramDirectory program = {};
@@ -45,7 +45,7 @@ int RunInstallerOnSource(const char* source) {
   ShownName(source, shownSource, sizeof shownSource);
   ShownName(displayName, shownName, sizeof shownName);
 
-  if (!FileExists(source)) {
+  if (inexact || !FileExists(source)) {
     ShowMessage(kNotFoundCaption, kBoxOk | kBoxIconStop, kNotFoundTemplate, shownSource);
     return 0;
   }
@@ -101,9 +101,12 @@ char* StripQuotes(char* text) {
   return first + 1;
 }
 
-int RunInstaller(char* tail) {
+int RunInstaller(char* tail, const bool* inexact) {
   if (!tail || tail[0] == '\0') return 0;
-  return RunInstallerOnSource(StripQuotes(tail));
+  char* source = StripQuotes(tail);
+  bool marked = false;
+  for (size_t i = static_cast<size_t>(source - tail); inexact && tail[i] != '\0'; ++i) marked |= inexact[i];
+  return RunInstallerOnSource(source, marked);
 }
 
 int RunInstallerOnArguments(int count, char** arguments) {
@@ -119,7 +122,7 @@ int RunInstallerOnArguments(int count, char** arguments) {
     put += length;
   }
   *put = '\0';
-  int status = source[0] == '\0' ? 0 : RunInstallerOnSource(source);
+  int status = source[0] == '\0' ? 0 : RunInstallerOnSource(source, false);
   free(source);
   return status;
 }

@@ -3,9 +3,12 @@
 #define LEVELSET_DIALOGUE_INSTALLER_H
 
 // The whole run, from the command-line tail of a system that keeps one
-// command line. tail may be null (no tail at all). Returns 1 when a level
-// set has just been installed, 0 otherwise.
-int RunInstaller(char* tail);
+// command line. tail may be null (no tail at all). inexact, where given,
+// marks each of tail's bytes that stands for a character with no exact
+// form (PlatformCommandLine): a name that holds one names no file, since
+// with "?" in its place it would match others as a wildcard. Returns 1
+// when a level set has just been installed, 0 otherwise.
+int RunInstaller(char* tail, const bool* inexact = nullptr);
 
 // The whole run, from the arguments of a system that hands a program its
 // arguments (count of them, the program's own name not among them). One

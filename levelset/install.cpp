@@ -98,14 +98,14 @@ void ReportCopyFailure(const char* source, const char* target, PlatformFailure f
 
 }  // namespace
 
-bool FileExists(const char* path) { return PlatformFileExists(path); }
+bool FileExists(const char* path) { return PlatformFileOrFolderExists(path); }
 
 const char* GetProgramDirectory(ProgramDirectory* program) {
   if (program->known) return program->path;
 
   char* path = program->path;
   uint32_t code = 0;
-  uint32_t length = PlatformGetModuleFileName(path, kPathBufferSize, &code);
+  uint32_t length = PlatformGetProgramPath(path, kPathBufferSize, &code);
   if (length == 0) {
     // Not remembered: the next operation asks again. Where paths relative
     // to the current directory are not usable, no path is built at all.

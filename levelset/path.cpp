@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/ascii.h"
+#include "bytes/ascii.h"
 #include "text/codepage.h"
 
 namespace {

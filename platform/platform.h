@@ -1,9 +1,9 @@
 // The operations through which the installer reaches the operating system.
 //
-// Each backend (platform/posix.cpp with platform/linux.cpp and the boxes of
-// platform/posix_box*.cpp, platform/win32.cpp, and the scripted fake in
-// tests/) implements every function below. Nothing outside platform/
-// includes a system header; the logic speaks only through this interface.
+// Each backend (platform/posix/, platform/windows/, and the scripted fake
+// in tests/) implements every function below, but for those said to be one
+// system's own. Nothing outside platform/ includes a system header; the
+// logic speaks only through this interface.
 #ifndef LEVELSET_PLATFORM_PLATFORM_H
 #define LEVELSET_PLATFORM_PLATFORM_H
 
@@ -53,9 +53,15 @@ struct PlatformFailure {
 };
 
 // The process's whole command line as one 8-bit string, program name
-// included. Only where the system keeps one (Windows): the POSIX entry is
+// included, and for each of its bytes whether it stands for a character
+// that has no exact form in the system's code page ("?" in the text
+// there). Only where the system keeps one (Windows): the POSIX entry is
 // handed its arguments instead, and has no such function.
-char* PlatformGetCommandLine();
+struct PlatformCommandLine {
+  char* text;
+  const bool* inexact;  // inexact[i] belongs to text[i]
+};
+PlatformCommandLine PlatformGetCommandLine();
 
 // The lead-byte ranges of the system's ANSI code page: up to six pairs of
 // (first, last) in ranges[0..11], ended by a pair of zeros. A single-byte
@@ -79,18 +85,18 @@ bool PlatformGameLockHeld(const char* name);
 // and returns its length; returns size when the path was cut to fit. When
 // the path cannot be had it returns 0 and sets *code to the system's code
 // for why (never 0 where relative paths are not usable).
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code);
+uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code);
 
 // Whether the installer may go on with paths relative to the current
-// directory when the program file's path cannot be had. Windows: yes, as
-// its installer always has (the loader knows the program's path, so only a
-// failure that does not happen in practice gets there). POSIX: no; the path
+// directory when the program file's path cannot be had. Windows: yes (the
+// loader knows the program's path, so only a failure that does not happen
+// in practice gets there). POSIX: no; the path
 // comes from /proc, which a chroot or a container may lack, and a program
 // started from anywhere would install where no game looks.
 bool PlatformRelativePathsUsable();
 
 // Whether any entry, file or directory, matches the path.
-bool PlatformFileExists(const char* path);
+bool PlatformFileOrFolderExists(const char* path);
 
 // Whether file names that differ only in ASCII letter case name one file.
 bool PlatformNamesIgnoreCase();

@@ -98,7 +98,7 @@ bool PlatformGameLockHeld(const char* name) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code) {
   // As GetModuleFileName: whole when it fits, otherwise cut to size - 1
   // bytes with the result size.
   // The code is written only when the path cannot be had.
@@ -116,7 +116,7 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) 
 
 bool PlatformRelativePathsUsable() { return Fake().relativePathsUsable; }
 
-bool PlatformFileExists(const char* path) { return FindFile(path) || HasDirectory(path); }
+bool PlatformFileOrFolderExists(const char* path) { return FindFile(path) || HasDirectory(path); }
 
 bool PlatformNamesIgnoreCase() { return Fake().caseInsensitive; }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ std::string Call(const char* what, const std::string& argument) {
 struct FlowCase {
   const char* name;
   const char* tail = kOcean;  // null: no tail at all
+  // "^" under each byte of tail that stands for a character with no exact
+  // form in the code page; null: none is marked.
+  const char* inexact = nullptr;
   void (*prepare)() = nullptr;  // on top of the standard machine
   std::vector<int> answers = {kAnswerYes};
   int defaultAnswer = kAnswerOk;  // once the answers are used up
@@ -103,6 +107,13 @@ const FlowCase kFlowCases[] = {
       {.name = "a missing file", .tail = "C:\\Temp\\gone.qlm", .answers = {},
        .defaultAnswer = kAnswerNone, .boxes = {NotFoundBox("C:\\Temp\\gone.qlm")},
        .gameChecks = 0},
+      {.name = "a name with a character that had no exact form names no file, though its text does",
+       .inexact = "             ^", .answers = {}, .defaultAnswer = kAnswerNone, .boxes = {NotFoundBox(kOcean)},
+       .gameChecks = 0},
+      {.name = "a mark outside the quoted name plays no part",
+       .tail = "\"C:\\Temp\\Ocean%20Set[2].qlm\" ?", .inexact = "                             ^",
+       .boxes = {question, done}, .status = 1, .installedPath = kInstalledOcean, .attributeResets = 1,
+       .levels = true},
       {.name = "a file of another type", .tail = "C:\\Temp\\notes.txt", .answers = {},
        .defaultAnswer = kAnswerNone, .boxes = {InvalidBox("C:\\Temp\\notes.txt")},
        .gameChecks = 0},
@@ -368,7 +379,9 @@ TEST_P(FlowTest, EveryEndOfTheRun) {
     std::string tail = c.tail ? c.tail : "";
     auto files = Fake().files;
 
-    EXPECT_EQ(c.status, RunInstaller(c.tail ? &tail[0] : nullptr));
+    std::unique_ptr<bool[]> marks(new bool[tail.size() + 1]());
+    for (size_t i = 0; c.inexact && c.inexact[i] != '\0'; ++i) marks[i] = c.inexact[i] == '^';
+    EXPECT_EQ(c.status, RunInstaller(c.tail ? &tail[0] : nullptr, marks.get()));
 
     std::vector<Box> boxes = c.boxes;
     for (Box& box : boxes) ReplaceAll(&box.text, "{code}", std::to_string(code));

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/utf8.h"
+#include "bytes/utf8.h"
 
 namespace {
 

@@ -5,19 +5,16 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/windows/trust.h"
+
 namespace {
 
-// Who may change the game's folder: Administrators, SYSTEM, TrustedInstaller,
+// Who may change the game's folder: the accounts both Windows programs
+// trust and the setup's own user (IsTrustedAccount), and on an access list
 // CREATOR OWNER (which stands for nobody on the folder itself and hands
 // rights down to what its creator makes) and OWNER RIGHTS (which stands for
-// the owner, by then known to be trusted), besides the setup's own user.
-const char* const kTrustedSids[] = {
-    "S-1-5-32-544",
-    "S-1-5-18",
-    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
-    "S-1-3-0",
-    "S-1-3-4",
-};
+// the owner, by then known to be trusted).
+const char* const kTrustedHolders[] = {"S-1-3-0", "S-1-3-4"};
 
 constexpr uint8_t kAllowed = 0x0;            // ACCESS_ALLOWED_ACE_TYPE
 constexpr uint8_t kDenied = 0x1;             // ACCESS_DENIED_ACE_TYPE
@@ -44,8 +41,8 @@ uint32_t FileRights(uint32_t mask) {
 }
 
 bool IsTrusted(const char* sid, const char* setupUser) {
-  if (setupUser != nullptr && strcmp(sid, setupUser) == 0) return true;
-  for (const char* trusted : kTrustedSids) {
+  if (IsTrustedAccount(sid, setupUser)) return true;
+  for (const char* trusted : kTrustedHolders) {
     if (strcmp(sid, trusted) == 0) return true;
   }
   return false;
@@ -58,7 +55,7 @@ void CopyText(char* out, uint32_t size, const char* text) {
   out[at] = '\0';
 }
 
-// Appends text, narrow (ASCII) or wide, to out at *at, cut to fit size.
+// Appends text to out at *at, cut to fit size (AppendNarrow: ASCII text).
 void Append(wchar_t* out, uint32_t size, uint32_t* at, const wchar_t* text) {
   for (; text != nullptr && *text != L'\0' && *at + 1 < size; ++text) out[(*at)++] = *text;
   out[*at] = L'\0';

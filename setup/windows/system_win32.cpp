@@ -14,7 +14,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "platform/win32_identity.h"
+#include "platform/windows/win32_identity.h"
 #include "setup/windows/system.h"
 
 static_assert(kRightsThatCountAbove == (DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER), "above");
@@ -28,24 +28,18 @@ constexpr uint32_t kPathSize = 1024;
 
 // The system's text for an error code, without its line end.
 void ErrorText(DWORD code, wchar_t* out, uint32_t size) {
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, out, size, nullptr);
-  if (length == 0 || length >= size) {
+  if (Win32ErrorText(code, out, size, kWin32DropLineEnd) == 0) {
     _snwprintf(out, size, L"error %lu", code);
     out[size - 1] = L'\0';
-    return;
-  }
-  while (length > 0 && (out[length - 1] == L'\r' || out[length - 1] == L'\n' || out[length - 1] == L' ')) {
-    out[--length] = L'\0';
   }
 }
 
 // A name without its "\\?\" (which asks Windows to take the rest as it is).
 const wchar_t* Plain(const wchar_t* name) { return wcsncmp(name, L"\\\\?\\", 4) == 0 ? name + 4 : name; }
 
-bool SameName(const wchar_t* first, const wchar_t* second) {
-  return CompareStringOrdinal(Plain(first), -1, Plain(second), -1, TRUE) == CSTR_EQUAL;
-}
+// The names this file gives the library's (win32_identity.h).
+constexpr auto& SameName = Win32SameName;
+constexpr auto& ReachedName = Win32ReachedName;
 
 // --- Who may change a folder ------------------------------------------------------
 
@@ -75,18 +69,6 @@ bool IsFolder(HANDLE handle, bool* isLink) {
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return false;
   *isLink = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The name of what the handle reached, without "\\?\": a link anywhere on
-// the way shows as a name other than the one asked for.
-bool ReachedName(HANDLE handle, wchar_t* out, uint32_t size) {
-  wchar_t name[kPathSize + 8];
-  DWORD length = GetFinalPathNameByHandleW(handle, name, kPathSize + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length >= kPathSize + 8) return false;
-  const wchar_t* start = Plain(name);
-  if (wcslen(start) >= size) return false;
-  wcscpy(out, start);
-  return true;
 }
 
 // Folder and a name in it (and a suffix), as one name.

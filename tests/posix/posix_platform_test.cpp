@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix_box.h"
-#include "platform/temporary_name.h"
+#include "platform/posix/posix_box.h"
+#include "bytes/temporary_name.h"
 #include "tests/posix/e2e_support.h"
 #include "tests/texts.h"
 
@@ -431,7 +431,7 @@ TEST(FilesTest, ExistenceAttributesAndTheProgramPath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    EXPECT_EQ(c.exists, PlatformFileExists(c.path.c_str()));
+    EXPECT_EQ(c.exists, PlatformFileOrFolderExists(c.path.c_str()));
   }
 
   // Nothing is changed by path: the name may be another's file by now.
@@ -446,12 +446,12 @@ TEST(FilesTest, ExistenceAttributesAndTheProgramPath) {
   char buffer[kPathBufferSize];
   uint32_t code = 0;
   ASSERT_LT(static_cast<size_t>(length), sizeof buffer);
-  EXPECT_EQ(static_cast<uint32_t>(length), PlatformGetModuleFileName(buffer, sizeof buffer, &code));
+  EXPECT_EQ(static_cast<uint32_t>(length), PlatformGetProgramPath(buffer, sizeof buffer, &code));
   EXPECT_STREQ(path, buffer);
   // One byte short of the terminator: cut, and not a byte written beyond.
   std::vector<char> cut(static_cast<size_t>(length) + 1, 'X');
   uint32_t size = static_cast<uint32_t>(length);
-  EXPECT_EQ(size, PlatformGetModuleFileName(cut.data(), size, &code)) << "a cut path says so";
+  EXPECT_EQ(size, PlatformGetProgramPath(cut.data(), size, &code)) << "a cut path says so";
   EXPECT_EQ(std::string(path, size - 1), cut.data());
   EXPECT_EQ('X', cut[size]);
 }

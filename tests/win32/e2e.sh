@@ -196,6 +196,19 @@ expect_files_in_levels
 rm -rf "$drive/Shared" "$drive/users/victim"
 finish
 
+# The player's own link named as a level set (an archive tool made it) to a
+# file that is not one: what is published is the file itself, by its own
+# name.
+scenario link-to-a-file-not-named-as-a-level-set
+ln -s notes.txt "$drive/Temp/Forest.qlm" || problems+=("cannot link C:\\Temp\\Forest.qlm to notes.txt")
+run_installer "$(question 'Forest' Yes
+    copy_refused 'C:\Temp\Forest.qlm' "'C:\Temp\Forest.qlm' leads to a file that is not a level set"
+    echo 'exit 0')" \
+  '"C:\Games\Quillomar\levelset-installer.exe" "C:\Temp\Forest.qlm"' --answers yes,ok
+expect_files_in_levels
+rm -f "$drive/Temp/Forest.qlm"
+finish
+
 # The installer killed half way through a large copy leaves the old copy
 # whole and nothing the game reads. The next install clears the leftover
 # away, but not one of another user's.

@@ -2,6 +2,7 @@
 // the logic relies on beyond the call itself.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows/trust.h"
+#include "platform/windows/win32_identity.h"
 
 namespace {
 
@@ -21,7 +24,7 @@ class Win32PlatformTest : public ::testing::Test {
     ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
     directory_ = std::string(temp) + "levelset-platform-test-" + std::to_string(GetCurrentProcessId());
     PlatformCreateDirectory(directory_.c_str());
-    ASSERT_TRUE(PlatformFileExists(directory_.c_str()));
+    ASSERT_TRUE(PlatformFileOrFolderExists(directory_.c_str()));
   }
   void TearDown() override {
     for (const char* name : {"a.qlm", "b.qlm"}) {
@@ -57,7 +60,7 @@ class Win32PlatformTest : public ::testing::Test {
 TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   char whole[kPathBufferSize];
   uint32_t code = 0;
-  uint32_t length = PlatformGetModuleFileName(whole, sizeof whole, &code);
+  uint32_t length = PlatformGetProgramPath(whole, sizeof whole, &code);
   EXPECT_TRUE(PlatformRelativePathsUsable()) << "Windows goes on without the path";
   ASSERT_GT(length, 0u);
   ASSERT_LT(length, kPathBufferSize);
@@ -66,7 +69,7 @@ TEST_F(Win32PlatformTest, ModuleFileNameIsWholeOrCutToTheBuffer) {
   // Cut: the result is the buffer's size and the text is still terminated.
   char cut[8];
   memset(cut, 'x', sizeof cut);
-  EXPECT_EQ(PlatformGetModuleFileName(cut, sizeof cut, &code), sizeof cut);
+  EXPECT_EQ(PlatformGetProgramPath(cut, sizeof cut, &code), sizeof cut);
   EXPECT_EQ(cut[sizeof cut - 1], '\0');
   EXPECT_EQ(std::string(cut), std::string(whole, sizeof cut - 1));
 }
@@ -88,20 +91,44 @@ TEST_F(Win32PlatformTest, FileExistsForFilesDirectoriesAndWildcards) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(PlatformFileExists(row.path.c_str()), row.exists);
+    EXPECT_EQ(PlatformFileOrFolderExists(row.path.c_str()), row.exists);
   }
 }
 
 TEST_F(Win32PlatformTest, CopyReplacesAReadOnlyTargetOnceItsAttributesAreNormal) {
+  // A folder whose path takes all but the target's name of the 260 bytes
+  // the installer builds its paths in.
+  const std::string deep = Path(std::string(kPathBufferSize - 11 - directory_.size(), 'd').c_str());
+  const struct {
+    const char* what;
+    std::string source;
+    std::string folder;
+  } rows[] = {
+      {.what = "plain names", .source = Path("a.qlm"), .folder = directory_},
+      {.what = "a source in the device namespace", .source = "\\\\.\\" + Path("a.qlm"), .folder = directory_},
+      {.what = "a source taken as it is", .source = "\\\\?\\" + Path("a.qlm"), .folder = directory_},
+      {.what = "a target folder of 250 characters", .source = Path("a.qlm"), .folder = deep},
+  };
   Write("a.qlm", "new level set");
-  Write("b.qlm", "old");
-  ASSERT_TRUE(SetFileAttributesA(Path("b.qlm").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  PlatformSetNormalAttributes(Path("b.qlm").c_str());
-  EXPECT_EQ(GetFileAttributesA(Path("b.qlm").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-  PlatformFailure failure = {kFailureSystem, 0};
-  EXPECT_TRUE(PlatformCopyFile(Path("a.qlm").c_str(), Path("b.qlm").c_str(), &failure));
-  EXPECT_EQ(Read("b.qlm"), "new level set");
-  EXPECT_EQ(Read("a.qlm"), "new level set");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string target = row.folder + "\\b.qlm";
+    CreateDirectoryA(row.folder.c_str(), nullptr);
+    HANDLE old = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+    CloseHandle(old);
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    PlatformSetNormalAttributes(target.c_str());
+    EXPECT_EQ(GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    PlatformFailure failure = {kFailureSystem, 0};
+    EXPECT_TRUE(PlatformCopyFile(row.source.c_str(), target.c_str(), &failure)) << failure.kind << " " << failure.code;
+    EXPECT_EQ(Read(target.substr(directory_.size() + 1).c_str()), "new level set");
+    EXPECT_EQ(Read("a.qlm"), "new level set");
+    if (row.folder != directory_) {
+      DeleteFileA(target.c_str());
+      RemoveDirectoryA(row.folder.c_str());
+    }
+  }
 }
 
 TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
@@ -111,6 +138,7 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
     std::string source;
     std::string target;
     bool targetHeldOpen = false;  // by a program that lets nobody replace it
+    PlatformFailureKind kind = kFailureSystem;
   } rows[] = {
       {.what = "missing source", .source = Path("b.qlm"), .target = Path("a.qlm")},
       {.what = "onto itself", .source = Path("a.qlm"), .target = Path("a.qlm")},
@@ -119,6 +147,7 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
        .target = Path("nowhere\\a.qlm")},
       {.what = "onto a file held open", .source = Path("a.qlm"), .target = Path("b.qlm"),
        .targetHeldOpen = true},
+      {.what = "a device", .source = "\\\\.\\NUL", .target = Path("b.qlm"), .kind = kFailureNotRegularFile},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -139,7 +168,8 @@ TEST_F(Win32PlatformTest, FailedCopiesLeaveTheFilesAndHaveATextForTheirCode) {
     HANDLE search = FindFirstFileA(Path("*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    EXPECT_EQ(failure.kind, kFailureSystem) << "Windows reports the system's failures only";
+    EXPECT_EQ(failure.kind, row.kind);
+    if (row.kind != kFailureSystem) continue;
     EXPECT_NE(failure.code, 0u);
     char* text = PlatformGetErrorText(failure.code);
     ASSERT_NE(text, nullptr);
@@ -155,6 +185,61 @@ TEST_F(Win32PlatformTest, ErrorTextsOfTheSystemAndNone) {
   PlatformFreeErrorText(tooLong);
   // A code of an application's own (bit 29) has no system text.
   EXPECT_EQ(PlatformGetErrorText(0x20001234u), nullptr);
+  // The installer shows the text as the system gives it; the setup's
+  // reports are one line.
+  const struct {
+    Win32LineEnd lineEnd;
+    bool lineBreak;  // the text ends in CR LF
+  } rows[] = {{.lineEnd = kWin32KeepLineEnd, .lineBreak = true}, {.lineEnd = kWin32DropLineEnd, .lineBreak = false}};
+  for (const auto& row : rows) {
+    wchar_t text[256];
+    DWORD length = Win32ErrorText(ERROR_FILE_NOT_FOUND, text, 256, row.lineEnd);
+    ASSERT_GT(length, 2u);
+    EXPECT_EQ(wcscmp(text + length - 2, L"\r\n") == 0, row.lineBreak);
+    EXPECT_NE(text[length - 1], L' ');
+    EXPECT_EQ(Win32ErrorText(0x20001234u, text, 256, row.lineEnd), 0u);
+  }
+}
+
+// The installer and the setup's helper trust the same accounts (the
+// setup's policy table reads the same list) and compare names alike.
+TEST_F(Win32PlatformTest, BothProgramsTrustTheSameAccountsAndNames) {
+  Win32TokenSid buffer;
+  char* self = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(Win32CurrentUser(&buffer), &self));
+  const struct {
+    std::string sid;
+    bool trusted;
+  } accounts[] = {
+      {.sid = kTrustedAccounts[0], .trusted = true}, {.sid = kTrustedAccounts[1], .trusted = true},
+      {.sid = kTrustedAccounts[2], .trusted = true}, {.sid = self, .trusted = true},
+      {.sid = "S-1-1-0", .trusted = false},          {.sid = "S-1-5-32-545", .trusted = false},
+      {.sid = "S-1-5-21-1-2-3-1002", .trusted = false},
+  };
+  LocalFree(self);
+  for (const auto& row : accounts) {
+    SCOPED_TRACE(row.sid);
+    PSID sid = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(row.sid.c_str(), &sid));
+    EXPECT_EQ(Win32TrustedAccount(sid), row.trusted);
+    LocalFree(sid);
+  }
+  const struct {
+    const wchar_t* first;
+    const wchar_t* second;
+    bool same;
+  } names[] = {
+      {.first = L"\\\\?\\UNC\\server\\share\\a.qlm", .second = L"\\\\server\\share\\a.qlm", .same = true},
+      {.first = L"\\\\?\\C:\\Games\\", .second = L"c:\\games", .same = true},
+      {.first = L"\\\\.\\C:\\Games\\a.qlm", .second = L"C:\\Games\\a.qlm", .same = true},
+      {.first = L"C:\\", .second = L"C:", .same = true},
+      {.first = L"C:\\Games", .second = L"C:\\Game", .same = false},
+      {.first = L"\\\\?\\UNC\\server\\share", .second = L"UNC\\server\\share", .same = false},
+  };
+  for (const auto& row : names) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(row.first)));
+    EXPECT_EQ(Win32SameName(row.first, row.second), row.same);
+  }
 }
 
 TEST_F(Win32PlatformTest, GameLockIsAMutexHeldByItsName) {

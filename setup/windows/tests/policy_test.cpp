@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/windows/trust.h"
 #include "setup/windows/policy.h"
 #include "tests/row_name.h"
 
@@ -173,6 +174,10 @@ const struct PolicyRow {
        .rights = kRightAddFile | kRightAddSubdirectory | kRightDelete, .holder = "S-1-5-11", .who = L"every signed-in user of this computer"},
       {.what = "subfolders only: no file of the setup's takes it",
        .descriptor = "O:BAD:P(A;OICI;FA;;;BA)(A;CIIO;FA;;;BU)",
+       .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
+      {.what = "the accounts the installer trusts too (its table has the same row)",
+       .descriptor = "O:" + std::string(kTrustedAccounts[2]) + "D:P(A;OICI;FA;;;" + kTrustedAccounts[0] +
+                     ")(A;OICI;FA;;;" + kTrustedAccounts[1] + ")(A;OICI;FA;;;" + kTrustedAccounts[2] + ")",
        .counted = kRightsThatCountInFolder, .onFiles = kRightsThatChangeAFile, .rights = 0, .holder = ""},
       {.what = "OWNER RIGHTS stand for a trusted owner",
        .descriptor = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)",

@@ -1,7 +1,7 @@
 // The calls of the POSIX backend that each system makes its own way;
-// platform/linux.cpp gives Linux's. platform/posix.cpp implements the whole
+// linux.cpp gives Linux's. posix.cpp implements the whole
 // platform interface on top of them. Each of the fast ways may say that it
-// is not there, and the portable way in platform/posix.cpp runs instead.
+// is not there, and the portable way in posix.cpp runs instead.
 #ifndef LEVELSET_PLATFORM_POSIX_SYSTEM_H
 #define LEVELSET_PLATFORM_POSIX_SYSTEM_H
 

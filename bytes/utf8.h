@@ -1,7 +1,7 @@
 // The shape of a UTF-8 character, for the terminal box below and the text
 // helpers above alike. No system header: plain bytes.
-#ifndef LEVELSET_PLATFORM_UTF8_H
-#define LEVELSET_PLATFORM_UTF8_H
+#ifndef LEVELSET_BYTES_UTF8_H
+#define LEVELSET_BYTES_UTF8_H
 
 #include <cstddef>
 

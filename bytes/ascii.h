@@ -1,8 +1,8 @@
 // The ASCII letter case fold, for the name comparisons above and the
 // terminal box's answers alike, and the level set's own name as the
 // backends judge the file a source leads to. No system header: plain bytes.
-#ifndef LEVELSET_PLATFORM_ASCII_H
-#define LEVELSET_PLATFORM_ASCII_H
+#ifndef LEVELSET_BYTES_ASCII_H
+#define LEVELSET_BYTES_ASCII_H
 
 // c with A to Z folded onto a to z; every other byte as it is.
 inline unsigned char FoldAsciiCase(unsigned char c) {
@@ -10,13 +10,15 @@ inline unsigned char FoldAsciiCase(unsigned char c) {
 }
 
 // Whether the file name (no directory in it) ends in ".qlm", in any ASCII
-// letter case.
-inline bool NamedAsLevelSet(const char* name) {
-  const char* end = name;
-  while (*end != '\0') ++end;
+// letter case; in bytes or in UTF-16.
+template <typename Char>
+inline bool NamedAsLevelSet(const Char* name) {
+  const Char* end = name;
+  while (*end != 0) ++end;
   if (end - name < 4 || end[-4] != '.') return false;
   for (int i = 0; i < 3; ++i) {
-    if (FoldAsciiCase(static_cast<unsigned char>(end[i - 3])) != "qlm"[i]) return false;
+    unsigned c = static_cast<unsigned>(end[i - 3]);
+    if (c >= 0x80 || FoldAsciiCase(static_cast<unsigned char>(c)) != "qlm"[i]) return false;
   }
   return true;
 }

@@ -1,8 +1,8 @@
 // The name of the file a copy is written to before it is renamed over the
 // installed copy, for both backends: ".levelset-<16 hex digits>.tmp", never
 // ".qlm", so the game never reads one. No system header: plain bytes.
-#ifndef LEVELSET_PLATFORM_TEMPORARY_NAME_H
-#define LEVELSET_PLATFORM_TEMPORARY_NAME_H
+#ifndef LEVELSET_BYTES_TEMPORARY_NAME_H
+#define LEVELSET_BYTES_TEMPORARY_NAME_H
 
 #include <cstddef>
 #include <cstdint>

@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 
 ssize_t ReadProgramPath(char* buffer, size_t size) {
   return readlink("/proc/self/exe", buffer, size);

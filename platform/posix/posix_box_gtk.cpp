@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
-#include "platform/posix_box.h"
+#include "platform/posix/posix_box.h"
 
 namespace {
 

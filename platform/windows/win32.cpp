@@ -1,7 +1,7 @@
-// The Windows backend: most operations are the one kernel32 or user32 call
-// that the installer was written against, with its result passed back as
-// is. The command line is read as the system keeps it, in UTF-16, and no
-// character is ever changed into another. The copy and the attribute change
+// The Windows backend: most operations are one kernel32 or user32 call,
+// with its result passed back as is. The command line is read as the
+// system keeps it, in UTF-16, and no character is ever changed into
+// another. The copy and the attribute change
 // work through handles instead of names: Levels is opened as itself, never
 // through a link in its place, and every file in it is created, renamed,
 // changed and cleared relative to that open folder (ntdll's root-directory
@@ -11,7 +11,6 @@
 #define _CRT_RAND_S
 #include <windows.h>
 #include <aclapi.h>
-#include <sddl.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -19,11 +18,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <initializer_list>
 
 #include "platform/platform.h"
-#include "platform/temporary_name.h"
-#include "platform/win32_identity.h"
+#include "bytes/ascii.h"
+#include "bytes/temporary_name.h"
+#include "platform/windows/win32_identity.h"
 
 // Not declared by winternl.h; exported by every ntdll.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
@@ -51,14 +50,6 @@ static_assert(kPathBufferSize == MAX_PATH, "MAX_PATH");
 
 namespace {
 
-// Closes its handle when it goes out of scope.
-struct Handle {
-  HANDLE h;
-  ~Handle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
-
 // ERROR_STOPPED_ON_SYMLINK, which mingw's headers lack: "The create
 // operation stopped after reaching a symbolic link."
 constexpr DWORD kErrorStoppedOnLink = 681;
@@ -80,18 +71,6 @@ constexpr size_t kCommandLineUnits = 32767;
 char commandLine[kCommandLineUnits * 3 + 1];
 bool inexact[kCommandLineUnits * 3 + 1];
 
-// Whether text, a string that lies in the converted command line, holds a
-// character that had no exact form there.
-bool HoldsInexactCharacter(const char* text) {
-  uintptr_t at = reinterpret_cast<uintptr_t>(text);
-  uintptr_t start = reinterpret_cast<uintptr_t>(commandLine);
-  if (at < start || at >= start + sizeof commandLine) return false;
-  for (size_t i = at - start; i < sizeof commandLine && commandLine[i] != '\0'; ++i) {
-    if (inexact[i]) return true;
-  }
-  return false;
-}
-
 // --- Names -------------------------------------------------------------------------
 
 // Wide paths are built in buffers of this many characters.
@@ -100,10 +79,6 @@ constexpr DWORD kWideSize = 1024;
 // text, an 8-bit string in the ANSI code page, in UTF-16; false, with
 // *error set, when it does not convert exactly or does not fit.
 bool ToWide(const char* text, wchar_t* out, DWORD size, DWORD* error) {
-  if (HoldsInexactCharacter(text)) {
-    *error = ERROR_FILE_NOT_FOUND;
-    return false;
-  }
   if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, static_cast<int>(size)) == 0) {
     DWORD code = GetLastError();
     *error = code == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE : code;
@@ -112,39 +87,11 @@ bool ToWide(const char* text, wchar_t* out, DWORD size, DWORD* error) {
   return true;
 }
 
-bool SameName(const wchar_t* a, const wchar_t* b) {
-  return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
-// The name under which the handle reached what it opened, as a DOS path
-// without "\\?\" ("\\?\UNC\" becomes "\\") and without a closing separator
-// (a drive's root is "C:"). A link anywhere on the way shows as a name
-// other than the one asked for.
-bool ReachedName(HANDLE handle, wchar_t* out, DWORD size) {
-  wchar_t name[kWideSize];
-  DWORD length = GetFinalPathNameByHandleW(handle, name, kWideSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length >= kWideSize) return false;
-  const wchar_t* start = name;
-  bool unc = wcsncmp(name, L"\\\\?\\UNC\\", 8) == 0;
-  if (unc) {
-    start = name + 6;
-    name[6] = L'\\';
-  } else if (wcsncmp(name, L"\\\\?\\", 4) == 0) {
-    start = name + 4;
-  }
-  size_t kept = wcslen(start);
-  if (kept > 0 && start[kept - 1] == L'\\') --kept;
-  if (kept >= size) return false;
-  wmemcpy(out, start, kept);
-  out[kept] = L'\0';
-  return true;
-}
-
 // Whether reached is base, a separator and name.
 bool ReachedAs(const wchar_t* reached, const wchar_t* base, const wchar_t* name) {
   wchar_t expected[kWideSize];
   int length = _snwprintf(expected, kWideSize, L"%ls\\%ls", base, name);
-  return length > 0 && length < static_cast<int>(kWideSize) && SameName(reached, expected);
+  return length > 0 && length < static_cast<int>(kWideSize) && Win32SameName(reached, expected);
 }
 
 // What the name leads to, through any link.
@@ -214,21 +161,6 @@ bool MadeByThisUser(HANDLE file) {
   return sid != nullptr && EqualSid(owner.sid, sid);
 }
 
-// Whether a link owned by sid may lead the player anywhere: the player
-// themselves, Administrators, SYSTEM or TrustedInstaller.
-bool TrustedLinkOwner(PSID sid) {
-  for (const wchar_t* trusted : {L"S-1-5-32-544", L"S-1-5-18",
-                                 L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"}) {
-    PSID known = nullptr;
-    bool same = ConvertStringSidToSidW(trusted, &known) && EqualSid(sid, known);
-    if (known) LocalFree(known);
-    if (same) return true;
-  }
-  Win32TokenSid buffer;
-  PSID player = Win32CurrentUser(&buffer);
-  return player != nullptr && EqualSid(sid, player);
-}
-
 // --- The source ----------------------------------------------------------------------
 
 // How many characters of path name its root: "C:\", "\\server\share\"; 0
@@ -242,8 +174,27 @@ size_t RootLength(const wchar_t* path) {
   return static_cast<size_t>(share - path) + 1;
 }
 
+// Whether the file open as in, reached after every link, is named as a
+// level set itself: what is published is what the player meant, whatever
+// name led to it.
+bool ReachedAsLevelSet(HANDLE in) {
+  wchar_t reached[kWideSize];
+  const wchar_t* name = reached;
+  alignas(FILE_NAME_INFO) BYTE buffer[sizeof(FILE_NAME_INFO) + kWideSize * sizeof(wchar_t)];
+  if (!Win32ReachedName(in, reached, kWideSize)) {
+    // On a volume without a drive, the name within the volume.
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
+    if (!GetFileInformationByHandleEx(in, FileNameInfo, info, sizeof buffer - sizeof(wchar_t))) return false;
+    info->FileName[info->FileNameLength / sizeof(wchar_t)] = L'\0';
+    name = info->FileName;
+  }
+  const wchar_t* last = wcsrchr(name, L'\\');
+  return NamedAsLevelSet(last ? last + 1 : name);
+}
+
 // Why the source, open as in and described by from, may not be installed,
-// or 0: the name it was reached under must be the name asked for, or every
+// or 0: the name it was reached under must be the name asked for (on this
+// computer, not over the network), or every
 // link met on the way must be the player's, Administrators', SYSTEM's,
 // TrustedInstaller's, or lead to something that belongs to the link's own
 // owner. Otherwise a junction of another user's, anywhere in the path,
@@ -261,25 +212,28 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
   // Long names, and no "\\?\" in front, as the reached name comes.
   length = GetLongPathNameW(full, asked, kWideSize);
   if (length == 0 || length >= kWideSize) wcscpy(asked, full);
-  if (wcsncmp(asked, L"\\\\?\\UNC\\", 8) == 0) {
-    wmemmove(asked + 2, asked + 8, wcslen(asked + 8) + 1);
-  } else if (wcsncmp(asked, L"\\\\?\\", 4) == 0 && RootLength(asked + 4) == 3) {
-    wmemmove(asked, asked + 4, wcslen(asked + 4) + 1);
-  }
-  if (!ReachedName(in, reached, kWideSize)) return GetLastError();
-  if (SameName(reached, asked)) return 0;
+  Win32PlainName(asked);
+  // Over the network the server follows its own junctions, and the name it
+  // gives back shows none of them: such a name is always walked, and so
+  // is one whose final name the system cannot give.
+  bool named = Win32ReachedName(in, reached, kWideSize);
+  bool network = asked[0] == L'\\' || (named && reached[0] == L'\\');
+  if (named && !network && Win32SameName(reached, asked)) return 0;
 
   // Reached under another name: walk the path one name at a time, each
-  // opened as itself, to find the links on the way.
+  // opened as itself, to find the links on the way. Where the system gives
+  // no final name, the links are still seen as what they are (a name opened
+  // as itself), and only the check for links the system follows regardless
+  // (Wine's) is left out.
   size_t root = RootLength(asked);
   if (root == 0) return ERROR_BAD_PATHNAME;
   wchar_t prefix[kWideSize], base[kWideSize];
   wcsncpy(prefix, asked, root);
   prefix[root] = L'\0';
   // A drive substituted or mapped by the player stands for its folder.
-  Handle top{OpenFollowing(prefix, FILE_READ_ATTRIBUTES)};
+  Win32Handle top{OpenFollowing(prefix, FILE_READ_ATTRIBUTES)};
   if (top.h == INVALID_HANDLE_VALUE) return GetLastError();
-  if (!ReachedName(top.h, base, kWideSize)) return GetLastError();
+  named = Win32ReachedName(top.h, base, kWideSize);
   BY_HANDLE_FILE_INFORMATION last = {};
   for (size_t end = root; asked[end] != L'\0';) {
     size_t start = end;
@@ -292,35 +246,34 @@ DWORD SourceProblem(HANDLE in, const wchar_t* source, const BY_HANDLE_FILE_INFOR
     if (asked[end] == L'\\') ++end;
     if (name[0] == L'\0') continue;
 
-    Handle itself{Win32OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
+    Win32Handle itself{Win32OpenItself(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL)};
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (itself.h == INVALID_HANDLE_VALUE ||
         !GetFileInformationByHandleEx(itself.h, FileAttributeTagInfo, &tag, sizeof tag)) {
       return GetLastError();
     }
     HANDLE now = itself.h;
-    Handle followed{INVALID_HANDLE_VALUE};
+    Win32Handle followed{INVALID_HANDLE_VALUE};
     if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag)) {
       followed.h = OpenFollowing(prefix, FILE_READ_ATTRIBUTES | READ_CONTROL);
       if (followed.h == INVALID_HANDLE_VALUE) return GetLastError();
       Owner link(itself.h);
       Owner target(followed.h);
-      if (!link.sid || (!TrustedLinkOwner(link.sid) && (!target.sid || !EqualSid(link.sid, target.sid)))) {
+      if (!link.sid || (!Win32TrustedAccount(link.sid) && (!target.sid || !EqualSid(link.sid, target.sid)))) {
         *foreign = true;
         return kErrorStoppedOnLink;
       }
       now = followed.h;
-    } else {
+    } else if (named) {
       wchar_t here[kWideSize];
-      if (!ReachedName(itself.h, here, kWideSize)) return GetLastError();
+      if (!Win32ReachedName(itself.h, here, kWideSize)) return GetLastError();
       if (!ReachedAs(here, base, name)) {
         *foreign = true;
         return kErrorStoppedOnLink;
       }
     }
-    if (!ReachedName(now, base, kWideSize) || !GetFileInformationByHandle(now, &last)) {
-      return GetLastError();
-    }
+    if (!GetFileInformationByHandle(now, &last)) return GetLastError();
+    named = named && Win32ReachedName(now, base, kWideSize);
   }
   // The walk must have come to the very file that was opened.
   return Win32SameFile(last, from) ? 0 : ERROR_FILE_NOT_FOUND;
@@ -346,11 +299,6 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
   *file = L'\0';
   length = GetLongPathNameW(full, folder, kWideSize);
   if (length == 0 || length >= kWideSize) wcscpy(folder, full);
-  // The temporary file beside the target keeps within MAX_PATH as well.
-  if (wcslen(folder) + 30 >= MAX_PATH) {
-    *error = ERROR_FILENAME_EXCED_RANGE;
-    return INVALID_HANDLE_VALUE;
-  }
   length = static_cast<DWORD>(wcslen(folder));
   if (length > 3 && folder[length - 1] == L'\\') folder[--length] = L'\0';
 
@@ -374,9 +322,9 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
     size_t aboveLength = static_cast<size_t>(slash - folder) + (slash - folder == 2 ? 1 : 0);
     wcsncpy(above, folder, aboveLength);
     above[aboveLength] = L'\0';
-    Handle parent{OpenFollowing(above, FILE_READ_ATTRIBUTES)};
-    if (parent.h == INVALID_HANDLE_VALUE || !ReachedName(parent.h, reachedAbove, kWideSize) ||
-        !ReachedName(handle, reached, kWideSize)) {
+    Win32Handle parent{OpenFollowing(above, FILE_READ_ATTRIBUTES)};
+    if (parent.h == INVALID_HANDLE_VALUE || !Win32ReachedName(parent.h, reachedAbove, kWideSize) ||
+        !Win32ReachedName(handle, reached, kWideSize)) {
       problem = GetLastError();
       if (problem == 0) problem = ERROR_PATH_NOT_FOUND;
     } else if (!ReachedAs(reached, reachedAbove, slash + 1)) {
@@ -397,7 +345,7 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
 // not followed: the copy replaces it as a name.
 DWORD TargetProblem(HANDLE folder, const wchar_t* name, const BY_HANDLE_FILE_INFORMATION& from) {
   DWORD error = 0;
-  Handle file{OpenIn(folder, name, FILE_READ_ATTRIBUTES,
+  Win32Handle file{OpenIn(folder, name, FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, &error)};
   BY_HANDLE_FILE_INFORMATION info;
   if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return 0;
@@ -452,7 +400,7 @@ void ClearLeftovers(HANDLE folder) {
         wmemcpy(name, found->FileName, characters);
         name[characters] = L'\0';
         DWORD error = 0;
-        Handle file{IsTemporaryName(narrow)
+        Win32Handle file{IsTemporaryName(narrow)
                         ? OpenIn(folder, name, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, FILE_OPEN,
                                  FILE_NON_DIRECTORY_FILE, &error)
                         : INVALID_HANDLE_VALUE};
@@ -546,9 +494,9 @@ bool RenameOver(HANDLE file, HANDLE folder, const wchar_t* name) {
 
 }  // namespace
 
-char* PlatformGetCommandLine() {
+PlatformCommandLine PlatformGetCommandLine() {
   static bool converted = false;
-  if (converted) return commandLine;
+  if (converted) return {commandLine, inexact};
   converted = true;
   const wchar_t* wide = GetCommandLineW();
   UINT codePage = GetACP();
@@ -569,7 +517,7 @@ char* PlatformGetCommandLine() {
     i += static_cast<size_t>(units);
   }
   commandLine[out] = '\0';
-  return commandLine;
+  return {commandLine, inexact};
 }
 
 void PlatformGetLeadByteRanges(unsigned char ranges[12]) {
@@ -591,7 +539,7 @@ bool PlatformGameLockHeld(const char* name) {
   return true;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code) {
   // A path cut to fit gives size; Windows before Vista leaves it without a
   // terminator then.
   DWORD length = GetModuleFileNameA(nullptr, buffer, size);
@@ -602,10 +550,7 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) 
 
 bool PlatformRelativePathsUsable() { return true; }
 
-bool PlatformFileExists(const char* path) {
-  // A name from the command line that could not be read exactly names no
-  // file: with "?" in its place it would match others as a wildcard.
-  if (HoldsInexactCharacter(path)) return false;
+bool PlatformFileOrFolderExists(const char* path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
   if (search == INVALID_HANDLE_VALUE) return false;
@@ -624,9 +569,9 @@ void PlatformSetNormalAttributes(const char* path) {
   // elsewhere.
   wchar_t name[MAX_PATH];
   DWORD error = 0;
-  Handle folder{OpenFolderOf(path, name, MAX_PATH, &error)};
+  Win32Handle folder{OpenFolderOf(path, name, MAX_PATH, &error)};
   if (folder.h == INVALID_HANDLE_VALUE) return;
-  Handle file{OpenIn(folder.h, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+  Win32Handle file{OpenIn(folder.h, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_NON_DIRECTORY_FILE,
                      &error)};
   BY_HANDLE_FILE_INFORMATION info;
@@ -642,11 +587,19 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
   wchar_t sourceWide[kWideSize];
   DWORD error = 0;
   if (!ToWide(source, sourceWide, kWideSize, &error)) return Fail(failure, error);
-  Handle in{CreateFileW(sourceWide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  Win32Handle in{CreateFileW(sourceWide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
   BY_HANDLE_FILE_INFORMATION from;
+  if (in.h != INVALID_HANDLE_VALUE && GetFileType(in.h) != FILE_TYPE_DISK) {
+    *failure = {kFailureNotRegularFile, 0};
+    return false;
+  }
   if (in.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(in.h, &from)) {
     return Fail(failure, GetLastError());
+  }
+  if (!ReachedAsLevelSet(in.h)) {
+    *failure = {kFailureNotLevelSet, 0};
+    return false;
   }
   bool foreign = false;
   if (DWORD problem = SourceProblem(in.h, sourceWide, from, &foreign)) {
@@ -662,12 +615,12 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
   // happens relative to the target's folder, opened once: whatever its name
   // leads to a moment later plays no part.
   wchar_t name[MAX_PATH];
-  Handle folder{OpenFolderOf(target, name, MAX_PATH, &error)};
+  Win32Handle folder{OpenFolderOf(target, name, MAX_PATH, &error)};
   if (folder.h == INVALID_HANDLE_VALUE) return Fail(failure, error);
   if (DWORD problem = TargetProblem(folder.h, name, from)) return Fail(failure, problem);
   ClearLeftovers(folder.h);
 
-  Handle out{CreateTemporary(folder.h, failure)};
+  Win32Handle out{CreateTemporary(folder.h, failure)};
   if (out.h == INVALID_HANDLE_VALUE) return false;
   if (CopyContents(in.h, out.h) && SetFileTime(out.h, nullptr, nullptr, &from.ftLastWriteTime) &&
       FlushFileBuffers(out.h) && RenameOver(out.h, folder.h, name)) {
@@ -679,16 +632,13 @@ bool PlatformCopyFile(const char* source, const char* target, PlatformFailure* f
 }
 
 char* PlatformGetErrorText(uint32_t code) {
-  char* text = nullptr;
-  DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-      nullptr);
-  if (length == 0) {
-    if (text) LocalFree(text);
-    return nullptr;
-  }
-  return text;
+  wchar_t wide[2048];
+  if (Win32ErrorText(code, wide, 2048, kWin32KeepLineEnd) == 0) return nullptr;
+  int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  char* text = size > 0 ? static_cast<char*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(size))) : nullptr;
+  if (text && WideCharToMultiByte(CP_ACP, 0, wide, -1, text, size, nullptr, nullptr) == size) return text;
+  if (text) LocalFree(text);
+  return nullptr;
 }
 
 void PlatformFreeErrorText(char* text) { LocalFree(text); }

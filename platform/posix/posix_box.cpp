@@ -1,6 +1,6 @@
 // Message boxes on POSIX: a GTK dialog on a display; else a prompt when the
 // user sits at a terminal; else the text on standard error, answered 0.
-#include "platform/posix_box.h"
+#include "platform/posix/posix_box.h"
 
 #include <unistd.h>
 
@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/ascii.h"
+#include "bytes/ascii.h"
 #include "platform/platform.h"
-#include "platform/utf8.h"
+#include "bytes/utf8.h"
 
 namespace {
 

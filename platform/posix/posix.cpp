@@ -1,7 +1,7 @@
 // The POSIX backend: the whole platform interface but the message boxes
-// (platform/posix_box*.cpp): the program's own path, files, the game lock
+// (posix_box*.cpp): the program's own path, files, the game lock
 // and the copy. What each system does its own way comes through
-// platform/posix_system.h (platform/linux.cpp for Linux).
+// posix_system.h (linux.cpp for Linux).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,10 +15,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/ascii.h"
+#include "bytes/ascii.h"
 #include "platform/platform.h"
-#include "platform/posix_system.h"
-#include "platform/temporary_name.h"
+#include "platform/posix/posix_system.h"
+#include "bytes/temporary_name.h"
 
 namespace {
 
@@ -322,7 +322,7 @@ bool PlatformGameLockHeld(const char* name) {
   return lock.fd >= 0 && flock(lock.fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) {
+uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code) {
   char path[PATH_MAX + 1];
   ssize_t length = ReadProgramPath(path, sizeof path - 1);
   if (length <= 0 || size == 0) {
@@ -341,7 +341,7 @@ uint32_t PlatformGetModuleFileName(char* buffer, uint32_t size, uint32_t* code) 
 
 bool PlatformRelativePathsUsable() { return false; }
 
-bool PlatformFileExists(const char* path) {
+bool PlatformFileOrFolderExists(const char* path) {
   struct stat status;
   return stat(path, &status) == 0;
 }
