@@ -74,12 +74,18 @@ bool OwnersCameWithTheMedium(int entry) {
 }
 
 bool OnTheSystemsOwnFileSystem(int entry) {
+  // The kernel's own that <linux/magic.h> leaves out: configfs and the FUSE
+  // connections (below /sys too), and the message queues, whose files any
+  // user may name.
+  constexpr long kConfigFs = 0x62656570, kFuseConnections = 0x65735543, kMessageQueues = 0x19800202;
   struct statfs kind;
   if (fstatfs(entry, &kind) != 0) return true;
   switch (kind.f_type) {
     case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC:
     case SECURITYFS_MAGIC: case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC:
-    case PSTOREFS_MAGIC: case EFIVARFS_MAGIC: case BPF_FS_MAGIC:
+    case PSTOREFS_MAGIC: case EFIVARFS_MAGIC: case BPF_FS_MAGIC: case SELINUX_MAGIC:
+    case SMACK_MAGIC: case BINFMTFS_MAGIC: case kConfigFs: case kFuseConnections:
+    case kMessageQueues:
       return true;
     default:
       return false;

@@ -39,11 +39,15 @@ bool SameWord(const char* a, const char* b, size_t length) {
 // Cf): the bidirectional marks, embeddings, overrides and isolates, which
 // show letters out of order, and the invisible ones (the soft hyphen, the
 // zero-width space and joiners, the word joiner, the byte order mark, the
-// tags...), which hide what a name holds or where it ends.
+// tags...), which hide what a name holds or where it ends; and the letters
+// and marks that text renderers draw as nothing at all (the combining
+// grapheme joiner, the Hangul fillers, two Khmer vowels), kin of the last.
 constexpr struct {
   unsigned first, last;
 } kNotShown[] = {
     {0x00, 0x08},       {0x0B, 0x1F},       {0x7F, 0x9F},       {0xAD, 0xAD},
+    {0x34F, 0x34F},     {0x115F, 0x1160},   {0x17B4, 0x17B5},   {0x3164, 0x3164},
+    {0xFFA0, 0xFFA0},
     {0x600, 0x605},     {0x61C, 0x61C},     {0x6DD, 0x6DD},     {0x70F, 0x70F},
     {0x890, 0x891},     {0x8E2, 0x8E2},     {0x180E, 0x180E},   {0x200B, 0x200F},
     {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},

@@ -31,8 +31,8 @@ int AnswerForLine(const BoxButtons& buttons, const char* line);
 // Text made safe to show, at a terminal or in a dialog: control characters
 // but line breaks and tabs, the line and paragraph separators (U+2028,
 // U+2029), the format characters (the bidirectional controls, the
-// invisible ones such as U+200B to U+200D, U+2060 and U+FEFF; the list is
-// posix_box.cpp's) and bytes that are not valid UTF-8 become \xNN, byte by
+// invisible ones such as U+200B to U+200D, U+2060 and U+FEFF), the letters
+// drawn as nothing, such as U+3164 (the list is posix_box.cpp's) and bytes that are not valid UTF-8 become \xNN, byte by
 // byte. Allocated with malloc.
 char* EscapeForTerminal(const char* text);
 

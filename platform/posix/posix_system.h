@@ -50,9 +50,9 @@ int CopyInKernel(int in, int out);
 bool OwnersCameWithTheMedium(int entry);
 
 // Whether the file that entry (from OpenEntry) stands for is one of the
-// kernel's own, on /proc, /sys or a file system mounted below it, whose
-// contents the kernel makes up for whoever reads them. True too when the
-// system cannot say.
+// kernel's own, on /proc, /sys or a file system mounted below it, or a
+// message queue, whose contents the kernel makes up for whoever reads
+// them. True too when the system cannot say.
 bool OnTheSystemsOwnFileSystem(int entry);
 
 // Fills out with bytes nobody can guess; false when the system has none.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -422,6 +423,21 @@ const HeadlessCase kHeadlessCases[] = {
                     ">/dev/null 2>&1") != 0) {
            h.cannotRun = "no network namespace with IPv6 here";
          }
+         return h;
+       },
+       .needsRoot = true},
+      // One that any user may name, outside /proc and /sys.
+      {.name = "a message queue named as a level set",
+       .prepare = [](const GameDir& d) {
+         std::string queues = d.root + "/mqueue", path = queues + "/Tide.qlm";
+         Headless h = LeadsToNoLevelSet(path, "Tide");
+         mkdir(queues.c_str(), 0755);
+         if (mount("none", queues.c_str(), "mqueue", 0, nullptr) != 0) {
+           h.cannotRun = "no message queues here";
+           return h;
+         }
+         h.after = [queues] { EXPECT_EQ(0, umount(queues.c_str())); };
+         WriteFile(path, "");
          return h;
        },
        .needsRoot = true},
