@@ -122,7 +122,7 @@ picture=""
 # pictures; then the driver goes on (PAUSE.go).
 take_picture() {
   local name=$1 pause=$2 size
-  for _ in $(seq 300); do [ -e "$pause.shown" ] && break; sleep 0.1; done
+  for _ in $(seq 600); do [ -e "$pause.shown" ] && break; sleep 0.1; done
   if [ ! -e "$pause.shown" ]; then
     problems+=("the box to picture as $name did not appear")
   else
