@@ -274,9 +274,9 @@ void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar
   report[0] = L'\0';
   Append(report, reportSize, &at,
          count == 1 ? L"Others may change this folder, so they could replace the level-set installer that every "
-                      L"user's double-click would run:\r\n"
+                      L"user's double-click would run:\r\n\r\n"
                     : L"Others may change these folders, so they could replace the level-set installer that every "
-                      L"user's double-click would run:\r\n");
+                      L"user's double-click would run:\r\n\r\n");
   for (uint32_t index = 0; index < count; ++index) {
     wchar_t who[300];
     SetupSayWho(&blockers[index], who, 300);
@@ -287,7 +287,7 @@ void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar
     Append(report, reportSize, &at, L"\r\n");
   }
   Append(report, reportSize, &at,
-         L"Install just for you instead: only your own double-clicks then use it, and they trust this folder "
+         L"\r\nInstall just for you instead: only your own double-clicks then use it, and they trust this folder "
          L"as much as your game does already. To install for all users, let only administrators change "
          L"the folders above, or install the game under Program Files.\r\n");
   Append(report, reportSize, &at, kSetupDetailsLine);
