@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Every relative link and image in the pages (*.md, docs/*.md) leads to a file
 # or directory of the repository, and every "#anchor" to a heading of the
-# page it names.
+# page it names. Every test row that a page names exists: after "Rows:", to
+# the end of its paragraph, list item or table cell, each code span names a
+# row of a test table in tests/ or setup/*/tests/ (its first string, or its
+# .name or .what), a scenario of an end-to-end script ("scenario NAME") or a
+# test (Suite.Name).
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 source scripts/lib.sh
@@ -42,8 +46,43 @@ sys.exit(1 if broken else 0)
 EOF
 }
 
+check_rows() {  # check_rows PAGE: prints each row named there that no test has; fails when there is one
+  python3 - "$1" <<'EOF'
+import glob, re, sys
+
+page = sys.argv[1]
+text = open(page, encoding="utf-8").read()
+
+known = set()
+sources = glob.glob("tests/**/*.cpp", recursive=True) + glob.glob("setup/**/tests/**/*.cpp", recursive=True)
+for source in sources:
+    code = open(source, encoding="utf-8", errors="replace").read()
+    for suite, test in re.findall(r"^TEST(?:_F|_P)?\(\s*(\w+)\s*,\s*(\w+)\s*\)", code, re.M):
+        known.add(f"{suite}.{test}")
+    # Adjacent literals are one string, as the compiler joins them.
+    code = re.sub(r'"\s*\n\s*"', "", code)
+    # A row's name: the first string of a row, or its name or what field.
+    for literal in re.findall(r'(?:\{|\.name\s*=|\.what\s*=)\s*"((?:[^"\\\n]|\\.)*)"', code):
+        known.add(re.sub(r"\\(.)", r"\1", literal))
+scripts = glob.glob("tests/**/*.sh", recursive=True) + glob.glob("setup/**/tests/**/*.sh", recursive=True)
+for script in scripts:
+    known.update(re.findall(r"^\s*scenario\s+([\w-]+)", open(script, encoding="utf-8").read(), re.M))
+
+missing = 0
+# "Rows:" runs to the end of its paragraph, list item or table cell.
+for match in re.finditer(r"(?<![\w\"])Rows:(.*?)(?=\n\s*\n|\n\s*[-*] |\n\s*\d+\. |\||\Z)", text, re.S):
+    for name in re.findall(r"`([^`]+)`", match.group(1)):
+        name = re.sub(r"\s*\n\s*", " ", name)
+        if name not in known:
+            print(f"{page}: no test row named `{name}`")
+            missing += 1
+sys.exit(1 if missing else 0)
+EOF
+}
+
 for page in *.md docs/*.md; do
   [ -f "$page" ] || continue
   expect "links in $page" check_page "$page"
+  ! grep -q 'Rows:' "$page" || expect "test rows named in $page" check_rows "$page"
 done
 ledger_end docs

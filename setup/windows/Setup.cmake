@@ -20,7 +20,7 @@
 # access list of Levels (helper_main.cpp; its dealings with the system in
 # system_win32.cpp, its decisions in policy.cpp).
 add_library(setup_system STATIC system_win32.cpp)
-target_link_libraries(setup_system PUBLIC setup_policy platform_win32_identity advapi32)
+target_link_libraries(setup_system PUBLIC setup_policy platform_win32_identity advapi32 shell32 ntdll)
 target_compile_options(setup_system PRIVATE ${LEVELSET_NO_EXCEPTIONS})
 add_executable(levelset-setup-helper WIN32 helper_main.cpp)
 target_link_libraries(levelset-setup-helper PRIVATE setup_system)

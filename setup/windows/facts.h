@@ -16,6 +16,9 @@
 #define SETUP_HELPER_IN_USE 3
 // "check": others may change the folder or one above it (just for me may do).
 #define SETUP_HELPER_OTHERS_MAY_CHANGE 4
+// "run-elevated" ends with the status of the run it started, or this when
+// Windows started none (an administrator's consent refused, say).
+#define SETUP_HELPER_NOT_STARTED 65
 #define SETUP_HELPER_USAGE 64
 
 // The setup's own exit statuses (1 is NSIS's, cancelled on a page).

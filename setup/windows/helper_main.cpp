@@ -4,6 +4,7 @@
 //
 //   levelset-setup-helper check FOLDER REPORT           may Setup install there for all users?
 //   levelset-setup-helper check-mine FOLDER REPORT      ... just for the user running it?
+//   levelset-setup-helper others-mine FOLDER REPORT     "check", in the words for just for me
 //   levelset-setup-helper levels FOLDER REPORT          Levels for players
 //   levelset-setup-helper release-levels FOLDER REPORT  players' entries out again
 //   levelset-setup-helper files FOLDER REPORT           the installed files' own access list
@@ -12,11 +13,15 @@
 //   levelset-setup-helper remove-old-mine FOLDER REPORT the same, of an installation just for me
 //   levelset-setup-helper same-folder FOLDER OTHER      one folder under two names?
 //   levelset-setup-helper remove-later FILE PROCESS     the uninstaller's file, once it ended
+//   levelset-setup-helper run-elevated PROGRAM PARAMETERS REPORT WINDOW
+//                                                       PROGRAM as an administrator: its status,
+//                                                       and its reason into REPORT
 //
 // Exit status (SETUP_HELPER_* in facts.h): done (or the same folder), another
 // folder, refused, others may change the folder ("check") or the file is
 // open, with the reason for the user written to the new file REPORT
-// (UTF-16LE), or a command line it does not know.
+// (UTF-16LE), or a command line it does not know; "run-elevated" ends with
+// the status of the run it started (SetupRunElevated).
 // Arguments are separated by blanks; one in double quotes runs to the next
 // double quote, backslashes and all (a Windows name holds no double quote),
 // so "D:\" is D:\.
@@ -26,7 +31,8 @@
 
 namespace {
 
-constexpr int kMaxArguments = 4;
+constexpr int kMaxArguments = 6;
+constexpr int kArguments = 4;  // of every command but run-elevated
 constexpr unsigned kLineSize = 4096;
 constexpr unsigned kReportSize = 4096;  // what the setup reads of it
 
@@ -59,14 +65,24 @@ int main() {
   if (commandLine == nullptr || wcslen(commandLine) >= kLineSize) return SETUP_HELPER_USAGE;
   wcscpy(line, commandLine);
   wchar_t* arguments[kMaxArguments] = {};
-  if (SplitArguments(line, arguments) != kMaxArguments) return SETUP_HELPER_USAGE;
+  const int count = SplitArguments(line, arguments);
+  if (count < kArguments) return SETUP_HELPER_USAGE;
   const wchar_t* command = arguments[1];
   const wchar_t* folder = arguments[2];
+  static wchar_t report[kReportSize];
+  if (wcscmp(command, L"run-elevated") == 0) {
+    wchar_t* end = nullptr;
+    unsigned long long window = count == kMaxArguments ? wcstoull(arguments[5], &end, 10) : 0;
+    if (count != kMaxArguments || end == arguments[5] || *end != L'\0') return SETUP_HELPER_USAGE;
+    int status = SetupRunElevated(folder, arguments[3], static_cast<uintptr_t>(window), report, kReportSize);
+    if (report[0] != L'\0') SetupWriteReport(arguments[4], report);
+    return status;
+  }
+  if (count != kArguments) return SETUP_HELPER_USAGE;
 
   if (wcscmp(command, L"same-folder") == 0) {
     return SetupSameFolder(folder, arguments[3]) ? SETUP_HELPER_DONE : SETUP_HELPER_ANOTHER_FOLDER;
   }
-  static wchar_t report[kReportSize];
   if (wcscmp(command, L"remove-later") == 0) {
     wchar_t* end = nullptr;
     unsigned long process = wcstoul(arguments[3], &end, 10);
@@ -76,6 +92,8 @@ int main() {
   int result;
   if (wcscmp(command, L"check") == 0) {
     result = SetupCheckFolder(folder, kSetupForAllUsers, report, kReportSize);
+  } else if (wcscmp(command, L"others-mine") == 0) {
+    result = SetupCheckFolder(folder, kSetupForAllUsers, report, kReportSize, true);
   } else if (wcscmp(command, L"check-mine") == 0) {
     result = SetupCheckFolder(folder, kSetupJustForMe, report, kReportSize);
   } else if (wcscmp(command, L"levels") == 0) {

@@ -268,15 +268,16 @@ void SetupSayWho(const SetupBlocker* blocker, wchar_t* out, uint32_t outSize) {
   }
 }
 
-void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar_t* report, uint32_t reportSize) {
+void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, bool justForMe, wchar_t* report,
+                             uint32_t reportSize) {
   if (reportSize == 0) return;
   uint32_t at = 0;
   report[0] = L'\0';
   Append(report, reportSize, &at,
-         count == 1 ? L"Others may change this folder, so they could replace the level-set installer that every "
-                      L"user's double-click would run:\r\n\r\n"
-                    : L"Others may change these folders, so they could replace the level-set installer that every "
-                      L"user's double-click would run:\r\n\r\n");
+         count == 1 ? L"Others may change this folder, so they could replace the level-set installer that "
+                    : L"Others may change these folders, so they could replace the level-set installer that ");
+  Append(report, reportSize, &at,
+         justForMe ? L"your double-click runs:\r\n\r\n" : L"every user's double-click would run:\r\n\r\n");
   for (uint32_t index = 0; index < count; ++index) {
     wchar_t who[300];
     SetupSayWho(&blockers[index], who, 300);
@@ -287,9 +288,11 @@ void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar
     Append(report, reportSize, &at, L"\r\n");
   }
   Append(report, reportSize, &at,
-         L"\r\nInstall just for you instead: only your own double-clicks then use it, and they trust this folder "
-         L"as much as your game does already. To install for all users, let only administrators change "
-         L"the folders above, or install the game under Program Files.\r\n");
+         justForMe ? L"\r\nJust for you, only your own double-clicks use it, and they trust this folder as much as your "
+                     L"game does already.\r\n"
+                   : L"\r\nInstall just for you instead: only your own double-clicks then use it, and they trust this "
+                     L"folder as much as your game does already. To install for all users, let only administrators "
+                     L"change the folders above, or install the game under Program Files.\r\n");
   Append(report, reportSize, &at, kSetupDetailsLine);
   Append(report, reportSize, &at, L"\r\n");
   for (uint32_t index = 0; index < count; ++index) {

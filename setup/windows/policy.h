@@ -150,8 +150,10 @@ void SetupSayWho(const SetupBlocker* blocker, wchar_t* out, uint32_t outSize);
 // others may change, with who, and what to do next. The words for the
 // player come first; after a line of its own, kSetupDetailsLine, come the
 // SIDs and access masks, one folder a line, for the details and the log.
-// Lines end in CR LF.
+// Lines end in CR LF. justForMe: the same for a player installing just for
+// them there, whose own double-click runs what others could replace.
 extern const wchar_t kSetupDetailsLine[];
-void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, wchar_t* report, uint32_t reportSize);
+void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, bool justForMe, wchar_t* report,
+                             uint32_t reportSize);
 
 #endif

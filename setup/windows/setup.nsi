@@ -16,9 +16,11 @@
 ; ending with its status.
 ;
 ; Switches (any letter case): /S silent; /AllUsers or /CurrentUser the mode
-; (silent without either: all users); /LOG=FILE (a new file, not one already
-; there) receives the reason, in UTF-16LE, when nothing is installed;
-; /D=DIR (last, not quoted) the game's directory.
+; (silent without either: all users); /LOG=FILE receives the reason, in
+; UTF-16LE, when nothing is installed (OpenLog: emptied at the start, never
+; written through a link; written by the run started, never by its run as
+; an administrator, which hands its reason back); /D=DIR (last, not
+; quoted) the game's directory.
 ;
 ; A folder that holds neither the game's program file (GAME_PROGRAM) nor
 ; Levels is asked about, No the default; silent, Setup installs there all
@@ -100,11 +102,14 @@ Var Resumed   ; 1 in the run started as an administrator, past the pages
 Var Elevated  ; 1 when running as an administrator
 Var AsAdmin   ; 1 in the run that asked Windows for an administrator (/AsAdministrator)
 Var LogFile   ; /LOG=, or ""
+Var LogHandle ; the /LOG= file, open since the start, or ""
+Var ReportPipe ; /ReportTo= of a run started as an administrator, or ""
 Var FinishText
 Var Case      ; what the setup did: installed, updated, reinstalled or moved
 Var NotFound  ; what the details and the log say when Quillomar was not found, or ""
 Var StayWhy   ; why the files stay for other players (FilesStayForOthers)
 Var UninstallerSize ; the uninstaller's size in KB, once it is counted
+Var OthersMine ; the words that others may change the folder chosen just for me, or ""
 Var ForAll    ; the mode page's buttons
 Var ForMe
 
@@ -184,7 +189,17 @@ Function ${UN}Helper
   ${If} ${Errors}
     StrCpy $R0 ${HELPER_REFUSED}
   ${ElseIf} $R0 <> ${HELPER_DONE}
-    ; The words for the user, then, after a line "--", the details.
+    Call ${UN}ReadReport
+  ${EndIf}
+  ${If} $R0 <> ${HELPER_DONE}
+  ${AndIf} $Report == ""
+    StrCpy $Report "Setup could not look at $R9 ($R0), so it changes nothing."
+  ${EndIf}
+FunctionEnd
+
+; Reads $PLUGINSDIR\report.txt, if there: the words for the user into
+; $Report, then, after a line "--", the details into $Details.
+Function ${UN}ReadReport
     ClearErrors
     FileOpen $R6 "$PLUGINSDIR\report.txt" r
     ${IfNot} ${Errors}
@@ -219,11 +234,6 @@ Function ${UN}Helper
       ${Loop}
       FileClose $R6
     ${EndIf}
-  ${EndIf}
-  ${If} $R0 <> ${HELPER_DONE}
-  ${AndIf} $Report == ""
-    StrCpy $Report "Setup could not look at $R9 ($R0), so it changes nothing."
-  ${EndIf}
 FunctionEnd
 
 ; Whether the level-set installer's files in the folder $R9 stay when an
@@ -255,9 +265,8 @@ Function ${UN}FilesStayForOthers
 FunctionEnd
 
 ; Reads the switches: /AllUsers, /CurrentUser (any letter case), /LOG=FILE
-; (made a full name here, so that a run as an administrator, in another
-; folder, writes the same file), and the setup's own /Resumed and
-; /AsAdministrator; and whether this process runs as an administrator.
+; (opened here, OpenLog), and the setup's own /Resumed, /AsAdministrator
+; and /ReportTo=; and whether this process runs as an administrator.
 ; Both modes at once: nothing is done (exit status EXIT_NOTHING_INSTALLED),
 ; and the log says why.
 Function ${UN}ReadSwitches
@@ -265,16 +274,31 @@ Function ${UN}ReadSwitches
   StrCpy $AllUsers 1
   StrCpy $ModeGiven 0
   StrCpy $Resumed 0
+  StrCpy $AsAdmin 0
+  ClearErrors
+  ${GetOptions} $R0 "/AsAdministrator" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $R1 == ""
+    StrCpy $AsAdmin 1
+  ${EndIf}
+  ; A run started as an administrator for another run never writes a file
+  ; of a name given to it: its reason goes back to the run that started it.
   StrCpy $LogFile ""
+  StrCpy $LogHandle ""
+  StrCpy $ReportPipe ""
   ClearErrors
   ${GetOptions} $R0 "/LOG=" $R1
   ${IfNot} ${Errors}
   ${AndIf} $R1 != ""
-    System::Call 'kernel32::GetFullPathNameW(w R1, i ${NSIS_MAX_STRLEN}, w .R2, p 0) i .R3'
-    ${If} $R3 > 0
-    ${AndIf} $R3 < ${NSIS_MAX_STRLEN}
-      StrCpy $LogFile $R2
-    ${EndIf}
+  ${AndIf} $AsAdmin = 0
+    StrCpy $LogFile $R1
+    Call ${UN}OpenLog
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/ReportTo=" $R1
+  ${IfNot} ${Errors}
+  ${AndIf} $AsAdmin = 1
+    StrCpy $ReportPipe $R1
   ${EndIf}
   ClearErrors
   ${GetOptions} $R0 "/AllUsers" $R1
@@ -303,13 +327,6 @@ Function ${UN}ReadSwitches
   ${AndIf} $R1 == ""
     StrCpy $Resumed 1
   ${EndIf}
-  StrCpy $AsAdmin 0
-  ClearErrors
-  ${GetOptions} $R0 "/AsAdministrator" $R1
-  ${IfNot} ${Errors}
-  ${AndIf} $R1 == ""
-    StrCpy $AsAdmin 1
-  ${EndIf}
   ; True only in a process with an administrator's rights in force (under
   ; UAC, a run as administrator).
   System::Call 'shell32::IsUserAnAdmin() i .R1'
@@ -319,47 +336,141 @@ Function ${UN}ReadSwitches
   ${EndIf}
 FunctionEnd
 
-; Writes $Report, then a line "--" and $Details, to the /LOG= file, as a
-; new file (one that is there already, or a link there, is left as it is).
+; Opens the /LOG= file ($LogFile) at the start, for the whole run, and
+; empties it: a file there already is replaced when it is a plain file with
+; one name; made when missing, never through a link at its name. When it
+; cannot be (its folder is missing, it is a link, a folder, a file with
+; another name too, or in use), nothing is done: the run ends with
+; EXIT_NOTHING_INSTALLED, saying why in a box.
+Function ${UN}OpenLog
+  ; GENERIC_WRITE | FILE_READ_ATTRIBUTES, no sharing, OPEN_ALWAYS,
+  ; FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT.
+  System::Call 'kernel32::CreateFileW(w "$LogFile", i 0x40000080, i 0, p 0, i 4, i 0x00200080, p 0) p .R6 ?e'
+  Pop $R5
+  ${If} $R6 == -1
+  ${OrIf} $R6 == 0
+    StrCpy $Report "Setup cannot write its log $LogFile (error $R5: its folder may not exist, or it is a folder or in use), so it does nothing."
+    Goto refused
+  ${EndIf}
+  ; BY_HANDLE_FILE_INFORMATION: the attributes first, the number of names
+  ; eleventh.
+  System::Call '*(i, i, i, i, i, i, i, i, i, i, i, i, i) p .R4'
+  System::Call 'kernel32::GetFileInformationByHandle(p R6, p R4) i .R3'
+  System::Call '*$R4(i .R2, i, i, i, i, i, i, i, i, i, i .R1)'
+  System::Free $R4
+  ; FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+  IntOp $R2 $R2 & 0x410
+  ${If} $R3 = 0
+  ${OrIf} $R2 <> 0
+  ${OrIf} $R1 <> 1
+    System::Call 'kernel32::CloseHandle(p R6)'
+    StrCpy $Report "Setup does not write its log $LogFile: it is a link, or a file with another name too, so it does nothing."
+    Goto refused
+  ${EndIf}
+  System::Call 'kernel32::SetEndOfFile(p R6) i'
+  StrCpy $LogHandle $R6
+  Return
+refused:
+  MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
+  SetErrorLevel ${EXIT_NOTHING_INSTALLED}
+  Quit
+FunctionEnd
+
+; Writes $Report, then a line "--" and $Details, into the /LOG= file, or,
+; in a run started as an administrator for another, hands them back to it.
 Function ${UN}WriteLog
-  ${If} $LogFile == ""
+  ${If} $ReportPipe != ""
+    Call ${UN}HandBack
     Return
   ${EndIf}
-  ; GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL.
-  System::Call 'kernel32::CreateFileW(w "$LogFile", i 0x40000000, i 0, p 0, i 1, i 0x80, p 0) p .R6'
+  ${If} $LogHandle == ""
+    Return
+  ${EndIf}
+  FileWriteUTF16LE /BOM $LogHandle "$Report$\r$\n"
+  ${If} $Details != ""
+    FileWriteUTF16LE $LogHandle "--$\r$\n$Details$\r$\n"
+  ${EndIf}
+  FileClose $LogHandle
+  StrCpy $LogHandle ""
+FunctionEnd
+
+; Hands $Report and $Details back through the pipe $ReportPipe, only when
+; it is a pipe that the process which started this one serves (the helper's
+; run-elevated, see RunAsAdministrator); never into a file, and never lets
+; that process act as this one (anonymous to it).
+Function ${UN}HandBack
+  StrCpy $R1 $ReportPipe 25
+  ${If} $R1 != "\\.\pipe\quillomar-setup-"
+    Return
+  ${EndIf}
+  ; GENERIC_WRITE, no sharing, OPEN_EXISTING, SECURITY_SQOS_PRESENT with
+  ; SECURITY_ANONYMOUS.
+  System::Call 'kernel32::CreateFileW(w "$ReportPipe", i 0x40000000, i 0, p 0, i 3, i 0x00100000, p 0) p .R6'
   ${If} $R6 == -1
   ${OrIf} $R6 == 0
     Return
   ${EndIf}
-  FileWriteUTF16LE /BOM $R6 "$Report$\r$\n"
-  ${If} $Details != ""
-    FileWriteUTF16LE $R6 "--$\r$\n$Details$\r$\n"
+  ; PROCESS_BASIC_INFORMATION: the parent's id at offset 40.
+  System::Call '*(l, l, l, l, l, l) p .R4'
+  System::Call 'ntdll::NtQueryInformationProcess(p -1, i 0, p R4, i 48, p 0) i .R3'
+  System::Call '*$R4(l, l, l, l, l, l .R2)'
+  System::Free $R4
+  System::Call 'kernel32::GetFileType(p R6) i .R1'
+  System::Call 'kernel32::GetNamedPipeServerProcessId(p R6, *i .R5) i .R4'
+  ; FILE_TYPE_PIPE
+  ${If} $R3 = 0
+  ${AndIf} $R1 = 3
+  ${AndIf} $R4 <> 0
+  ${AndIf} $R5 = $R2
+    FileWriteUTF16LE $R6 "$Report$\r$\n"
+    ${If} $Details != ""
+      FileWriteUTF16LE $R6 "--$\r$\n$Details$\r$\n"
+    ${EndIf}
   ${EndIf}
-  FileClose $R6
+  System::Call 'kernel32::CloseHandle(p R6)'
 FunctionEnd
 
 ; Runs this program again as an administrator (Windows asks for consent or
-; an administrator's password) with the parameters $R9 and
-; /AsAdministrator, waits for it, and sets $R0 to its exit status, or to ""
-; when it did not start. A run that was started so and still is no
+; an administrator's password) with the parameters $R9, through the
+; helper's run-elevated, waits for it, and sets $R0 to its exit status, or
+; to "" when it did not start; $Report and $Details to the reason that it
+; handed back, if any. A run that was started so and still is no
 ; administrator's (UAC switched off, say) asks no more: $R0 is "".
 Function ${UN}RunAsAdministrator
   StrCpy $R0 ""
   ${If} $AsAdmin = 1
     Return
   ${EndIf}
-  StrCpy $R9 "/AsAdministrator $R9"
-  ; SHELLEXECUTEINFOW: SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, the verb
-  ; "runas", SW_SHOWNORMAL; the process's handle comes back at offset 104.
-  System::Call '*(i 112, i 0x140, p $HWNDPARENT, w "runas", w "$EXEPATH", w R9, p 0, i 1, i 0, p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .R6'
-  System::Call 'shell32::ShellExecuteExW(p R6) i .R5'
-  ${If} $R5 <> 0
-    System::Call '*$R6(i, i, p, p, p, p, p, i, i, p, p, p, p, i, i, p, p .R4)'
-    System::Call 'kernel32::WaitForSingleObject(p R4, i -1) i'
-    System::Call 'kernel32::GetExitCodeProcess(p R4, *i .R0) i'
-    System::Call 'kernel32::CloseHandle(p R4) i'
+  InitPluginsDir
+  ${IfNot} ${FileExists} "$PLUGINSDIR\${HELPER_NAME}"
+    File "/oname=$PLUGINSDIR\${HELPER_NAME}" "${HELPER}"
   ${EndIf}
-  System::Free $R6
+  Delete "$PLUGINSDIR\report.txt"
+  StrCpy $Report ""
+  StrCpy $Details ""
+  ClearErrors
+  SetDetailsPrint none
+  ExecWait '"$PLUGINSDIR\${HELPER_NAME}" run-elevated "$EXEPATH" "$R9" "$PLUGINSDIR\report.txt" $HWNDPARENT' $R0
+  SetDetailsPrint both
+  ${If} ${Errors}
+  ${OrIf} $R0 = ${HELPER_NOT_STARTED}
+    StrCpy $R0 ""
+  ${ElseIf} $R0 <> ${EXIT_INSTALLED}
+    Call ${UN}ReadReport
+  ${EndIf}
+FunctionEnd
+
+; Ends a run whose run as an administrator ended with the status $R0,
+; writing the reason that it handed back into the /LOG= file.
+Function ${UN}EndAsAdministratorEnded
+  ${If} $R0 <> ${EXIT_INSTALLED}
+    ${If} $Report == ""
+      StrCpy $Report "The run as an administrator ended with status $R0 and said no more."
+    ${EndIf}
+    Call ${UN}WriteLog
+  ${EndIf}
+  SetErrorLevel $R0
+  Quit
 FunctionEnd
 !macroend
 !insertmacro SETUP_FUNCTIONS ""
@@ -431,15 +542,10 @@ FunctionEnd
 ; folder chosen ($R9: any other switches), and ends with its status. When
 ; Windows does not start it, $Report says so and this returns.
 Function InstallAsAdministrator
-  StrCpy $R9 "$R9/AllUsers"
-  ${If} $LogFile != ""
-    StrCpy $R9 '$R9 /LOG="$LogFile"'
-  ${EndIf}
-  StrCpy $R9 "$R9 /D=$INSTDIR"
+  StrCpy $R9 "$R9/AllUsers /D=$INSTDIR"
   Call RunAsAdministrator
   ${If} $R0 != ""
-    SetErrorLevel $R0
-    Quit
+    Call EndAsAdministratorEnded
   ${EndIf}
   StrCpy $Report "Installing for all users of this computer needs an administrator, and Windows did not run Setup as one, so Setup installs nothing. Install just for you instead, which needs no administrator."
   ${If} ${Silent}
@@ -614,9 +720,22 @@ Function CheckForMode
   ${EndIf}
 FunctionEnd
 
+; Just for me, into a folder that others may change: $OthersMine says so,
+; in the offer's words for just for me (helper "others-mine"), or is "".
+Function FindOthersMine
+  StrCpy $OthersMine ""
+  StrCpy $R8 others-mine
+  StrCpy $R9 $INSTDIR
+  Call Helper
+  ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
+    StrCpy $OthersMine $Report
+  ${EndIf}
+FunctionEnd
+
 ; The folder page stays until the folder is one Setup may install into. A
-; folder that others may change is offered just for me. For all users, a
-; setup that is not an administrator's now runs again as one.
+; folder that others may change is offered just for me, and, chosen just
+; for me, said to be such. For all users, a setup that is not an
+; administrator's now runs again as one.
 Function CheckChosenFolder
   ; A folder that is there, but not the game's, is asked about first.
   ${If} ${FileExists} "$INSTDIR\*.*"
@@ -627,6 +746,15 @@ Function CheckChosenFolder
     ${EndIf}
   ${EndIf}
   Call CheckForMode
+  ${If} $R0 = ${HELPER_DONE}
+  ${AndIf} $AllUsers = 0
+    Call FindOthersMine
+    ${If} $OthersMine != ""
+      MessageBox MB_YESNO|MB_ICONEXCLAMATION "$OthersMine$\r$\n$\r$\nInstall just for you in this folder? (No: choose another folder.)" IDYES +2
+      Abort
+    ${EndIf}
+    StrCpy $R0 ${HELPER_DONE}
+  ${EndIf}
   ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
     ${If} $Details != ""
       DetailPrint "$Details"
@@ -735,6 +863,10 @@ Section
     DetailPrint "Installing for every user of this computer into $INSTDIR"
   ${Else}
     DetailPrint "Installing just for you into $INSTDIR"
+    Call FindOthersMine
+    ${If} $OthersMine != ""
+      DetailPrint "$OthersMine"
+    ${EndIf}
   ${EndIf}
   ; Not the game's folder: asked on the folder page; silent, installed all
   ; the same, and said.
@@ -890,6 +1022,14 @@ Section
     StrCpy $Details ""
     Call WriteLog
   ${EndIf}
+  ; The log of an installation just for me into a folder that others may
+  ; change says so.
+  ${If} $AllUsers = 0
+  ${AndIf} $OthersMine != ""
+    StrCpy $Report $OthersMine
+    StrCpy $Details ""
+    Call WriteLog
+  ${EndIf}
 SectionEnd
 
 ; The finish page's words: what Setup did ($Case), for whom, the folder on
@@ -921,12 +1061,14 @@ FunctionEnd
 ; The uninstaller runs in place ("_?=FOLDER" last, as the registry's
 ; commands give it), so that whoever started it gets its true exit status:
 ; EXIT_INSTALLED (0) when it is done, EXIT_PROGRAM_OPEN while the program is
-; open (nothing removed). /AllUsers (also without a switch, as earlier
-; setups registered it) or /CurrentUser says which installation it takes
-; away; for all users, not run as an administrator, it runs itself again as
-; one and ends with that run's status.
+; open (nothing removed), EXIT_NOTHING_INSTALLED when it changed nothing
+; (UninstallMode). /AllUsers or /CurrentUser says which installation it
+; takes away, without either the registration that names its folder; for
+; all users, not run as an administrator, it runs itself again as one and
+; ends with that run's status.
 Function un.onInit
   Call un.ReadSwitches
+  Call un.UninstallMode
   ${If} $AllUsers = 1
     SetShellVarContext all
   ${Else}
@@ -941,8 +1083,7 @@ Function un.onInit
     StrCpy $R9 "$R9/AllUsers _?=$INSTDIR"
     Call un.RunAsAdministrator
     ${If} $R0 != ""
-      SetErrorLevel $R0
-      Quit
+      Call un.EndAsAdministratorEnded
     ${EndIf}
     StrCpy $Report "Taking away the installation for all users of this computer needs an administrator, and Windows did not run the uninstaller as one, so it changed nothing."
     Call un.WriteLog
@@ -950,6 +1091,72 @@ Function un.onInit
     SetErrorLevel ${EXIT_NOTHING_INSTALLED}
     Quit
   ${EndIf}
+  ; As an administrator, the folder is judged again, as one to install
+  ; into for all users.
+  ${If} $AllUsers = 1
+    StrCpy $R8 check
+    StrCpy $R9 $INSTDIR
+    Call un.Helper
+    ${If} $R0 <> ${HELPER_DONE}
+      StrCpy $Details $Report
+      StrCpy $Report "The uninstaller changes nothing in $INSTDIR: only administrators may change the folder of an installation for all users, reached through no link, and this one is not so."
+      Call un.ChangeNothing
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Which installation the uninstaller takes away: the one of the mode that
+; its switch gives, or, without one, the one whose registration (this
+; user's first, then the machine's) names its folder, judged as the same
+; folder, not the same text. Where that registration names another folder,
+; or none names this one, it changes nothing (un.ChangeNothing).
+Function un.UninstallMode
+  StrCpy $R1 0
+  StrCpy $R2 0
+  StrCpy $R8 same-folder
+  StrCpy $R9 $INSTDIR
+  ReadRegStr $R7 HKCU "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ${If} $R7 != ""
+    Call un.Helper
+    ${If} $R0 = ${HELPER_DONE}
+      StrCpy $R1 1
+    ${EndIf}
+  ${EndIf}
+  ReadRegStr $R7 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+  ${If} $R7 != ""
+    Call un.Helper
+    ${If} $R0 = ${HELPER_DONE}
+      StrCpy $R2 1
+    ${EndIf}
+  ${EndIf}
+  StrCpy $Details ""
+  ${If} $ModeGiven = 0
+  ${AndIf} $R1 = 1
+    StrCpy $AllUsers 0
+  ${ElseIf} $ModeGiven = 0
+  ${AndIf} $R2 = 1
+    StrCpy $AllUsers 1
+  ${ElseIf} $ModeGiven = 0
+    StrCpy $Report "No installation of the level-set installer, for all users or for you, is registered in $INSTDIR, so the uninstaller removes nothing. Its files are in $INSTDIR: delete them there once nobody uses them."
+    Call un.ChangeNothing
+  ${ElseIf} $AllUsers = 1
+  ${AndIf} $R2 = 0
+    StrCpy $Report "The installation for all users of this computer is not registered in $INSTDIR, so the uninstaller changes nothing there."
+    Call un.ChangeNothing
+  ${ElseIf} $AllUsers = 0
+  ${AndIf} $R1 = 0
+    StrCpy $Report "Your own installation is not registered in $INSTDIR, so the uninstaller changes nothing there."
+    Call un.ChangeNothing
+  ${EndIf}
+FunctionEnd
+
+; Ends the uninstaller with nothing changed, saying why ($Report, in a box
+; and the log).
+Function un.ChangeNothing
+  Call un.WriteLog
+  MessageBox MB_OK|MB_ICONSTOP "$Report" /SD IDOK
+  SetErrorLevel ${EXIT_NOTHING_INSTALLED}
+  Quit
 FunctionEnd
 
 Var KeepFiles ; 1 when another installation may use the files of this folder

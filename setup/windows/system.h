@@ -27,8 +27,10 @@ enum SetupMode { kSetupForAllUsers, kSetupJustForMe };
 // count, or the files made in it, and its Levels, if there is one, is a
 // folder and no link. Just for me, who else may change the folders is not
 // asked. SETUP_HELPER_OTHERS_MAY_CHANGE, for all users, names in report every
-// folder on the way that others may change (SetupSayOthersMayChange).
-int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize);
+// folder on the way that others may change (SetupSayOthersMayChange; with
+// sayJustForMe, in the words for a player installing just for them).
+int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize,
+                     bool sayJustForMe = false);
 
 // Gives folder\Levels (made when missing) the access list of a shared Levels:
 // protected from inheritance, owned by Administrators; Administrators and
@@ -69,6 +71,16 @@ int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize);
 // run in place, so that whoever started it waits for its true exit status,
 // cannot remove its own file while it runs.
 int SetupRemoveWhenEnded(const wchar_t* file, unsigned long processId, wchar_t* report, uint32_t reportSize);
+
+// Runs program as an administrator (Windows asks for consent, over the
+// window given, or 0) with "/AsAdministrator /ReportTo=PIPE parameters",
+// waits for it and returns its exit status, or SETUP_HELPER_NOT_STARTED.
+// PIPE is made here, for this user, administrators and SYSTEM only, and
+// what the started process itself, and no other, writes into it is its
+// reason: it comes back in report (empty when it said nothing). The run
+// started so writes no file of a name that this user gave.
+int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_t window, wchar_t* report,
+                     uint32_t reportSize);
 
 // Whether both names lead to one and the same existing folder.
 bool SetupSameFolder(const wchar_t* first, const wchar_t* second);

@@ -4,8 +4,10 @@
 // seen as what it is and never followed.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <winternl.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <shellapi.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -150,30 +152,87 @@ void RemoveEmptyFolder(const wchar_t* path) {
   CloseHandle(handle);
 }
 
-// Puts the file that keeps Levels from being empty into levels, which only
-// administrators may add to at this moment: made afresh, with its own
-// access list; one there already (a player's, say) goes first.
-bool MakeKeeper(const wchar_t* levels) {
-  wchar_t keeper[kPathSize];
-  PSECURITY_DESCRIPTOR descriptor = Descriptor(kLevelsKeeperAccess);
-  if (descriptor == nullptr || !Join(levels, SETUP_LEVELS_KEEPER, "", keeper, kPathSize)) {
-    if (descriptor) LocalFree(descriptor);
+const char* SetupUser();
+
+// The keeper of Levels, opened or made relative to the open folder levels
+// (descriptor: its security when made); INVALID_HANDLE_VALUE with the
+// system's code otherwise. Whoever else has it open is never in the way:
+// every sharing is allowed.
+HANDLE OpenKeeper(HANDLE levels, ACCESS_MASK access, ULONG disposition, PSECURITY_DESCRIPTOR descriptor) {
+  static const wchar_t kName[] = L"" SETUP_LEVELS_KEEPER;
+  UNICODE_STRING name;
+  name.Length = sizeof kName - sizeof(wchar_t);
+  name.MaximumLength = sizeof kName;
+  name.Buffer = const_cast<wchar_t*>(kName);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, levels, descriptor);
+  IO_STATUS_BLOCK status;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  NTSTATUS result = NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+                                 FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT,
+                                 nullptr, 0);
+  if (!NT_SUCCESS(result)) {
+    SetLastError(RtlNtStatusToDosError(result));
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+// Whether the keeper opened as file may stay: it has no other name, is no
+// link, and belongs to Administrators, or to the administrator running the
+// setup (whose own files are theirs where Windows does not give them to
+// Administrators).
+bool KeeperMayStay(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information) || information.nNumberOfLinks != 1 ||
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     return false;
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    file = CreateFileW(keeper, GENERIC_WRITE, 0, &attributes, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
-    HANDLE old = Win32OpenItself(keeper, DELETE | FILE_READ_ATTRIBUTES);
-    bool isLink = false;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    bool gone = old != INVALID_HANDLE_VALUE && !IsFolder(old, &isLink) &&
-                SetFileInformationByHandle(old, FileDispositionInfo, &disposition, sizeof disposition);
-    if (old != INVALID_HANDLE_VALUE) CloseHandle(old);
-    if (!gone) break;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    return false;
   }
+  char text[kSetupSidSize];
+  const char* setupUser = SetupUser();
+  bool trusted = owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                                      (setupUser != nullptr && SidText(owner, text, sizeof text) &&
+                                       strcmp(text, setupUser) == 0));
+  LocalFree(descriptor);
+  return trusted;
+}
+
+// Gives the locked levels (only administrators may add to it or delete
+// from it now) the file that keeps it from being empty, through handles
+// relative to it: one there that may stay (KeeperMayStay) keeps its data
+// and gets its access list through a handle that asks for nothing a
+// player's open file could refuse; any other there goes through a handle
+// of its own; a missing one is made with its access list, and written.
+bool MakeKeeper(HANDLE levels) {
+  HANDLE file = OpenKeeper(levels, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    bool stays = KeeperMayStay(file);
+    bool set = stays && SetAccess(file, kLevelsKeeperAccess);
+    DWORD code = GetLastError();
+    CloseHandle(file);
+    SetLastError(code);
+    if (stays) return set;
+    file = OpenKeeper(levels, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr);
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    bool gone = file != INVALID_HANDLE_VALUE &&
+                SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    code = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    SetLastError(code);
+    if (!gone) return false;
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return false;
+  }
+  PSECURITY_DESCRIPTOR descriptor = Descriptor(kLevelsKeeperAccess);
+  if (descriptor == nullptr) return false;
+  file = OpenKeeper(levels, GENERIC_WRITE, FILE_CREATE, descriptor);
   DWORD code = GetLastError();
   LocalFree(descriptor);
   if (file == INVALID_HANDLE_VALUE) {
@@ -292,10 +351,12 @@ int CheckLevels(const wchar_t* reachedFolder, const wchar_t* levels, HANDLE hand
 }
 
 // Sets the access list of folder\Levels through a handle on Levels itself:
-// released, or, with forPlayers, released first, then, once nobody but
-// administrators may add to it and it is still no link, given the file that
-// keeps it from being empty, and only then opened to players. With
-// forPlayers a missing Levels is made; without, it is left missing.
+// released, or, with forPlayers, released first (locked), then, once nobody
+// but administrators may add to it and it is still no link, given the file
+// that keeps it from being empty, and only then opened to players. A
+// failure once it was locked gives it back the owner and access list it had
+// before. With forPlayers a missing Levels is made; without, it is left
+// missing.
 int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t size) {
   wchar_t levels[kPathSize], reachedFolder[kPathSize], error[256];
   PSECURITY_DESCRIPTOR released = Descriptor(kLevelsReleased);
@@ -313,6 +374,7 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
   }
   LocalFree(released);
   int result = SETUP_HELPER_DONE;
+  PSECURITY_DESCRIPTOR before = nullptr;
   HANDLE parent = Win32OpenItself(folder, FILE_READ_ATTRIBUTES);
   HANDLE handle = Win32OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
   if (handle == INVALID_HANDLE_VALUE && !forPlayers) {
@@ -324,7 +386,10 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
     result = SETUP_HELPER_REFUSED;
   } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
     result = forPlayers ? SETUP_HELPER_REFUSED : SETUP_HELPER_DONE;  // a link is never changed
-  } else if (!SetAccess(handle, kLevelsReleased)) {
+  } else if ((forPlayers && GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION |
+                                                DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                                                &before) != ERROR_SUCCESS) ||
+             !SetAccess(handle, kLevelsReleased)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
@@ -332,11 +397,15 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
     result = SETUP_HELPER_DONE;
   } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
     result = SETUP_HELPER_REFUSED;  // made a link before its list was set
-  } else if (!MakeKeeper(levels) || !SetAccess(handle, kLevelsForPlayers)) {
+  } else if (!MakeKeeper(handle) || !SetAccess(handle, kLevelsForPlayers)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
   }
+  if (result != SETUP_HELPER_DONE && before != nullptr) {
+    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, before);
+  }
+  if (before != nullptr) LocalFree(before);
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   if (parent != INVALID_HANDLE_VALUE) CloseHandle(parent);
   return result;
@@ -384,7 +453,8 @@ void SetupReadSecurity(const void* descriptor, SetupSecurity* security) {
   }
 }
 
-int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize) {
+int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uint32_t reportSize,
+                     bool sayJustForMe) {
   report[0] = L'\0';
   wchar_t full[kPathSize];
   DWORD length = GetFullPathNameW(folder, kPathSize, full, nullptr);
@@ -438,7 +508,7 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
       blockers[index] = {blocked[index].folder, blocked[index].holder, blocked[index].account, blocked[index].group,
                          blocked[index].rights};
     }
-    SetupSayOthersMayChange(blockers, blockedCount, report, reportSize);
+    SetupSayOthersMayChange(blockers, blockedCount, sayJustForMe, report, reportSize);
     return SETUP_HELPER_OTHERS_MAY_CHANGE;
   }
 
@@ -581,6 +651,97 @@ bool SetupSameFolder(const wchar_t* first, const wchar_t* second) {
     if (!known || !(information[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   }
   return Win32SameFile(information[0], information[1]);
+}
+
+int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_t window, wchar_t* report,
+                     uint32_t reportSize) {
+  report[0] = L'\0';
+  // The pipe: the first of its name (one made before by someone else fails
+  // it), one instance, for local clients, which only this user,
+  // administrators and SYSTEM may open.
+  constexpr DWORD kPipeSize = 16384;
+  wchar_t pipeName[80], access[kSetupSidSize + 64];
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  _snwprintf(pipeName, 80, L"\\\\.\\pipe\\quillomar-setup-%lu-%llx", GetCurrentProcessId(),
+             static_cast<unsigned long long>(counter.QuadPart));
+  pipeName[79] = L'\0';
+  const char* user = SetupUser();
+  HANDLE pipe = INVALID_HANDLE_VALUE;
+  if (user != nullptr) {
+    _snwprintf(access, kSetupSidSize + 64, L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;%hs)", user);
+    access[kSetupSidSize + 63] = L'\0';
+    PSECURITY_DESCRIPTOR descriptor = Descriptor(access);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    if (descriptor != nullptr) {
+      pipe = CreateNamedPipeW(pipeName, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+                              kPipeSize, 0, &attributes);
+      LocalFree(descriptor);
+    }
+  }
+  OVERLAPPED connect = {};
+  connect.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  bool listening = pipe != INVALID_HANDLE_VALUE && connect.hEvent != nullptr;
+  if (listening && !ConnectNamedPipe(pipe, &connect)) {
+    DWORD code = GetLastError();
+    if (code == ERROR_PIPE_CONNECTED) SetEvent(connect.hEvent);
+    listening = code == ERROR_PIPE_CONNECTED || code == ERROR_IO_PENDING;
+  }
+  static wchar_t line[4096];
+  int written = _snwprintf(line, 4096, L"/AsAdministrator%ls%ls %ls", listening ? L" /ReportTo=" : L"",
+                           listening ? pipeName : L"", parameters);
+  SHELLEXECUTEINFOW execute = {};
+  execute.cbSize = sizeof execute;
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  execute.hwnd = reinterpret_cast<HWND>(window);
+  execute.lpVerb = L"runas";
+  execute.lpFile = program;
+  execute.lpParameters = line;
+  execute.nShow = SW_SHOWNORMAL;
+  int status = SETUP_HELPER_NOT_STARTED;
+  if (written >= 0 && written < 4096 && ShellExecuteExW(&execute) && execute.hProcess != nullptr) {
+    // What comes through the pipe counts only when the process started
+    // here is the one that wrote it.
+    const DWORD started = GetProcessId(execute.hProcess);
+    bool fromStarted = false;
+    HANDLE events[2] = {execute.hProcess, connect.hEvent};
+    DWORD waited = WaitForMultipleObjects(listening ? 2 : 1, events, FALSE, INFINITE);
+    if (waited == WAIT_OBJECT_0 + 1 || (listening && WaitForSingleObject(connect.hEvent, 0) == WAIT_OBJECT_0)) {
+      ULONG client = 0;
+      DWORD ignored = 0;
+      fromStarted = GetOverlappedResult(pipe, &connect, &ignored, FALSE) &&
+                    GetNamedPipeClientProcessId(pipe, &client) && client == started;
+    }
+    WaitForSingleObject(execute.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(execute.hProcess, &code)) status = static_cast<int>(code);
+    CloseHandle(execute.hProcess);
+    // The process has ended: the pipe holds all it wrote, then ends.
+    static wchar_t received[kPipeSize / sizeof(wchar_t)];
+    DWORD total = 0;
+    while (fromStarted && total < kPipeSize) {
+      OVERLAPPED reading = {};
+      reading.hEvent = connect.hEvent;
+      ResetEvent(connect.hEvent);
+      DWORD got = 0;
+      if (!ReadFile(pipe, reinterpret_cast<char*>(received) + total, kPipeSize - total, &got, &reading)) {
+        if (GetLastError() != ERROR_IO_PENDING || WaitForSingleObject(connect.hEvent, 5000) != WAIT_OBJECT_0 ||
+            !GetOverlappedResult(pipe, &reading, &got, FALSE)) {
+          CancelIo(pipe);
+          break;
+        }
+      }
+      if (got == 0) break;
+      total += got;
+    }
+    uint32_t length = total / sizeof(wchar_t), at = length > 0 && received[0] == 0xFEFF ? 1 : 0, out = 0;
+    for (; at < length && out + 1 < reportSize; ++at) report[out++] = received[at];
+    report[out] = L'\0';
+  }
+  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+  if (connect.hEvent != nullptr) CloseHandle(connect.hEvent);
+  return status;
 }
 
 const wchar_t* SetupCommandLine() { return GetCommandLineW(); }

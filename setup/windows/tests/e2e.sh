@@ -126,6 +126,25 @@ file_security() {  # file_security NAME...
   done
 }
 
+# as_administrator PROGRAM PARAMETERS: runs PROGRAM as the setup and the
+# uninstaller run themselves as an administrator, through the helper's
+# run-elevated (Wine starts it without asking): $status is the status that
+# it hands back, $handed_back the reason.
+as_administrator() {
+  cp "$build/levelset-setup-helper.exe" "$drive/helper.exe"
+  rm -f "$work/$current.handed-back"
+  timeout 120 "$WINE" 'C:\helper.exe' run-elevated "$1" "$2" "Z:${work//\//\\}\\$current.handed-back" 0 >/dev/null 2>&1
+  status=$?
+  handed_back=$(iconv -f UTF-16LE -t UTF-8 "$work/$current.handed-back" 2>&1 | tr -d '\r')
+}
+# hold_keeper: a player opens the keeper of Levels and holds it a while,
+# sharing only reading (cmd's input); $holder is that run.
+hold_keeper() {
+  timeout 60 "$WINE" cmd /c "ping -n 8 127.0.0.1 >nul <C:\\Games\\Quillomar\\Levels\\$keeper" >/dev/null 2>&1 &
+  holder=$!
+  sleep 3
+}
+
 # The pages a player sees: the welcome, the licence, whom it is for (all
 # users), then the game's folder, Program Files by default (just for me,
 # none: Back from there). Cancel asks before it ends the setup there, with
@@ -325,6 +344,15 @@ rm -rf "$game"
 refused "a game folder that does not exist"
 mkdir -p "$game" && chmod 0777 "$game"
 refused "a game folder that everyone may change"
+# Its run as an administrator hands the reason back to the run that started
+# it; started as such a run with a /LOG= of a user's, it writes no file.
+as_administrator "Z:${setup//\//\\}" '/S /AllUsers /D=C:\Games\Quillomar'
+[ $status -eq 2 ] && grep -qxF '    C:\Games\Quillomar: Everyone' <<<"$handed_back" ||
+  problems+=("the run as an administrator did not hand back 2 and its reason: $status" "$handed_back")
+cp "$setup" "$drive/Temp/setup.exe"
+drive 'exit 2' --app 'C:\Temp\setup.exe' --answers '' \
+  --cmdline-hex "$(hex 'setup.exe /AsAdministrator /S /AllUsers /LOG=C:\profile.ps1 /D=C:\x;Start-Process calc.exe;#')"
+expect_absent "$drive/profile.ps1"
 chmod 0755 "$game" && chmod 0777 "$drive/Games"
 refused "a folder above it that everyone may change"
 chmod 0755 "$drive/Games"
@@ -356,6 +384,20 @@ echo "the game" >"$game/Quillomar.exe"
   "$WINE" reg add "$classes\\Quillomar.Editor\\shell\\open\\command" /ve /d 'C:\Editor\editor.exe %1' /f >/dev/null 2>&1 ||
   problems+=("cannot register the other program's .qlm")
 editor=$(reg_query "$classes\\Quillomar.Editor")
+# A /LOG= that cannot be written stops the setup before it does anything: in
+# a folder that does not exist, or a file with another name too (whose other
+# name keeps its bytes).
+echo "another file" >"$drive/Temp/other.txt" && ln "$drive/Temp/other.txt" "$drive/Temp/twin.log" ||
+  problems+=("cannot make a file with two names")
+for log in 'C:\Nowhere\setup.log' 'C:\Temp\twin.log'; do
+  timeout 120 "$WINE" "$setup" /S "/LOG=$log" '/D=C:\Games\Quillomar' >/dev/null 2>&1
+  status=$?
+  [ $status -eq 2 ] || problems+=("with /LOG=$log the setup ended with status $status, not 2")
+done
+[ "$(ls -A "$game")" = Quillomar.exe ] && ! "$WINE" reg query "$uninstall_key" >/dev/null 2>&1 ||
+  problems+=("a setup whose log cannot be written installed something")
+[ "$(cat "$drive/Temp/other.txt")" = "another file" ] || problems+=("the log was written through another name")
+expect_absent "$drive/Nowhere"
 traced timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar'
 status=$?
 untraced
@@ -446,7 +488,7 @@ rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game
   ln -sfn "$library" "$WINEPREFIX/dosdevices/d:" || problems+=("cannot make the library on D:")
 before=$(machine_keys)
 log="$work/$current.log"
-rm -f "$log"
+echo "an earlier run's reason" >"$log"
 timeout 120 "$WINE" "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
 status=$?
 [ $status -eq 2 ] || problems+=("for all users into the library the setup ended with status $status, not 2")
@@ -458,12 +500,20 @@ for line in 'Others may change these folders, so they could replace the level-se
   grep -qxF -- "$line" <<<"$words" || problems+=("the log does not say: $line" "$words")
 done
 grep -q 'S-1-\|0x' <<<"$words" && problems+=("the words for the player hold a SID or an access mask:" "$words")
+grep -q "earlier run" "$log" && problems+=("the log still holds an earlier run's reason")
 iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | tr -d '\r' | grep -qx 'D:\\: S-1-1-0 holds access 0x[0-9a-f]\{8\}' ||
   problems+=("the log's details do not name the SID and access:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
-traced timeout 120 "$WINE" "$setup" /S /currentUSER "/D=$folder"
+traced timeout 120 "$WINE" "$setup" /S /currentUSER "/LOG=Z:${log//\//\\}" "/D=$folder"
 status=$?
 untraced
 [ $status -eq 0 ] || problems+=("just for me the setup ended with status $status")
+# It says, in the offer's words, that others could replace what this
+# player's double-click runs.
+words=$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r')
+for line in 'Others may change these folders, so they could replace the level-set installer that your double-click runs:' \
+  "    $folder: Everyone" '    D:\: Everyone'; do
+  grep -qxF -- "$line" <<<"$words" || problems+=("just for me the log does not say: $line" "$words")
+done
 expect_built_program "$library_game/levelset-installer.exe"
 [ -f "$library_game/levelset-installer-uninstall.exe" ] && [ -d "$library_game/Levels" ] ||
   problems+=("no uninstaller or Levels in the library")
@@ -482,15 +532,35 @@ open_command=${open_command//"%1"/'C:\Temp\Ocean%20Set[2].qlm'}
 drive "$(question 'Ocean Set' Yes; done_box 'Ocean Set'; echo 'exit 1')" \
   --app "$folder\\levelset-installer.exe" --cmdline-hex "$(hex "$open_command")" --answers yes,ok
 expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
-run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
+mapfile -t options < <(registered "$user_uninstall_key" QuietUninstallString)
+traced timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" --answers '' >"$work/$current.report"
+untraced
+[ "$(tail -n 1 "$work/$current.report")" = "exit 0" ] ||
+  problems+=("the uninstaller just for me did not end with 0:" "$(cat "$work/$current.report")")
 for key in "$user_classes\\Quillomar.LevelSet" "$user_uninstall_key"; do
   "$WINE" reg query "$key" >/dev/null 2>&1 && problems+=("$key is still there")
 done
 [ "$(machine_keys)" = "$before" ] || problems+=("the uninstaller just for me changed the machine-wide keys")
+grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
+  problems+=("the uninstaller just for me set an access list:" "$(cat "$work/$current.set")")
 sleep 1
 [ -f "$library_game/levelset-installer.exe" ] && [ -f "$library_game/levelset-installer-uninstall.exe" ] ||
   problems+=("the files that other users' registrations may use were taken away")
 expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
+# The player then starts the uninstaller that was left, without a switch: no
+# registration names its folder, so it removes nothing, sets no access list
+# and says where its files are.
+log="$work/$current.left.log"
+traced timeout 120 "$WINE" "$folder\\levelset-installer-uninstall.exe" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
+status=$?
+untraced
+[ $status -eq 2 ] || problems+=("the uninstaller that was left ended with status $status, not 2")
+grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
+  problems+=("the uninstaller that was left set an access list:" "$(cat "$work/$current.set")")
+[ -f "$library_game/levelset-installer.exe" ] && [ -f "$library_game/levelset-installer-LICENSE.txt" ] ||
+  problems+=("the uninstaller that was left took files away")
+[ "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r')" = "No installation of the level-set installer, for all users or for you, is registered in $folder, so the uninstaller removes nothing. Its files are in $folder: delete them there once nobody uses them." ] ||
+  problems+=("the uninstaller that was left did not say where its files are:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
 rm -f "$WINEPREFIX/dosdevices/d:" && rm -rf "$library"
 # In a folder that no other user may change, the files go with the keys.
 mine="$drive/MyGames/Quillomar"
@@ -498,6 +568,25 @@ mkdir -p "$mine" && echo "the game" >"$mine/Quillomar.exe"
 timeout 120 "$WINE" "$setup" /S /CurrentUser '/D=C:\MyGames\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("just for me into C:\MyGames the setup ended with status $status")
+# A copy of its uninstaller, run as the uninstaller's run as an
+# administrator for all users, into this installation just for me (in a
+# folder that passes the check for all users): it changes nothing, sets no
+# access list, and hands back why.
+cp "$mine/levelset-installer-uninstall.exe" "$drive/u.exe"
+traced timeout 120 "$WINE" 'C:\u.exe' /AsAdministrator /S /AllUsers '_?=C:\MyGames\Quillomar'
+status=$?
+untraced
+[ $status -eq 2 ] || problems+=("the copied uninstaller for all users ended with status $status, not 2")
+grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
+  problems+=("the copied uninstaller for all users set an access list:" "$(cat "$work/$current.set")")
+as_administrator 'C:\u.exe' '/S /AllUsers _?=C:\MyGames\Quillomar'
+[ $status -eq 2 ] &&
+  grep -qxF 'The installation for all users of this computer is not registered in C:\MyGames\Quillomar, so the uninstaller changes nothing there.' <<<"$handed_back" ||
+  problems+=("the uninstaller's run as an administrator did not hand back 2 and its reason: $status" "$handed_back")
+[ -f "$mine/levelset-installer.exe" ] && [ -f "$mine/levelset-installer-LICENSE.txt" ] &&
+  [ "$(reg_value "$user_uninstall_key" InstallLocation)" = 'C:\MyGames\Quillomar' ] ||
+  problems+=("the uninstaller for all users took this user's installation away")
+rm -f "$drive/u.exe"
 run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
 for _ in $(seq 100); do [ -e "$mine/levelset-installer-uninstall.exe" ] || break; sleep 0.1; done
 for file in levelset-installer.exe levelset-installer-uninstall.exe levelset-installer-LICENSE.txt Levels; do
@@ -542,13 +631,37 @@ timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("with the program closed the setup ended with status $status")
 expect_built_program "$game/levelset-installer.exe"
+# A player holds the keeper of Levels open: the update keeps it, sets its
+# access list through a handle, and ends with 0.
+hold_keeper
+timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
+status=$?
+wait "$holder"
+[ $status -eq 0 ] || problems+=("with the keeper of Levels held open the setup ended with status $status, not 0")
+expect_files_in_levels "$keeper" 'Ocean Set.qlm'
+# A keeper that cannot be made (a folder of that name): the update ends with
+# 2, and Levels gets back the list it had, not the one that lets players
+# only read it.
+rm "$levels/$keeper" && mkdir "$levels/$keeper" || problems+=("cannot make the keeper a folder")
+traced timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar'
+status=$?
+untraced
+[ $status -eq 2 ] || problems+=("with a folder for the keeper the setup ended with status $status, not 2")
+security_set_in 'C:\\Games\\Quillomar' | grep ' handle=Levels, ' >"$work/$current.levels"
+[ "$(head -n 1 "$work/$current.levels")" = "$(levels_security released)" ] &&
+  [ "$(wc -l <"$work/$current.levels")" -eq 2 ] &&
+  [ "$(tail -n 1 "$work/$current.levels")" != "$(levels_security released)" ] ||
+  problems+=("Levels did not get its list back:" "$(cat "$work/$current.levels")")
+rmdir "$levels/$keeper"
+timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1 || problems+=("the setup did not make the keeper again")
+expect_files_in_levels "$keeper" 'Ocean Set.qlm'
 finish
 
 # Installed again into another folder (with a blank in its name, so the
 # driver gives the exact command line), the installation moves: the old
 # folder keeps the game and the level sets, nothing of ours. An uninstaller
-# that an earlier setup left there removes its own files and no key of the
-# new folder.
+# left there, started without a switch, removes nothing (no registration
+# names that folder) and ends with 2.
 scenario setup-moves-to-another-folder --same-machine
 mkdir -p "$moved" && echo "the game, moved" >"$moved/Quillomar.exe"
 drive 'exit 0' --app 'C:\Temp\setup.exe' --cmdline-hex "$(hex 'setup.exe /S /D=C:\Program Files\Quillomar')" --answers ''
@@ -561,12 +674,14 @@ expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_files_in_levels 'Ocean Set.qlm'
 cp "$moved/levelset-installer-uninstall.exe" "$moved/levelset-installer.exe" "$game/"
 timeout 120 "$WINE" 'C:\Games\Quillomar\levelset-installer-uninstall.exe' /S '_?=C:\Games\Quillomar'
-expect_absent "$game/levelset-installer.exe"
+status=$?
+[ $status -eq 2 ] || problems+=("the uninstaller left in the old folder ended with status $status, not 2")
+[ -f "$game/levelset-installer.exe" ] || problems+=("the uninstaller left in the old folder removed files")
 [ "$(reg_default "$classes\\Quillomar.LevelSet\\shell\\open\\command")" = '"C:\Program Files\Quillomar\levelset-installer.exe" "%1"' ] ||
   problems+=("the file type does not open level sets from the new folder")
 reg_query "$uninstall_key" | grep -qxF '    InstallLocation    REG_SZ    C:\Program Files\Quillomar' ||
   problems+=("Programs and Features does not name the new folder")
-rm -f "$game/levelset-installer-uninstall.exe"
+rm -f "$game/levelset-installer-uninstall.exe" "$game/levelset-installer.exe"
 finish
 
 # The uninstaller gives .qlm back to the program that had it and takes the
