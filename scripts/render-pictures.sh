@@ -6,7 +6,8 @@
 # under Wine (docs/windows-KIND.png), which the Windows end-to-end scenarios
 # picture on their way, with the setup's first pages
 # (docs/windows-setup-welcome.png, -licence, -mode, -directory,
-# -just-for-me, -finish) when the setup has been built (target "setup").
+# -just-for-me, -finish, -uninstall-finish) when the setup has been built
+# (target "setup").
 #
 #   scripts/render-pictures.sh [gtk|windows|all]     (default: all)
 #

@@ -40,6 +40,10 @@
 #define SETUP_LEVELS "Levels"
 // The file that keeps Levels from ever being empty; never a level set.
 #define SETUP_LEVELS_KEEPER "levelset-installer-keep.txt"
+// The game's program file, by which the setup knows Quillomar's folder (a
+// folder with Levels in it counts too). The build option
+// LEVELSET_GAME_PROGRAM replaces it.
+#define SETUP_GAME_PROGRAM "Quillomar.exe"
 // The helper, unpacked into the setup's own temporary folder.
 #define SETUP_HELPER_NAME "levelset-setup-helper.exe"
 

@@ -274,7 +274,7 @@ void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, bool 
          count == 1 ? L"Others may change this folder, so they could replace the level-set installer that "
                     : L"Others may change these folders, so they could replace the level-set installer that ");
   Append(report, reportSize, &at,
-         justForMe ? L"your double-click runs:\r\n" : L"every user's double-click would run:\r\n");
+         justForMe ? L"your double-click runs:\r\n\r\n" : L"every user's double-click would run:\r\n\r\n");
   for (uint32_t index = 0; index < count; ++index) {
     wchar_t who[300];
     SetupSayWho(&blockers[index], who, 300);
@@ -285,9 +285,9 @@ void SetupSayOthersMayChange(const SetupBlocker* blockers, uint32_t count, bool 
     Append(report, reportSize, &at, L"\r\n");
   }
   Append(report, reportSize, &at,
-         justForMe ? L"Just for you, only your own double-clicks use it, and they trust this folder as much as your "
+         justForMe ? L"\r\nJust for you, only your own double-clicks use it, and they trust this folder as much as your "
                      L"game does already.\r\n"
-                   : L"Install just for you instead: only your own double-clicks then use it, and they trust this "
+                   : L"\r\nInstall just for you instead: only your own double-clicks then use it, and they trust this "
                      L"folder as much as your game does already. To install for all users, let only administrators "
                      L"change the folders above, or install the game under Program Files.\r\n");
   Append(report, reportSize, &at, kSetupDetailsLine);

@@ -22,6 +22,11 @@
 ; an administrator, which hands its reason back); /D=DIR (last, not
 ; quoted) the game's directory.
 ;
+; A folder that holds neither the game's program file (GAME_PROGRAM) nor
+; Levels is asked about, No the default; silent, Setup installs there all
+; the same (a game's own setup may run it before the game's files are in
+; place), and says so in the details and the log.
+;
 ; It moves an installation of the same mode from another folder. Exit
 ; status (facts.h): EXIT_INSTALLED; 1 cancelled on a page;
 ; EXIT_NOTHING_INSTALLED (the folder is missing, others may change it or a
@@ -68,7 +73,8 @@ SetDateSave off
 Name "${NAME}"
 OutFile "${OUTFILE}"
 ; No InstallDir: $INSTDIR is empty unless /D= gave it, and is then taken
-; from the chosen mode's installation, or Program Files (UseMode).
+; from the chosen mode's installation, or, for all users, Program Files
+; (UseMode).
 !define DEFAULT_DIR "$PROGRAMFILES64\Quillomar"
 BrandingText "${NAME} ${VERSION}"
 !finalize '${SIGN}' = 0
@@ -99,6 +105,10 @@ Var LogFile   ; /LOG=, or ""
 Var LogHandle ; the /LOG= file, open since the start, or ""
 Var ReportPipe ; /ReportTo= of a run started as an administrator, or ""
 Var FinishText
+Var Case      ; what the setup did: installed, updated, reinstalled or moved
+Var NotFound  ; what the details and the log say when Quillomar was not found, or ""
+Var StayWhy   ; why the files stay for other players (FilesStayForOthers)
+Var UninstallerSize ; the uninstaller's size in KB, once it is counted
 Var OthersMine ; the words that others may change the folder chosen just for me, or ""
 Var ForAll    ; the mode page's buttons
 Var ForMe
@@ -107,6 +117,8 @@ Var ForMe
 !define MUI_ABORTWARNING_TEXT "Quit Setup? Nothing has been installed yet."
 !define MUI_ABORTWARNING_CANCEL_DEFAULT
 !define MUI_UNABORTWARNING
+!define MUI_UNABORTWARNING_TEXT "Quit uninstalling? Nothing has been taken away yet."
+!define MUI_UNABORTWARNING_CANCEL_DEFAULT
 
 !define MUI_WELCOMEPAGE_TITLE "Quillomar Level-Set Installer ${VERSION}"
 !define MUI_WELCOMEPAGE_TEXT "Setup puts the level-set installer into the folder in which Quillomar is installed, beside the game, and opens level sets (.qlm files) with it. Then a double-click on a level set installs it into the game's Levels folder.$\r$\n$\r$\nYou choose whether it does so for every user of this computer (an administrator installs it) or just for you. The game itself and its level sets are not changed."
@@ -129,7 +141,7 @@ Page custom ModePage ModePageLeave
 !define MUI_PAGE_HEADER_SUBTEXT "The level-set installer goes beside the game."
 !define MUI_DIRECTORYPAGE_TEXT_TOP " "
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Quillomar's folder"
-!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipWhenResumed
+!define MUI_PAGE_CUSTOMFUNCTION_PRE PreFolderPage
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowFolderPage
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckChosenFolder
 !insertmacro MUI_PAGE_DIRECTORY
@@ -138,11 +150,18 @@ Page custom ModePage ModePageLeave
 !define MUI_FINISHPAGE_TEXT "$FinishText"
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "Setup takes the level-set installer out of the folder below, and .qlm files are no longer opened with it. Quillomar and the level sets in its Levels folder stay."
+; The confirm page says what this mode takes away (un.ShowConfirmPage).
+!define MUI_UNCONFIRMPAGE_TEXT_TOP " "
 !define MUI_UNCONFIRMPAGE_TEXT_LOCATION "Quillomar's folder"
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.ShowConfirmPage
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+!define MUI_FINISHPAGE_TITLE "The Level-Set Installer Is Uninstalled"
+!define MUI_FINISHPAGE_TEXT "$FinishText"
+!insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
+; Browse asks for the game's folder.
+LangString ^DirBrowseText ${LANG_ENGLISH} "Choose the folder in which Quillomar is installed:"
 
 ; --- The helper, and files replaced whole -----------------------------------
 ; Both the setup and the uninstaller carry this.
@@ -151,6 +170,8 @@ Page custom ModePage ModePageLeave
 ; folder): $R8 the command, $R9 the folder, $R7 the other folder of
 ; "same-folder". $R0 is its exit status, $Report its reason when it refused.
 Function ${UN}Helper
+  ; The details list plain steps, not the helper's files and command lines.
+  SetDetailsPrint none
   InitPluginsDir
   ${IfNot} ${FileExists} "$PLUGINSDIR\${HELPER_NAME}"
     File "/oname=$PLUGINSDIR\${HELPER_NAME}" "${HELPER}"
@@ -158,8 +179,6 @@ Function ${UN}Helper
   Delete "$PLUGINSDIR\report.txt"
   StrCpy $Report ""
   ClearErrors
-  ; The details list plain steps, not the helper's command lines.
-  SetDetailsPrint none
   ${If} $R8 == "same-folder"
     ExecWait '"$PLUGINSDIR\${HELPER_NAME}" same-folder "$R9" "$R7"' $R0
   ${Else}
@@ -228,7 +247,8 @@ Function ${UN}FilesStayForOthers
     StrCpy $R8 same-folder
     Call ${UN}Helper
     ${If} $R0 = ${HELPER_DONE}
-      DetailPrint "The level-set installer stays in $R9: it is installed there for every user of this computer too."
+      StrCpy $StayWhy "it is installed there for every user of this computer too"
+      DetailPrint "The level-set installer stays in $R9: $StayWhy."
       StrCpy $R0 1
       Return
     ${EndIf}
@@ -236,7 +256,8 @@ Function ${UN}FilesStayForOthers
   StrCpy $R8 check
   Call ${UN}Helper
   ${If} $R0 <> ${HELPER_DONE}
-    DetailPrint "The level-set installer's files stay in $R9: other users of this computer may change that folder, and may have installed it there for themselves. Delete them once nobody uses them."
+    StrCpy $StayWhy "other players of this computer may change that folder, and may have installed it there for themselves. Once nobody uses them, delete them"
+    DetailPrint "The level-set installer's files stay in $R9: $StayWhy."
     StrCpy $R0 1
     Return
   ${EndIf}
@@ -488,7 +509,9 @@ Function ReplaceFile
       Return
     ${EndIf}
     ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$R9 is open: a level set is being installed with it, or it is in use. Close it, then choose Retry. Cancel leaves the installation as it was." /SD IDCANCEL IDRETRY`
+      SetDetailsPrint none
       Delete "$R8"
+      SetDetailsPrint both
       StrCpy $R0 1
       Return
     ${EndIf}
@@ -498,8 +521,8 @@ FunctionEnd
 ; --- The mode and the pages ------------------------------------------------
 
 ; The mode's registry (SHCTX: HKLM for all users, HKCU just for me) and, when
-; no folder was chosen, the folder of that mode's installation, or Program
-; Files.
+; no folder was chosen, the folder of that mode's installation, else, for
+; all users, Program Files (just for me, none: the player chooses it).
 Function UseMode
   ${If} $AllUsers = 1
     SetShellVarContext all
@@ -509,6 +532,7 @@ Function UseMode
   ${If} $DirGiven = 0
     ReadRegStr $INSTDIR SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
     ${If} $INSTDIR == ""
+    ${AndIf} $AllUsers = 1
       StrCpy $INSTDIR "${DEFAULT_DIR}"
     ${EndIf}
   ${EndIf}
@@ -523,7 +547,10 @@ Function InstallAsAdministrator
   ${If} $R0 != ""
     Call EndAsAdministratorEnded
   ${EndIf}
-  StrCpy $Report "Installing for all users of this computer needs an administrator, and Windows did not run Setup as one, so Setup installs nothing. Install just for you instead (/CurrentUser), which needs no administrator."
+  StrCpy $Report "Installing for all users of this computer needs an administrator, and Windows did not run Setup as one, so Setup installs nothing. Install just for you instead, which needs no administrator."
+  ${If} ${Silent}
+    StrCpy $Report "$Report (/CurrentUser)"
+  ${EndIf}
   StrCpy $Details ""
 FunctionEnd
 
@@ -569,12 +596,15 @@ Function ModePage
   !insertmacro MUI_HEADER_TEXT "Choose Whom It Is For" "Setup opens level sets with the level-set installer for every user of this computer, or just for you."
   nsDialogs::Create 1018
   Pop $R0
-  ${NSD_CreateRadioButton} 0 0 100% 12u "For all users of this computer (an administrator installs it)"
+  ; The two buttons one group, made one after the other: Tab reaches the
+  ; chosen one, the arrows choose, and Alt with F or J chooses either.
+  ${NSD_CreateFirstRadioButton} 0 0 100% 12u "&For all users of this computer (an administrator installs it)"
   Pop $ForAll
+  ${NSD_CreateRadioButton} 0 54u 100% 12u "&Just for me"
+  Pop $ForMe
   ${NSD_CreateLabel} 12u 13u -12u 36u "Into a game folder that only administrators may change, such as one under Program Files. Windows asks for an administrator's consent."
   Pop $R0
-  ${NSD_CreateRadioButton} 0 54u 100% 12u "Just for me"
-  Pop $ForMe
+  ${NSD_AddStyle} $R0 ${WS_GROUP}
   ${NSD_CreateLabel} 12u 67u -12u 48u "Into any game folder you may change, such as a Steam library, a folder on a second drive or C:\Games. Only your own double-clicks use it; no administrator is needed."
   Pop $R0
   ${If} $AllUsers = 1
@@ -593,6 +623,51 @@ Function ModePageLeave
     StrCpy $AllUsers 0
   ${EndIf}
   Call UseMode
+FunctionEnd
+
+; The folder page shows the size of everything installed, the uninstaller
+; included (written once into the setup's own folder, and counted).
+Function PreFolderPage
+  ${If} $Resumed = 1
+    Abort
+  ${EndIf}
+  ${If} $UninstallerSize == ""
+    InitPluginsDir
+    SetDetailsPrint none
+    WriteUninstaller "$PLUGINSDIR\${UNINSTALLER}"
+    StrCpy $R3 0
+    StrCpy $R9 "$PLUGINSDIR\${UNINSTALLER}"
+    Call AddFileSize
+    Delete "$PLUGINSDIR\${UNINSTALLER}"
+    SetDetailsPrint both
+    StrCpy $UninstallerSize $R3
+    SectionGetSize 0 $R3
+    IntOp $R3 $R3 + $UninstallerSize
+    SectionSetSize 0 $R3
+  ${EndIf}
+FunctionEnd
+
+; Adds the size of the file $R9, in KB rounded up, to $R3.
+Function AddFileSize
+  ClearErrors
+  FileOpen $R4 "$R9" r
+  ${IfNot} ${Errors}
+    FileSeek $R4 0 END $R5
+    FileClose $R4
+    IntOp $R5 $R5 + 1023
+    IntOp $R5 $R5 / 1024
+    IntOp $R3 $R3 + $R5
+  ${EndIf}
+FunctionEnd
+
+; Whether $INSTDIR is Quillomar's folder: the game's program file or a
+; Levels folder is in it. $NotFound: what to say when it is not, or "".
+Function FindQuillomar
+  StrCpy $NotFound ""
+  ${IfNot} ${FileExists} "$INSTDIR\${GAME_PROGRAM}"
+  ${AndIfNot} ${FileExists} "$INSTDIR\${LEVELS}\*.*"
+    StrCpy $NotFound "Quillomar was not found in $INSTDIR."
+  ${EndIf}
 FunctionEnd
 
 ; What the folder page says: for whom, and, when this mode is installed
@@ -662,6 +737,14 @@ FunctionEnd
 ; for me, said to be such. For all users, a setup that is not an
 ; administrator's now runs again as one.
 Function CheckChosenFolder
+  ; A folder that is there, but not the game's, is asked about first.
+  ${If} ${FileExists} "$INSTDIR\*.*"
+    Call FindQuillomar
+    ${If} $NotFound != ""
+      MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$NotFound$\r$\n$\r$\nThe game reads level sets only from the Levels folder beside it. Install the level-set installer in this folder anyway?" IDYES +2
+      Abort
+    ${EndIf}
+  ${EndIf}
   Call CheckForMode
   ${If} $R0 = ${HELPER_DONE}
   ${AndIf} $AllUsers = 0
@@ -713,10 +796,14 @@ FunctionEnd
 
 ; Deletes NAME.new, or NAME, in the chosen folder.
 !macro DELETE_NEW NAME
+  SetDetailsPrint none
   Delete "$INSTDIR\${NAME}${NEW_SUFFIX}"
+  SetDetailsPrint both
 !macroend
 !macro DELETE_INSTALLED NAME
+  SetDetailsPrint none
   Delete "$INSTDIR\${NAME}"
+  SetDetailsPrint both
 !macroend
 
 ; Gives up when a file that Setup unpacked could not be written.
@@ -748,6 +835,12 @@ FunctionEnd
 !macroend
 
 ; Puts NAME.new in the place of NAME in the chosen folder, or gives up.
+; Adds the size of NAME in the chosen folder to $R3 (AddFileSize).
+!macro ADD_INSTALLED_SIZE NAME
+  StrCpy $R9 "$INSTDIR\${NAME}"
+  Call AddFileSize
+!macroend
+
 !macro PUT_IN_PLACE NAME
   StrCpy $R8 "$INSTDIR\${NAME}${NEW_SUFFIX}"
   StrCpy $R9 "$INSTDIR\${NAME}"
@@ -760,6 +853,7 @@ Section
   ; check on the directory page a moment ago.
   Call CheckForMode
   ${If} $R0 = ${HELPER_OTHERS_MAY_CHANGE}
+  ${AndIf} ${Silent}
     StrCpy $Report "$Report (/CurrentUser)"
   ${EndIf}
   ${If} $R0 <> ${HELPER_DONE}
@@ -774,6 +868,14 @@ Section
       DetailPrint "$OthersMine"
     ${EndIf}
   ${EndIf}
+  ; Not the game's folder: asked on the folder page; silent, installed all
+  ; the same, and said.
+  Call FindQuillomar
+  ${If} $NotFound != ""
+    StrCpy $NotFound "$NotFound Setup installed the level-set installer there all the same: the game reads level sets only from the Levels folder beside it."
+    DetailPrint "$NotFound"
+  ${EndIf}
+  StrCpy $Case "installed"
 
   ; An installation in another folder moves here.
   ReadRegStr $Previous SHCTX "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
@@ -785,8 +887,15 @@ Section
     Call Helper
     ${If} $R0 = ${HELPER_DONE}
       StrCpy $Previous ""
-      DetailPrint "Updating version $R1 in this folder to version ${VERSION}"
+      ${If} $R1 == "${VERSION}"
+        StrCpy $Case "reinstalled"
+        DetailPrint "Reinstalling version ${VERSION} in this folder"
+      ${Else}
+        StrCpy $Case "updated"
+        DetailPrint "Updating version $R1 in this folder to version ${VERSION}"
+      ${EndIf}
     ${Else}
+      StrCpy $Case "moved"
       DetailPrint "Moving version $R1 from $Previous here, as version ${VERSION}"
     ${EndIf}
   ${EndIf}
@@ -803,7 +912,9 @@ Section
     ${EndIf}
   ${Else}
     ClearErrors
+    SetDetailsPrint none
     CreateDirectory "$INSTDIR\${LEVELS}"
+    SetDetailsPrint both
     ${If} ${Errors}
       StrCpy $Report "Setup cannot make $INSTDIR\${LEVELS}, so it installs nothing."
       StrCpy $Details ""
@@ -818,6 +929,7 @@ Section
   SetDetailsPrint none
   SetOutPath "$INSTDIR"
   !insertmacro ForEachINSTALLED_FILES DELETE_NEW
+  SetDetailsPrint none
   ClearErrors
   File "/oname=$INSTDIR\${PROGRAM_NAME}${NEW_SUFFIX}" "${PROGRAM}"
   !insertmacro WRITTEN_OR_GIVE_UP "$INSTDIR\${PROGRAM_NAME}"
@@ -874,10 +986,10 @@ Section
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S $R2 _?=$INSTDIR'
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
-  ; The size that the folder page showed, in KB: the program and the
-  ; licence, each rounded up (the uninstaller, made here, is not counted).
-  SectionGetSize 0 $1
-  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $1
+  ; The size of everything installed, in KB, each file rounded up.
+  StrCpy $R3 0
+  !insertmacro ForEachINSTALLED_FILES ADD_INSTALLED_SIZE
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $R3
 
   ; SHCNE_ASSOCCHANGED: Explorer reads the file types again.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
@@ -904,10 +1016,11 @@ Section
       ${EndIf}
     ${EndIf}
   ${EndIf}
-  ${If} $AllUsers = 1
-    StrCpy $FinishText "Setup has installed the level-set installer ${VERSION} in $INSTDIR for every user of this computer.$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
-  ${Else}
-    StrCpy $FinishText "Setup has installed the level-set installer ${VERSION} in $INSTDIR for you.$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
+  Call SayFinished
+  ${If} $NotFound != ""
+    StrCpy $Report $NotFound
+    StrCpy $Details ""
+    Call WriteLog
   ${EndIf}
   ; The log of an installation just for me into a folder that others may
   ; change says so.
@@ -918,6 +1031,32 @@ Section
     Call WriteLog
   ${EndIf}
 SectionEnd
+
+; The finish page's words: what Setup did ($Case), for whom, the folder on
+; a line of its own, and, after a move, where the level sets installed
+; before are (they stay there: one of them may have the name of one in the
+; new Levels).
+Function SayFinished
+  ${If} $AllUsers = 1
+    StrCpy $R0 "for every user of this computer"
+  ${Else}
+    StrCpy $R0 "for you"
+  ${EndIf}
+  ${If} $Case == "updated"
+    StrCpy $R0 "Setup has updated the level-set installer to version ${VERSION} $R0, in this folder:"
+  ${Else}
+    StrCpy $R0 "Setup has $Case the level-set installer ${VERSION} $R0, in this folder:"
+  ${EndIf}
+  StrCpy $FinishText "$R0$\r$\n$INSTDIR$\r$\n$\r$\nDouble-click a level set (a .qlm file) to install it into Quillomar's Levels folder."
+  ${If} $Case == "moved"
+    ClearErrors
+    FindFirst $R1 $R2 "$Previous\${LEVELS}\*.qlm"
+    FindClose $R1
+    ${If} $R2 != ""
+      StrCpy $FinishText "$FinishText$\r$\n$\r$\nThe level sets installed before stay in:$\r$\n$Previous\${LEVELS}$\r$\nMove the ones you play into the new ${LEVELS} folder."
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 
 ; The uninstaller runs in place ("_?=FOLDER" last, as the registry's
 ; commands give it), so that whoever started it gets its true exit status:
@@ -1022,6 +1161,16 @@ FunctionEnd
 
 Var KeepFiles ; 1 when another installation may use the files of this folder
 
+; What the confirm page says this mode takes away.
+Function un.ShowConfirmPage
+  ${If} $AllUsers = 1
+    StrCpy $R0 "Setup takes the level-set installer out of the folder below for every user of this computer: level sets (.qlm files) are no longer opened with it, and players no longer add level sets to Levels. Quillomar and the level sets in its Levels folder stay."
+  ${Else}
+    StrCpy $R0 "Level sets (.qlm files) are no longer opened with the level-set installer for you. Its files leave the folder below unless other players of this computer may still use them. Quillomar and the level sets in its Levels folder stay."
+  ${EndIf}
+  SendMessage $mui.UnConfirmPage.Text ${WM_SETTEXT} 0 "STR:$R0"
+FunctionEnd
+
 ; Takes away the program, its uninstaller, the players' entries in Levels,
 ; the file that kept Levels from being empty, and the file type and the
 ; uninstaller entry of this mode while they point at this folder; keeps the
@@ -1117,7 +1266,9 @@ Section "Uninstall"
     StrCpy $R8 remove
     StrCpy $R9 "$INSTDIR\${LICENSE_FILE}"
     Call un.Helper
+    SetDetailsPrint none
     RMDir "$INSTDIR\${LEVELS}"
+    SetDetailsPrint both
     ; Running, the uninstaller cannot remove its own file: the helper does,
     ; once it has ended (and stays behind in the temporary folder).
     StrCpy $R9 "$INSTDIR\${UNINSTALLER}"
@@ -1125,5 +1276,14 @@ Section "Uninstall"
     SetDetailsPrint none
     Exec '"$PLUGINSDIR\${HELPER_NAME}" remove-later "$R9" $R8'
     SetDetailsPrint both
+  ${EndIf}
+  ; The finish page: what was taken away, and what stays, with the folder
+  ; on a line of its own.
+  ${If} $KeepFiles = 1
+    StrCpy $FinishText "Level sets (.qlm files) are no longer opened with the level-set installer for you.$\r$\n$\r$\nIts files stay in this folder:$\r$\n$INSTDIR$\r$\n$\r$\nThey stay because $StayWhy. Quillomar and its level sets stay too."
+  ${ElseIf} $AllUsers = 1
+    StrCpy $FinishText "The level-set installer is taken out of this folder for every user of this computer:$\r$\n$INSTDIR$\r$\n$\r$\nLevel sets (.qlm files) are no longer opened with it. Quillomar and its level sets stay."
+  ${Else}
+    StrCpy $FinishText "The level-set installer is taken out of this folder for you:$\r$\n$INSTDIR$\r$\n$\r$\nLevel sets (.qlm files) are no longer opened with it. Quillomar and its level sets stay."
   ${EndIf}
 SectionEnd

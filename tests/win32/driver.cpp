@@ -6,7 +6,8 @@
 //
 //   driver run (--app PATH --cmdline-hex HEX | --attach IMAGE) --answers yes,ok
 //              [--game] [--game-ends-at N] [--pause-at N --pause-file PATH]
-//              [--kill-when PATTERN] [--leave] [--when-shown TEXT] [--timeout-ms N]
+//              [--kill-when PATTERN] [--leave] [--when-shown TEXT] [--show] [--details]
+//              [--timeout-ms N]
 //   driver expect [--code-page N] WHAT...
 //   driver game READY-EVENT QUIT-EVENT
 //   driver resources PATH
@@ -34,13 +35,23 @@
 // installer as soon as a file matching PATTERN holds some bytes, as a crash
 // or a power cut would, and reports "killed". With --leave, it ends once
 // its last answer has been taken, leaving the process running, and reports
-// "left".
+// "left". With --show, each box's line is followed by what its windows show,
+// one line each ("  | CLASS TEXT", visible windows with a text). With
+// --details, it reads the items of the list views of the process (the
+// setup's details) as they come, and reports them at the end, each as
+// "detail TEXT".
+//
+// An answer is a button's name, or "keys:" and keys separated by blanks,
+// which it sends in turn to the window that has the keyboard focus, as a
+// user types them: tab, up, down, left, right, space, enter, escape, or
+// alt+LETTER (a mnemonic). Keys are sent once the box shows its OK button
+// (the setup's Next) enabled, or, without one, any button enabled.
 //
 // A box is a dialog window of the process that a user could press on: shown
 // and enabled (a window under a modal box is not). It is answered once it
 // shows the scripted button, enabled, as a user waits for it (the setup's
-// Next while it works, or between pages), and, with --when-shown, once some
-// text in it holds TEXT; a box that never does is reported at the time-out.
+// Next while it works, or between pages), and, with --when-shown, the last
+// answer once some text in it holds TEXT; a box that never does is reported at the time-out.
 // A box when no answer is left is reported at once. An answer is taken when
 // its window closes, shows something else (the setup's next page) or is
 // covered by a modal box.
@@ -62,6 +73,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <tlhelp32.h>
@@ -100,6 +112,62 @@ int ButtonId(const std::string& name) {
     if (_stricmp(button.name, name.c_str()) == 0) return button.id;
   }
   return 0;
+}
+
+// The keys of a "keys:" answer, each a virtual key, with alt for a mnemonic
+// (sent as the character that Alt and the letter make).
+struct Key {
+  UINT code;
+  bool alt;
+};
+
+bool ParseKeys(const std::string& answer, std::vector<Key>* keys) {
+  if (answer.compare(0, 5, "keys:") != 0) return false;
+  const struct {
+    const char* name;
+    UINT code;
+  } named[] = {{"tab", VK_TAB},   {"up", VK_UP},       {"down", VK_DOWN},  {"left", VK_LEFT},
+               {"right", VK_RIGHT}, {"space", VK_SPACE}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE}};
+  size_t at = 5;
+  while (at < answer.size()) {
+    size_t end = answer.find(' ', at);
+    if (end == std::string::npos) end = answer.size();
+    std::string name = answer.substr(at, end - at);
+    at = end + 1;
+    if (name.empty()) continue;
+    if (name.size() == 5 && name.compare(0, 4, "alt+") == 0 && isalpha(static_cast<unsigned char>(name[4]))) {
+      keys->push_back({static_cast<UINT>(tolower(static_cast<unsigned char>(name[4]))), true});
+      continue;
+    }
+    bool known = false;
+    for (const auto& key : named) {
+      if (name == key.name) {
+        keys->push_back({key.code, false});
+        known = true;
+      }
+    }
+    if (!known) return false;
+  }
+  return !keys->empty();
+}
+
+// Sends the keys to the window that has the focus in box's thread (the box
+// itself when none has), as the thread's message loop gets typed keys.
+void SendKeys(HWND box, const std::vector<Key>& keys) {
+  DWORD thread = GetWindowThreadProcessId(box, nullptr);
+  for (const Key& key : keys) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND focus = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : box;
+    if (key.alt) {
+      PostMessageW(focus, WM_SYSCHAR, key.code, 1 | (1 << 29));
+    } else {
+      LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key.code, MAPVK_VK_TO_VSC)) << 16;
+      PostMessageW(focus, WM_KEYDOWN, key.code, 1 | scan);
+      PostMessageW(focus, WM_KEYUP, key.code, 1 | scan | (3u << 30));
+    }
+    Sleep(200);
+  }
 }
 
 std::string Escape(const std::string& bytes) {
@@ -217,6 +285,75 @@ std::string Shown(HWND window) {
   std::string shown;
   EnumChildWindows(window, AddShown, reinterpret_cast<LPARAM>(&shown));
   return shown;
+}
+
+// --show: what the visible windows in a box show, a line each (asked of the
+// window itself, as an edit field keeps its own text; a picture's resource
+// number is no text).
+BOOL CALLBACK AddShownLine(HWND window, LPARAM parameter) {
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  wchar_t wide[8192] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, &copied);
+  std::string text = wide[0] == 0xFFFF ? std::string() : Utf8(wide);
+  if (IsWindowVisible(window) && !text.empty()) {
+    *reinterpret_cast<std::string*>(parameter) += "\n  | " + std::string(className) + " " + Escape(text);
+  }
+  return TRUE;
+}
+
+// --details: the items of every list view of the process, read through
+// memory lent in that process, each list's items in order.
+struct Details {
+  HANDLE process = nullptr;
+  DWORD processId = 0;
+  std::vector<std::pair<HWND, std::vector<std::string>>> lists;
+};
+
+BOOL CALLBACK ReadListView(HWND window, LPARAM parameter) {
+  Details* details = reinterpret_cast<Details*>(parameter);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  // Under Common Controls 6 the class name may carry its version before a "!".
+  const char* name = strrchr(className, '!') ? strrchr(className, '!') + 1 : className;
+  if (strcmp(name, WC_LISTVIEWA) != 0) return TRUE;
+  std::vector<std::string>* items = nullptr;
+  for (auto& list : details->lists) {
+    if (list.first == window) items = &list.second;
+  }
+  if (!items) {
+    details->lists.emplace_back(window, std::vector<std::string>());
+    items = &details->lists.back().second;
+  }
+  LRESULT count = SendMessageW(window, LVM_GETITEMCOUNT, 0, 0);
+  const size_t textSize = 1024;
+  char* remote = static_cast<char*>(VirtualAllocEx(details->process, nullptr, sizeof(LVITEMW) + textSize * 2,
+                                                   MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) return TRUE;
+  for (LRESULT index = static_cast<LRESULT>(items->size()); index < count; ++index) {
+    LVITEMW item = {};
+    item.iSubItem = 0;
+    item.cchTextMax = textSize;
+    item.pszText = reinterpret_cast<LPWSTR>(remote + sizeof(LVITEMW));
+    wchar_t text[textSize] = {};
+    SIZE_T moved = 0;
+    if (!WriteProcessMemory(details->process, remote, &item, sizeof item, &moved)) break;
+    SendMessageW(window, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote));
+    if (!ReadProcessMemory(details->process, remote + sizeof(LVITEMW), text, sizeof text - 2, &moved)) break;
+    items->push_back(Utf8(text));
+  }
+  VirtualFreeEx(details->process, remote, 0, MEM_RELEASE);
+  return TRUE;
+}
+
+BOOL CALLBACK ReadListViewsOf(HWND window, LPARAM parameter) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == reinterpret_cast<Details*>(parameter)->processId) {
+    EnumChildWindows(window, ReadListView, parameter);
+  }
+  return TRUE;
 }
 
 // --- Which icon the box shows ----------------------------------------------
@@ -468,6 +605,8 @@ struct Options {
   std::string killWhen;
   bool leave = false;
   std::string whenShown;
+  bool show = false;
+  bool details = false;
   DWORD timeoutMs = 60000;
 };
 
@@ -505,6 +644,8 @@ Options ParseRun(const std::vector<std::string>& argv) {
     else if (name == "--kill-when") options.killWhen = value();
     else if (name == "--leave") options.leave = true;
     else if (name == "--when-shown") options.whenShown = value();
+    else if (name == "--show") options.show = true;
+    else if (name == "--details") options.details = true;
     else if (name == "--timeout-ms") options.timeoutMs = strtoul(value().c_str(), nullptr, 10);
     else Fail("unknown option " + name);
   }
@@ -512,7 +653,8 @@ Options ParseRun(const std::vector<std::string>& argv) {
     Fail("either --app and --cmdline-hex or --attach is needed");
   }
   for (const std::string& answer : options.answers) {
-    if (ButtonId(answer) == 0) Fail("unknown answer " + answer);
+    std::vector<Key> keys;
+    if (ButtonId(answer) == 0 && !ParseKeys(answer, &keys)) Fail("unknown answer " + answer);
   }
   if (options.gameEndsAt != 0) options.game = true;
   return options;
@@ -529,7 +671,8 @@ PROCESS_INFORMATION WaitForProcess(const std::string& image, DWORD timeoutMs) {
       if (_stricmp(entry.szExeFile, image.c_str()) != 0) continue;
       PROCESS_INFORMATION process = {};
       process.dwProcessId = entry.th32ProcessID;
-      process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+      process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE |
+                                         PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
                                      FALSE, entry.th32ProcessID);
       if (process.hProcess) {
         CloseHandle(snapshot);
@@ -567,7 +710,16 @@ int Run(const Options& options) {
   std::string reportedOther;
   std::string waitingAt;  // the box last seen without its scripted answer
   bool killed = false;
+  Details details;
+  details.process = process.hProcess;
+  details.processId = process.dwProcessId;
+  auto reportDetails = [&]() {
+    for (const auto& list : details.lists) {
+      for (const std::string& item : list.second) Line("detail " + Escape(item));
+    }
+  };
   while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+    if (options.details) EnumWindows(ReadListViewsOf, reinterpret_cast<LPARAM>(&details));
     if (!timeLeft()) {
       TerminateProcess(process.hProcess, 99);
       if (!waitingAt.empty()) Line(waitingAt + " -> " + options.answers[answered] + " (never offered)");
@@ -601,9 +753,15 @@ int Run(const Options& options) {
     ButtonSearch buttons;
     EnumChildWindows(box, FindButton, reinterpret_cast<LPARAM>(&buttons));
     int id = answered < options.answers.size() ? ButtonId(options.answers[answered]) : 0;
+    std::vector<Key> keys;
+    if (answered < options.answers.size() && ParseKeys(options.answers[answered], &keys)) id = IDOK;
     HWND button = nullptr;
     for (const auto& shown : buttons.buttons) {
       if (shown.first == id) button = shown.second;
+    }
+    // Keys wait for the OK button or, in a box without one, for any button.
+    for (size_t i = 0; !keys.empty() && !button && i < buttons.buttons.size(); ++i) {
+      if (IsWindowEnabled(buttons.buttons[i].second)) button = buttons.buttons[i].second;
     }
     std::string line = "box \"" + Escape(WindowText(box)) + "\" \"";
     wchar_t text[8192] = {};
@@ -618,10 +776,13 @@ int Run(const Options& options) {
         line += '*';
       }
     }
+    // A dialog with no button shown is none a user could press on (one
+    // that a process leaves as it ends).
+    if (buttons.buttons.empty()) continue;
     // A box with no answer left is reported at once; one without its
     // button shown and enabled, or without the text asked for, is waited on.
     if (id != 0 && (!button || !IsWindowEnabled(button) ||
-                    (!options.whenShown.empty() &&
+                    (!options.whenShown.empty() && answered + 1 == options.answers.size() &&
                      (WindowText(box) + Shown(box)).find(options.whenShown) == std::string::npos))) {
       waitingAt = line + "]";
       continue;
@@ -636,6 +797,8 @@ int Run(const Options& options) {
     }
     line += "] " + icon;
     if (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) line += " topmost";
+    std::string shownLines;
+    if (options.show) EnumChildWindows(box, AddShownLine, reinterpret_cast<LPARAM>(&shownLines));
 
     if (seen == options.pauseAt && !options.pauseFile.empty()) {
       HANDLE shown = CreateFileA((options.pauseFile + ".shown").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -646,14 +809,19 @@ int Run(const Options& options) {
     if (seen == options.gameEndsAt) EndGame(&game);
 
     if (answered >= options.answers.size()) {
-      Line(line + " -> (none scripted)");
+      Line(line + " -> (none scripted)" + shownLines);
       TerminateProcess(process.hProcess, 99);
       Fail("a box that the script did not expect");
     }
     ++answered;
-    Line(line + " -> " + ButtonName(id));
     std::string before = Shown(box);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    if (!keys.empty()) {
+      Line(line + " -> " + options.answers[answered - 1] + shownLines);
+      SendKeys(box, keys);
+    } else {
+      Line(line + " -> " + ButtonName(id) + shownLines);
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    }
     while (IsWindow(box) && IsWindowVisible(box) && IsWindowEnabled(box) && Shown(box) == before &&
            WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
       if (!timeLeft()) {
@@ -665,6 +833,7 @@ int Run(const Options& options) {
         WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
       CloseHandle(process.hProcess);
       EndGame(&game);
+      reportDetails();
       Line("left");
       return 0;
     }
@@ -673,6 +842,7 @@ int Run(const Options& options) {
   GetExitCodeProcess(process.hProcess, &status);
   CloseHandle(process.hProcess);
   EndGame(&game);
+  reportDetails();
   if (!killed) Line("exit " + std::to_string(status));
   if (answered != options.answers.size()) {
     Fail("only " + std::to_string(answered) + " of " + std::to_string(options.answers.size()) +

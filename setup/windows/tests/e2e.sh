@@ -146,28 +146,48 @@ hold_keeper() {
 }
 
 # The pages a player sees: the welcome, the licence, whom it is for (all
-# users), then the game's folder, Program Files by default. Cancel asks
-# before it ends the setup there, with nothing done. Each press is a driver
-# of its own that leaves once the page it pressed on has changed, so the
-# next one reads the next page.
+# users), then the game's folder, Program Files by default (just for me,
+# none: Back from there). Cancel asks before it ends the setup there, with
+# nothing done. Each press is a driver of its own that leaves once the page
+# it pressed on has changed, so the next one reads the next page.
 scenario setup-pages
 "$WINE" "$setup" >/dev/null 2>&1 &
 opened=$!
-press() {  # press BUTTON [PICTURE]: (pictures and) presses a button on the setup's page or box shown
-  local log="$work/$current.${2:-$1}" options=()
+# press ANSWER [NAME]: answers the setup's page or box shown, with a button
+# or keys (see the driver), and pictures it first when NAME is windows-*;
+# the report, with what the page shows, is $current.NAME, or
+# $current.ANSWER with its blanks and colons as dashes.
+press() {
+  local name=${1//[ :]/-} picture=""
+  local log="$work/$current.${2:-$name}" options=()
+  [[ ${2:-} == windows-* ]] && picture=$2
   rm -f "$work/$current.pause".*
-  [ -z "${2:-}" ] || options=(--pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause")
+  [ -z "$picture" ] || options=(--pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause")
   timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers "$1" \
-    --leave "${options[@]}" >"$log" 2>&1 &
+    --leave --show "${options[@]}" >"$log" 2>&1 &
   local pressing=$!
-  [ -z "${2:-}" ] || take_picture "$2" "$work/$current.pause"
+  [ -z "$picture" ] || take_picture "$picture" "$work/$current.pause"
   wait "$pressing"
   grep -q -- '-> ' "$log" || problems+=("$1 was not pressed${2:+ on the page pictured as $2}:" "$(cat "$log")")
+}
+# shows FILE TEXT...: the driver's report FILE holds each TEXT, as the
+# driver escapes it (a line break in a text is \x0D\n).
+shows() {
+  local file=$1 text
+  shift
+  for text in "$@"; do
+    grep -qF -- "$text" "$file" || problems+=("$(basename "$file") does not show: $text" "$(cat "$file")")
+  done
 }
 press ok windows-setup-welcome
 press ok windows-setup-licence
 press ok windows-setup-mode
-press cancel windows-setup-directory
+press abort windows-setup-directory  # the setup's Back has the id of Abort
+shows "$work/$current.windows-setup-directory" 'Edit C:\\Program Files\\Quillomar'
+press 'keys:alt+j enter'
+press cancel just-for-me-folder
+grep -q 'Edit .\|Program Files' "$work/$current.just-for-me-folder" &&
+  problems+=("just for me, with no installation of this user's, a folder was proposed:" "$(cat "$work/$current.just-for-me-folder")")
 press yes
 grep -qF '"Quit Setup? Nothing has been installed yet." [Yes No*]' "$work/$current.yes" ||
   problems+=("Cancel did not ask before quitting:" "$(cat "$work/$current.yes")")
@@ -177,6 +197,20 @@ wait "$opened"
 "$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("the cancelled setup registered .qlm")
 # For all users, a game folder that others may change is offered just for
 # me, in words; Yes installs it so, and the finish page says what to do.
+# This user's installation in C:\MyGames\Quillomar, with a level set,
+# moves here, and the finish page says where that level set stays. It was
+# installed silently before the game was there, as a game's own setup may
+# run it: installed all the same, and the log says so.
+mine="$drive/MyGames/Quillomar"
+log="$work/$current.log"
+mkdir -p "$mine" && rm -f "$log"
+timeout 120 "$WINE" "$setup" /S /CurrentUser "/LOG=Z:${log//\//\\}" '/D=C:\MyGames\Quillomar' >/dev/null 2>&1 ||
+  problems+=("just for me into C:\MyGames the setup failed")
+iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r' | head -n 1 |
+  grep -qF 'Quillomar was not found in C:\MyGames\Quillomar. Setup installed the level-set installer there all the same' ||
+  problems+=("the log does not say that Quillomar was not found:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
+echo "the game" >"$mine/Quillomar.exe" && cp "$ocean" "$mine/$SETUP_LEVELS/Ocean.qlm"
+echo "the game" >"$game/Quillomar.exe"
 chmod 0777 "$game"
 "$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
 opened=$!
@@ -189,15 +223,21 @@ press yes windows-setup-just-for-me
 offer="$work/$current.windows-setup-just-for-me"
 rm -f "$work/$current.pause".*
 timeout 120 "$WINE" "$driver" run --timeout-ms 60000 --attach "$(basename "$setup")" --answers ok \
-  --when-shown 'Setup has installed' --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" \
+  --when-shown 'Setup has moved' --show --pause-at 1 --pause-file "Z:${work//\//\\}\\$current.pause" \
   >"$work/$current.finish" 2>&1 &
 finisher=$!
 take_picture windows-setup-finish "$work/$current.pause"
 wait "$finisher"
 grep -qF 'C:\\Games\\Quillomar: Everyone' "$offer" &&
   grep -qF 'Install just for you in this folder? (No: choose another folder.)' "$offer" &&
-  ! grep -q 'S-1-\|0x' "$offer" ||
+  ! grep -q 'S-1-\|0x\|/CurrentUser' "$offer" ||
   problems+=("the folder was not offered just for me in words:" "$(cat "$offer")")
+shows "$offer" 'would run:\x0D\n\x0D\n    C:\\Games\\Quillomar: Everyone\x0D\n' \
+  'Everyone\x0D\n\x0D\nInstall just for you instead' 'Program Files.\x0D\n\x0D\nInstall just for you in this folder?'
+shows "$work/$current.finish" \
+  "Setup has moved the level-set installer $version for you, in this folder:\\x0D\\nC:\\\\Games\\\\Quillomar\\x0D\\n" \
+  'The level sets installed before stay in:\x0D\nC:\\MyGames\\Quillomar\\Levels\x0D\n'
+expect_same "$ocean" "$mine/$SETUP_LEVELS/Ocean.qlm"
 [ "$(tail -n 1 "$work/$current.finish")" = "exit 0" ] ||
   problems+=("just for me the setup did not end with 0:" "$(cat "$offer" "$work/$current.finish")")
 for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
@@ -205,7 +245,81 @@ wait "$opened"
 [ "$(reg_default "$user_classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
   problems+=("the file type is not this user's:" "$(reg_query "$user_classes\\$SETUP_PROGID")")
 "$WINE" reg query 'HKLM\Software\Classes\.qlm' >/dev/null 2>&1 && problems+=("just for me the setup registered .qlm for all users")
+# The user's uninstaller, as Programs and Features starts it: the confirm
+# page says what this mode takes away; Cancel asks as the setup does, No
+# the default; the finish page says that the files stay for the other
+# players, and where; the details list plain steps.
+rm -f "$work/$current.pause".*
+mapfile -t options < <(registered "$user_uninstall_key" UninstallString)
+timeout 120 "$WINE" "$driver" run --timeout-ms 60000 "${options[@]}" --answers cancel,no,ok,ok \
+  --when-shown 'Its files stay' --show --details --pause-at 4 --pause-file "Z:${work//\//\\}\\$current.pause" \
+  >"$work/$current.uninstall" 2>&1 &
+finisher=$!
+take_picture windows-setup-uninstall-finish "$work/$current.pause"
+wait "$finisher"
+uninstalled="$work/$current.uninstall"
+shows "$uninstalled" 'Level sets (.qlm files) are no longer opened with the level-set installer for you.' \
+  '"Quit uninstalling? Nothing has been taken away yet." [Yes No*]' \
+  'Its files stay in this folder:\x0D\nC:\\Games\\Quillomar\x0D\n\x0D\nThey stay because other players of this computer may change that folder'
+grep '^detail ' "$uninstalled" | grep -i 'extract\|delete file\|remove folder\|create folder\|output folder\|\.tmp\|helper' &&
+  problems+=("the uninstaller's details hold more than plain steps")
+[ "$(tail -n 1 "$uninstalled")" = "exit 0" ] || problems+=("the uninstaller did not end with 0")
+"$WINE" reg query "$user_uninstall_key" >/dev/null 2>&1 && problems+=("the user's uninstaller entry is still there")
+[ -f "$game/$SETUP_PROGRAM_NAME" ] || problems+=("the files that other players may use were taken away")
+rm -rf "$drive/MyGames"
+finish
+
+# Every page by the keyboard alone, in both modes: Enter goes on, Alt with
+# a letter and the arrows choose whom it is for. A folder without the game
+# is asked about first, No the default. The folder page counts the
+# uninstaller in the size; the finish page says what Setup did, with the
+# folder on a line of its own; the details list plain steps only.
+scenario setup-pages-by-keyboard
+"$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
+opened=$!
+press keys:enter
+press keys:enter
+press 'keys:alt+j up enter'
+press keys:enter folder
+press keys:enter not-found
+shows "$work/$current.not-found" '"Quillomar was not found in C:\\Games\\Quillomar.\x0D\n\x0D\n' '[Yes No*] warning -> keys:enter'
+echo "the game" >"$game/Quillomar.exe"
+# finish_by_keys NAME TEXT: Enter on the folder page, and on the finish page
+# once it shows TEXT; the report, with the details, is $current.NAME.
+finish_by_keys() {
+  timeout 180 "$WINE" "$driver" run --timeout-ms 120000 --attach "$(basename "$setup")" \
+    --answers keys:enter,keys:enter --when-shown "$2" --show --details >"$work/$current.$1" 2>&1
+  [ "$(tail -n 1 "$work/$current.$1")" = "exit 0" ] || problems+=("the setup did not end with 0:" "$(cat "$work/$current.$1")")
+  grep '^detail ' "$work/$current.$1" | grep -i 'extract\|delete file\|remove folder\|create folder\|output folder\|\.tmp\|helper' &&
+    problems+=("the details hold more than plain steps")
+  for _ in $(seq 100); do kill -0 "$opened" 2>/dev/null || break; sleep 0.1; done
+  wait "$opened"
+}
+finish_by_keys all-users 'Setup has installed'
+shows "$work/$current.all-users" 'detail Installing for every user of this computer into C:\\Games\\Quillomar' \
+  "Setup has installed the level-set installer $version for every user of this computer, in this folder:\\x0D\\nC:\\\\Games\\\\Quillomar\\x0D\\n"
+size=0
+for file in "${SETUP_INSTALLED_FILES[@]}"; do
+  size=$(( size + ($(stat -c %s "$game/$file") + 1023) / 1024 ))
+done
+shows "$work/$current.folder" "Space required: $size"
+[ "$(reg_default "$classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
+  problems+=("the keys did not install for all users")
+run_registered "$uninstall_key" QuietUninstallString 'exit 0'
+mine="$drive/MyGames/Quillomar"
+mkdir -p "$mine" && echo "the game" >"$mine/Quillomar.exe"
+"$WINE" "$setup" '/D=C:\MyGames\Quillomar' >/dev/null 2>&1 &
+opened=$!
+press keys:enter
+press keys:enter
+press 'keys:alt+f down enter'
+finish_by_keys just-for-me 'Setup has installed'
+shows "$work/$current.just-for-me" \
+  "Setup has installed the level-set installer $version for you, in this folder:\\x0D\\nC:\\\\MyGames\\\\Quillomar\\x0D\\n"
+[ "$(reg_default "$user_classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\MyGames\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
+  problems+=("the keys did not install just for me")
 run_registered "$user_uninstall_key" QuietUninstallString 'exit 0'
+rm -rf "$drive/MyGames"
 finish
 
 # Silent, the setup ends with 2 and writes nothing where the game is not,
@@ -319,7 +433,7 @@ diff -u <(printf '%s\n' \
   "    DisplayIcon    REG_SZ    C:\Games\Quillomar\\$SETUP_PROGRAM_NAME,0" \
   '    DisplayName    REG_SZ    Quillomar Level-Set Installer' \
   "    DisplayVersion    REG_SZ    $version" \
-  "$(printf '    EstimatedSize    REG_DWORD    0x%x' $(( ($(stat -c %s "$game/$SETUP_PROGRAM_NAME") + 1023) / 1024 + ($(stat -c %s "$licence") + 1023) / 1024 )))" \
+  "$(printf '    EstimatedSize    REG_DWORD    0x%x' $(( ($(stat -c %s "$game/$SETUP_PROGRAM_NAME") + 1023) / 1024 + ($(stat -c %s "$game/$SETUP_UNINSTALLER") + 1023) / 1024 + ($(stat -c %s "$licence") + 1023) / 1024 )))" \
   "    $SETUP_INSTALL_LOCATION    REG_SZ    C:\Games\Quillomar" \
   '    NoModify    REG_DWORD    0x1' \
   '    NoRepair    REG_DWORD    0x1' \
