@@ -209,8 +209,8 @@ timeout 120 "$WINE" "$setup" /S /CurrentUser "/LOG=Z:${log//\//\\}" '/D=C:\MyGam
 iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r' | head -n 1 |
   grep -qF 'Quillomar was not found in C:\MyGames\Quillomar. Setup installed the level-set installer there all the same' ||
   problems+=("the log does not say that Quillomar was not found:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
-echo "the game" >"$mine/Quillomar.exe" && cp "$ocean" "$mine/$SETUP_LEVELS/Ocean.qlm"
-echo "the game" >"$game/Quillomar.exe"
+echo "the game" >"$mine/$SETUP_GAME_PROGRAM" && cp "$ocean" "$mine/$SETUP_LEVELS/Ocean.qlm"
+echo "the game" >"$game/$SETUP_GAME_PROGRAM"
 chmod 0777 "$game"
 "$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
 opened=$!
@@ -283,7 +283,7 @@ press 'keys:alt+j up enter'
 press keys:enter folder
 press keys:enter not-found
 shows "$work/$current.not-found" '"Quillomar was not found in C:\\Games\\Quillomar.\x0D\n\x0D\n' '[Yes No*] warning -> keys:enter'
-echo "the game" >"$game/Quillomar.exe"
+echo "the game" >"$game/$SETUP_GAME_PROGRAM"
 # finish_by_keys NAME TEXT: Enter on the folder page, and on the finish page
 # once it shows TEXT; the report, with the details, is $current.NAME.
 finish_by_keys() {
@@ -307,7 +307,7 @@ shows "$work/$current.folder" "Space required: $size"
   problems+=("the keys did not install for all users")
 run_registered "$uninstall_key" QuietUninstallString 'exit 0'
 mine="$drive/MyGames/Quillomar"
-mkdir -p "$mine" && echo "the game" >"$mine/Quillomar.exe"
+mkdir -p "$mine" && echo "the game" >"$mine/$SETUP_GAME_PROGRAM"
 "$WINE" "$setup" '/D=C:\MyGames\Quillomar' >/dev/null 2>&1 &
 opened=$!
 press keys:enter
@@ -379,7 +379,7 @@ finish
 scenario setup-silent-install
 rm -rf "$game"
 mkdir -p "$game"
-echo "the game" >"$game/Quillomar.exe"
+echo "the game" >"$game/$SETUP_GAME_PROGRAM"
 "$WINE" reg add "$classes\\.qlm" /ve /d Quillomar.Editor /f >/dev/null 2>&1 &&
   "$WINE" reg add "$classes\\Quillomar.Editor\\shell\\open\\command" /ve /d 'C:\Editor\editor.exe %1' /f >/dev/null 2>&1 ||
   problems+=("cannot register the other program's .qlm")
@@ -394,7 +394,7 @@ for log in 'C:\Nowhere\setup.log' 'C:\Temp\twin.log'; do
   status=$?
   [ $status -eq 2 ] || problems+=("with /LOG=$log the setup ended with status $status, not 2")
 done
-[ "$(ls -A "$game")" = Quillomar.exe ] && ! "$WINE" reg query "$uninstall_key" >/dev/null 2>&1 ||
+[ "$(ls -A "$game")" = "$SETUP_GAME_PROGRAM" ] && ! "$WINE" reg query "$uninstall_key" >/dev/null 2>&1 ||
   problems+=("a setup whose log cannot be written installed something")
 [ "$(cat "$drive/Temp/other.txt")" = "another file" ] || problems+=("the log was written through another name")
 expect_absent "$drive/Nowhere"
@@ -482,7 +482,7 @@ scenario setup-just-for-me-in-a-library --same-machine
 library="$work/library"
 library_game="$library/SteamLibrary/steamapps/common/Quillomar"
 folder='D:\SteamLibrary\steamapps\common\Quillomar'
-rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game/Quillomar.exe" &&
+rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game/$SETUP_GAME_PROGRAM" &&
   chmod 0777 "$library" "$library/SteamLibrary" "$library/SteamLibrary/steamapps" \
     "$library/SteamLibrary/steamapps/common" "$library_game" &&
   ln -sfn "$library" "$WINEPREFIX/dosdevices/d:" || problems+=("cannot make the library on D:")
@@ -492,7 +492,7 @@ echo "an earlier run's reason" >"$log"
 timeout 120 "$WINE" "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
 status=$?
 [ $status -eq 2 ] || problems+=("for all users into the library the setup ended with status $status, not 2")
-[ "$(ls -A "$library_game")" = Quillomar.exe ] || problems+=("for all users the setup wrote into the library")
+[ "$(ls -A "$library_game")" = "$SETUP_GAME_PROGRAM" ] || problems+=("for all users the setup wrote into the library")
 [ "$(machine_keys)" = "$before" ] || problems+=("for all users into the library the machine-wide keys changed")
 words=$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r' | sed -n '1,/^--$/p')
 for line in 'Others may change these folders, so they could replace the level-set installer that every user'"'"'s double-click would run:' \
@@ -564,7 +564,7 @@ grep ' set_security_object( ' "$work/$current.trace" >"$work/$current.set" &&
 rm -f "$WINEPREFIX/dosdevices/d:" && rm -rf "$library"
 # In a folder that no other user may change, the files go with the keys.
 mine="$drive/MyGames/Quillomar"
-mkdir -p "$mine" && echo "the game" >"$mine/Quillomar.exe"
+mkdir -p "$mine" && echo "the game" >"$mine/$SETUP_GAME_PROGRAM"
 timeout 120 "$WINE" "$setup" /S /CurrentUser '/D=C:\MyGames\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("just for me into C:\MyGames the setup ended with status $status")
@@ -592,7 +592,7 @@ for _ in $(seq 100); do [ -e "$mine/$SETUP_UNINSTALLER" ] || break; sleep 0.1; d
 for file in "${SETUP_INSTALLED_FILES[@]}" "$SETUP_LEVELS"; do
   expect_absent "$mine/$file"
 done
-[ -f "$mine/Quillomar.exe" ] || problems+=("the game's own program is gone from C:\MyGames")
+[ -f "$mine/$SETUP_GAME_PROGRAM" ] || problems+=("the game's own program is gone from C:\MyGames")
 [ "$(machine_keys)" = "$before" ] || problems+=("the uninstaller just for me changed the machine-wide keys")
 rm -rf "$drive/MyGames"
 finish
@@ -663,13 +663,13 @@ finish
 # left there, started without a switch, removes nothing (no registration
 # names that folder) and ends with 2.
 scenario setup-moves-to-another-folder --same-machine
-mkdir -p "$moved" && echo "the game, moved" >"$moved/Quillomar.exe"
+mkdir -p "$moved" && echo "the game, moved" >"$moved/$SETUP_GAME_PROGRAM"
 drive 'exit 0' --app 'C:\Temp\setup.exe' --cmdline-hex "$(hex 'setup.exe /S /D=C:\Program Files\Quillomar')" --answers ''
 for file in "${SETUP_INSTALLED_FILES[@]}"; do
   expect_absent "$game/$file"
   [ -f "$moved/$file" ] || problems+=("no $file in the new folder")
 done
-[ -f "$game/Quillomar.exe" ] || problems+=("the game's own program is gone from the old folder")
+[ -f "$game/$SETUP_GAME_PROGRAM" ] || problems+=("the game's own program is gone from the old folder")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
 expect_files_in_levels 'Ocean Set.qlm'
 cp "$moved/$SETUP_UNINSTALLER" "$moved/$SETUP_PROGRAM_NAME" "$game/"
@@ -697,7 +697,7 @@ untraced
 for file in "${SETUP_INSTALLED_FILES[@]}" "$SETUP_LEVELS"; do
   expect_absent "$moved/$file"
 done
-[ -f "$moved/Quillomar.exe" ] || problems+=("the game's own program is gone")
+[ -f "$moved/$SETUP_GAME_PROGRAM" ] || problems+=("the game's own program is gone")
 expect_same "$ocean" "$levels/Ocean Set.qlm"
 diff -u <(levels_security released) <(security_set_in 'C:\\Program Files\\Quillomar') >"$work/$current.diff" ||
   problems+=("the security set for Levels differs:" "$(cat "$work/$current.diff")")
@@ -720,12 +720,12 @@ finish
 # folder, and whatever it leads to, as it is.
 scenario setup-moves-from-a-recreated-folder
 other="$drive/Other"
-mkdir -p "$moved" && echo "the game" >"$moved/Quillomar.exe"
+mkdir -p "$moved" && echo "the game" >"$moved/$SETUP_GAME_PROGRAM"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Program Files\Quillomar' >/dev/null 2>&1 ||
   problems+=("the first install failed")
 rm -rf "$moved" && mkdir -p "$other/$SETUP_LEVELS" && echo "theirs" >"$other/$SETUP_PROGRAM_NAME" &&
   ln -s ../Other "$moved" || problems+=("cannot recreate $moved as a link")
-mkdir -p "$game" && echo "the game" >"$game/Quillomar.exe"
+mkdir -p "$game" && echo "the game" >"$game/$SETUP_GAME_PROGRAM"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1
 status=$?
 [ $status -eq 0 ] || problems+=("the setup ended with status $status")
