@@ -239,6 +239,22 @@ cp "$setup" "$drive/Temp/setup.exe"
 drive 'exit 2' --app 'C:\Temp\setup.exe' --answers '' \
   --cmdline-hex "$(hex 'setup.exe /AsAdministrator /S /AllUsers /LOG=C:\profile.ps1 /D=C:\x;Start-Process calc.exe;#')"
 expect_absent "$drive/profile.ps1"
+# Started by hand with an administrator's rights (as a user may have an
+# administrator approve), it opens the /LOG= file only with the rights of
+# the program that started it; started from no program whose rights it can
+# take (Wine gives a run started from Unix none), it writes no file. Its
+# /ReportTo= is a pipe of the helper's naming only: a detour by ".." to a
+# file is not opened.
+timeout 120 "$WINE" "$drive/Temp/setup.exe" /S /AllUsers '/LOG=C:\profile.ps1' '/D=C:\Nowhere' >/dev/null 2>&1
+status=$?
+[ $status -eq 2 ] || problems+=("run by hand as an administrator with a /LOG= the setup ended with $status, not 2")
+expect_absent "$drive/profile.ps1"
+echo "held" >"$drive/Temp/held.txt"
+traced timeout 120 "$WINE" "$drive/Temp/setup.exe" /AsAdministrator \
+  '/ReportTo=\\.\pipe\quillomar-setup-0\..\..\C:\Temp\held.txt' /S /AllUsers '/D=C:\Nowhere'
+untraced
+grep ':trace:file:CreateFileW .*held\.txt' "$work/$current.trace" >"$work/$current.held" &&
+  problems+=("the run as an administrator opened a /ReportTo= that leads to a file:" "$(cat "$work/$current.held")")
 chmod 0755 "$game" && chmod 0777 "$drive/Games"
 refused "a folder above it that everyone may change"
 chmod 0755 "$drive/Games"
@@ -276,7 +292,7 @@ editor=$(reg_query "$classes\\Quillomar.Editor")
 echo "another file" >"$drive/Temp/other.txt" && ln "$drive/Temp/other.txt" "$drive/Temp/twin.log" ||
   problems+=("cannot make a file with two names")
 for log in 'C:\Nowhere\setup.log' 'C:\Temp\twin.log'; do
-  timeout 120 "$WINE" "$setup" /S "/LOG=$log" '/D=C:\Games\Quillomar' >/dev/null 2>&1
+  timeout 120 "$WINE" start /wait /unix "$setup" /S "/LOG=$log" '/D=C:\Games\Quillomar' >/dev/null 2>&1
   status=$?
   [ $status -eq 2 ] || problems+=("with /LOG=$log the setup ended with status $status, not 2")
 done
@@ -375,7 +391,7 @@ rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game
 before=$(machine_keys)
 log="$work/$current.log"
 echo "an earlier run's reason" >"$log"
-timeout 120 "$WINE" "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
+timeout 120 "$WINE" start /wait /unix "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
 status=$?
 [ $status -eq 2 ] || problems+=("for all users into the library the setup ended with status $status, not 2")
 [ "$(ls -A "$library_game")" = Quillomar.exe ] || problems+=("for all users the setup wrote into the library")
@@ -389,7 +405,7 @@ grep -q 'S-1-\|0x' <<<"$words" && problems+=("the words for the player hold a SI
 grep -q "earlier run" "$log" && problems+=("the log still holds an earlier run's reason")
 iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | tr -d '\r' | grep -qx 'D:\\: S-1-1-0 holds access 0x[0-9a-f]\{8\}' ||
   problems+=("the log's details do not name the SID and access:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
-traced timeout 120 "$WINE" "$setup" /S /currentUSER "/LOG=Z:${log//\//\\}" "/D=$folder"
+traced timeout 120 "$WINE" start /wait /unix "$setup" /S /currentUSER "/LOG=Z:${log//\//\\}" "/D=$folder"
 status=$?
 untraced
 [ $status -eq 0 ] || problems+=("just for me the setup ended with status $status")
@@ -437,7 +453,7 @@ expect_same "$ocean" "$library_game/Levels/Ocean Set.qlm"
 # registration names its folder, so it removes nothing, sets no access list
 # and says where its files are.
 log="$work/$current.left.log"
-traced timeout 120 "$WINE" "$folder\\levelset-installer-uninstall.exe" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
+traced timeout 120 "$WINE" start /wait /unix "$library_game/levelset-installer-uninstall.exe" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
 status=$?
 untraced
 [ $status -eq 2 ] || problems+=("the uninstaller that was left ended with status $status, not 2")
