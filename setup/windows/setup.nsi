@@ -19,7 +19,9 @@
 ; (silent without either: all users); /LOG=FILE receives the reason, in
 ; UTF-16LE, when nothing is installed (OpenLog: emptied at the start, never
 ; written through a link; written by the run started, never by its run as
-; an administrator, which hands its reason back); /D=DIR (last, not
+; an administrator, which hands its reason back; started by hand with an
+; administrator's rights, with those of the program that started it, or
+; not at all); /D=DIR (last, not
 ; quoted) the game's directory.
 ;
 ; A folder that holds neither the game's program file (GAME_PROGRAM) nor
@@ -274,6 +276,13 @@ Function ${UN}ReadSwitches
   StrCpy $AllUsers 1
   StrCpy $ModeGiven 0
   StrCpy $Resumed 0
+  ; True only in a process with an administrator's rights in force (under
+  ; UAC, a run as administrator).
+  System::Call 'shell32::IsUserAnAdmin() i .R1'
+  StrCpy $Elevated 0
+  ${If} $R1 <> 0
+    StrCpy $Elevated 1
+  ${EndIf}
   StrCpy $AsAdmin 0
   ClearErrors
   ${GetOptions} $R0 "/AsAdministrator" $R1
@@ -327,26 +336,34 @@ Function ${UN}ReadSwitches
   ${AndIf} $R1 == ""
     StrCpy $Resumed 1
   ${EndIf}
-  ; True only in a process with an administrator's rights in force (under
-  ; UAC, a run as administrator).
-  System::Call 'shell32::IsUserAnAdmin() i .R1'
-  StrCpy $Elevated 0
-  ${If} $R1 <> 0
-    StrCpy $Elevated 1
-  ${EndIf}
 FunctionEnd
 
 ; Opens the /LOG= file ($LogFile) at the start, for the whole run, and
 ; empties it: a file there already is replaced when it is a plain file with
 ; one name; made when missing, never through a link at its name. When it
 ; cannot be (its folder is missing, it is a link, a folder, a file with
-; another name too, or in use), nothing is done: the run ends with
+; another name too, or in use; or, in a run with an administrator's
+; rights, the rights of the program that started it cannot be taken on),
+; nothing is done: the run ends with
 ; EXIT_NOTHING_INSTALLED, saying why in a box.
 Function ${UN}OpenLog
   ; GENERIC_WRITE | FILE_READ_ATTRIBUTES, no sharing, OPEN_ALWAYS,
   ; FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT.
+  ; With an administrator's rights, it is opened with the rights of the
+  ; program that started this run, whose user named it (AsStarter).
+  StrCpy $R7 0
+  ${If} $Elevated = 1
+    Call ${UN}AsStarter
+    ${If} $R7 = 0
+      StrCpy $Report "Setup, run with an administrator's rights, writes its log $LogFile only with the rights of the program that started it, and cannot take them on, so it does nothing. Start it without an administrator's rights: it asks for them itself."
+      Goto refused
+    ${EndIf}
+  ${EndIf}
   System::Call 'kernel32::CreateFileW(w "$LogFile", i 0x40000080, i 0, p 0, i 4, i 0x00200080, p 0) p .R6 ?e'
   Pop $R5
+  ${If} $R7 = 1
+    System::Call 'advapi32::RevertToSelf() i'
+  ${EndIf}
   ${If} $R6 == -1
   ${OrIf} $R6 == 0
     StrCpy $Report "Setup cannot write its log $LogFile (error $R5: its folder may not exist, or it is a folder or in use), so it does nothing."
@@ -376,6 +393,52 @@ refused:
   Quit
 FunctionEnd
 
+; Takes on, for this thread, the rights of the program that started this
+; run: a process begun before this one (not another that got its id
+; since), whose access token this run may copy. $R7: 1 when it did, else 0.
+Function ${UN}AsStarter
+  StrCpy $R7 0
+  ; PROCESS_BASIC_INFORMATION: the parent's id at offset 40.
+  System::Call '*(l, l, l, l, l, l) p .R4'
+  System::Call 'ntdll::NtQueryInformationProcess(p -1, i 0, p R4, i 48, p 0) i .R3'
+  System::Call '*$R4(l, l, l, l, l, l .R2)'
+  System::Free $R4
+  ${If} $R3 <> 0
+  ${OrIf} $R2 = 0
+    Return
+  ${EndIf}
+  ; PROCESS_QUERY_LIMITED_INFORMATION
+  System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i R2) p .R3'
+  ${If} $R3 = 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::GetProcessTimes(p R3, *l .R4, *l, *l, *l) i .R1'
+  System::Call 'kernel32::GetProcessTimes(p -1, *l .R5, *l, *l, *l) i .R2'
+  System::Call 'kernel32::CompareFileTime(*l R4, *l R5) i .R6'
+  StrCpy $R5 0
+  ${If} $R1 <> 0
+  ${AndIf} $R2 <> 0
+  ${AndIf} $R6 = -1
+    ; TOKEN_DUPLICATE | TOKEN_QUERY
+    System::Call 'advapi32::OpenProcessToken(p R3, i 0xA, *p .R4) i .R5'
+  ${EndIf}
+  System::Call 'kernel32::CloseHandle(p R3) i'
+  ${If} $R5 = 0
+    Return
+  ${EndIf}
+  ; SecurityImpersonation
+  System::Call 'advapi32::DuplicateToken(p R4, i 2, *p .R3) i .R5'
+  System::Call 'kernel32::CloseHandle(p R4) i'
+  ${If} $R5 = 0
+    Return
+  ${EndIf}
+  System::Call 'advapi32::SetThreadToken(p 0, p R3) i .R5'
+  System::Call 'kernel32::CloseHandle(p R3) i'
+  ${If} $R5 <> 0
+    StrCpy $R7 1
+  ${EndIf}
+FunctionEnd
+
 ; Writes $Report, then a line "--" and $Details, into the /LOG= file, or,
 ; in a run started as an administrator for another, hands them back to it.
 Function ${UN}WriteLog
@@ -399,8 +462,14 @@ FunctionEnd
 ; run-elevated, see RunAsAdministrator); never into a file, and never lets
 ; that process act as this one (anonymous to it).
 Function ${UN}HandBack
+  ; Only a name as the helper makes it: no ".." or "\" takes it elsewhere.
   StrCpy $R1 $ReportPipe 25
+  StrCpy $R2 $ReportPipe "" 25
+  StrLen $R3 $R2
+  System::Call 'shlwapi::StrSpnW(w R2, w "0123456789abcdef-") i .R4'
   ${If} $R1 != "\\.\pipe\quillomar-setup-"
+  ${OrIf} $R3 = 0
+  ${OrIf} $R4 <> $R3
     Return
   ${EndIf}
   ; GENERIC_WRITE, no sharing, OPEN_EXISTING, SECURITY_SQOS_PRESENT with

@@ -385,7 +385,10 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
     result = SETUP_HELPER_REFUSED;
   }
   if (result != SETUP_HELPER_DONE && before != nullptr) {
-    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, before);
+    // The list on its own first: an owner that this run may not give back
+    // (another account's) must not keep the players' list from them.
+    SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, before);
+    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, before);
   }
   if (before != nullptr) LocalFree(before);
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);

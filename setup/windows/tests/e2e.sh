@@ -353,6 +353,22 @@ cp "$setup" "$drive/Temp/setup.exe"
 drive 'exit 2' --app 'C:\Temp\setup.exe' --answers '' \
   --cmdline-hex "$(hex 'setup.exe /AsAdministrator /S /AllUsers /LOG=C:\profile.ps1 /D=C:\x;Start-Process calc.exe;#')"
 expect_absent "$drive/profile.ps1"
+# Started by hand with an administrator's rights (as a user may have an
+# administrator approve), it opens the /LOG= file only with the rights of
+# the program that started it; started from no program whose rights it can
+# take (Wine gives a run started from Unix none), it writes no file. Its
+# /ReportTo= is a pipe of the helper's naming only: a detour by ".." to a
+# file is not opened.
+timeout 120 "$WINE" "$drive/Temp/setup.exe" /S /AllUsers '/LOG=C:\profile.ps1' '/D=C:\Nowhere' >/dev/null 2>&1
+status=$?
+[ $status -eq 2 ] || problems+=("run by hand as an administrator with a /LOG= the setup ended with $status, not 2")
+expect_absent "$drive/profile.ps1"
+echo "held" >"$drive/Temp/held.txt"
+traced timeout 120 "$WINE" "$drive/Temp/setup.exe" /AsAdministrator \
+  '/ReportTo=\\.\pipe\quillomar-setup-0\..\..\C:\Temp\held.txt' /S /AllUsers '/D=C:\Nowhere'
+untraced
+grep ':trace:file:CreateFileW .*held\.txt' "$work/$current.trace" >"$work/$current.held" &&
+  problems+=("the run as an administrator opened a /ReportTo= that leads to a file:" "$(cat "$work/$current.held")")
 chmod 0755 "$game" && chmod 0777 "$drive/Games"
 refused "a folder above it that everyone may change"
 chmod 0755 "$drive/Games"
@@ -390,7 +406,7 @@ editor=$(reg_query "$classes\\Quillomar.Editor")
 echo "another file" >"$drive/Temp/other.txt" && ln "$drive/Temp/other.txt" "$drive/Temp/twin.log" ||
   problems+=("cannot make a file with two names")
 for log in 'C:\Nowhere\setup.log' 'C:\Temp\twin.log'; do
-  timeout 120 "$WINE" "$setup" /S "/LOG=$log" '/D=C:\Games\Quillomar' >/dev/null 2>&1
+  timeout 120 "$WINE" start /wait /unix "$setup" /S "/LOG=$log" '/D=C:\Games\Quillomar' >/dev/null 2>&1
   status=$?
   [ $status -eq 2 ] || problems+=("with /LOG=$log the setup ended with status $status, not 2")
 done
@@ -489,7 +505,7 @@ rm -rf "$library" && mkdir -p "$library_game" && echo "the game" >"$library_game
 before=$(machine_keys)
 log="$work/$current.log"
 echo "an earlier run's reason" >"$log"
-timeout 120 "$WINE" "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
+timeout 120 "$WINE" start /wait /unix "$setup" /S /allusers "/LOG=Z:${log//\//\\}" "/D=$folder" >/dev/null 2>&1
 status=$?
 [ $status -eq 2 ] || problems+=("for all users into the library the setup ended with status $status, not 2")
 [ "$(ls -A "$library_game")" = "$SETUP_GAME_PROGRAM" ] || problems+=("for all users the setup wrote into the library")
@@ -503,7 +519,7 @@ grep -q 'S-1-\|0x' <<<"$words" && problems+=("the words for the player hold a SI
 grep -q "earlier run" "$log" && problems+=("the log still holds an earlier run's reason")
 iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | tr -d '\r' | grep -qx 'D:\\: S-1-1-0 holds access 0x[0-9a-f]\{8\}' ||
   problems+=("the log's details do not name the SID and access:" "$(iconv -f UTF-16 -t UTF-8 "$log" 2>&1)")
-traced timeout 120 "$WINE" "$setup" /S /currentUSER "/LOG=Z:${log//\//\\}" "/D=$folder"
+traced timeout 120 "$WINE" start /wait /unix "$setup" /S /currentUSER "/LOG=Z:${log//\//\\}" "/D=$folder"
 status=$?
 untraced
 [ $status -eq 0 ] || problems+=("just for me the setup ended with status $status")
@@ -551,7 +567,7 @@ expect_same "$ocean" "$library_game/$SETUP_LEVELS/Ocean Set.qlm"
 # registration names its folder, so it removes nothing, sets no access list
 # and says where its files are.
 log="$work/$current.left.log"
-traced timeout 120 "$WINE" "$folder\\$SETUP_UNINSTALLER" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
+traced timeout 120 "$WINE" start /wait /unix "$library_game/$SETUP_UNINSTALLER" /S "/LOG=Z:${log//\//\\}" "_?=$folder"
 status=$?
 untraced
 [ $status -eq 2 ] || problems+=("the uninstaller that was left ended with status $status, not 2")
@@ -641,7 +657,8 @@ wait "$holder"
 expect_files_in_levels "$SETUP_LEVELS_KEEPER" 'Ocean Set.qlm'
 # A keeper that cannot be made (a folder of that name): the update ends with
 # 2, and Levels gets back the list it had, not the one that lets players
-# only read it.
+# only read it: the list on its own, then the owner (which Windows may
+# refuse to give back).
 rm "$levels/$SETUP_LEVELS_KEEPER" && mkdir "$levels/$SETUP_LEVELS_KEEPER" || problems+=("cannot make the keeper a folder")
 traced timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar'
 status=$?
@@ -649,8 +666,9 @@ untraced
 [ $status -eq 2 ] || problems+=("with a folder for the keeper the setup ended with status $status, not 2")
 security_set_in 'C:\\Games\\Quillomar' | grep ' handle=Levels, ' >"$work/$current.levels"
 [ "$(head -n 1 "$work/$current.levels")" = "$(levels_security released)" ] &&
-  [ "$(wc -l <"$work/$current.levels")" -eq 2 ] &&
-  [ "$(tail -n 1 "$work/$current.levels")" != "$(levels_security released)" ] ||
+  [ "$(wc -l <"$work/$current.levels")" -eq 3 ] &&
+  sed -n 2p "$work/$current.levels" | grep -q ' security_info=00000004, ' &&
+  [ "$(sed -n 2p "$work/$current.levels" | sed 's/.*dacl=//')" != "$(levels_security released | sed 's/.*dacl=//')" ] ||
   problems+=("Levels did not get its list back:" "$(cat "$work/$current.levels")")
 rmdir "$levels/$SETUP_LEVELS_KEEPER"
 timeout 120 "$WINE" "$setup" /S '/D=C:\Games\Quillomar' >/dev/null 2>&1 || problems+=("the setup did not make the keeper again")
