@@ -204,7 +204,7 @@ wait "$opened"
 mine="$drive/MyGames/Quillomar"
 log="$work/$current.log"
 mkdir -p "$mine" && rm -f "$log"
-timeout 120 "$WINE" "$setup" /S /CurrentUser "/LOG=Z:${log//\//\\}" '/D=C:\MyGames\Quillomar' >/dev/null 2>&1 ||
+timeout 120 "$WINE" start /wait /unix "$setup" /S /CurrentUser "/LOG=Z:${log//\//\\}" '/D=C:\MyGames\Quillomar' >/dev/null 2>&1 ||
   problems+=("just for me into C:\MyGames the setup failed")
 iconv -f UTF-16 -t UTF-8 "$log" 2>&1 | tr -d '\r' | head -n 1 |
   grep -qF 'Quillomar was not found in C:\MyGames\Quillomar. Setup installed the level-set installer there all the same' ||
