@@ -302,14 +302,14 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
   length = static_cast<DWORD>(wcslen(folder));
   if (length > 3 && folder[length - 1] == L'\\') folder[--length] = L'\0';
 
-  HANDLE handle = Win32OpenItself(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
-  if (handle == INVALID_HANDLE_VALUE) {
+  Win32Handle handle{Win32OpenItself(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE)};
+  if (handle.h == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
     return INVALID_HANDLE_VALUE;
   }
   FILE_ATTRIBUTE_TAG_INFO tag;
   DWORD problem = 0;
-  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+  if (!GetFileInformationByHandleEx(handle.h, FileAttributeTagInfo, &tag, sizeof tag)) {
     problem = GetLastError();
   } else if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     problem = kErrorStoppedOnLink;
@@ -324,7 +324,7 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
     above[aboveLength] = L'\0';
     Win32Handle parent{OpenFollowing(above, FILE_READ_ATTRIBUTES)};
     if (parent.h == INVALID_HANDLE_VALUE || !Win32ReachedName(parent.h, reachedAbove, kWideSize) ||
-        !Win32ReachedName(handle, reached, kWideSize)) {
+        !Win32ReachedName(handle.h, reached, kWideSize)) {
       problem = GetLastError();
       if (problem == 0) problem = ERROR_PATH_NOT_FOUND;
     } else if (!ReachedAs(reached, reachedAbove, slash + 1)) {
@@ -332,11 +332,10 @@ HANDLE OpenFolderOf(const char* path, wchar_t* name, DWORD nameSize, DWORD* erro
     }
   }
   if (problem != 0) {
-    CloseHandle(handle);
     *error = problem;
     return INVALID_HANDLE_VALUE;
   }
-  return handle;
+  return handle.Release();
 }
 
 // Why source (described by from) may not be copied onto name in the open
@@ -533,10 +532,8 @@ bool PlatformTextIsUtf8() { return GetACP() == CP_UTF8; }
 char PlatformPathSeparator() { return '\\'; }
 
 bool PlatformGameLockHeld(const char* name) {
-  HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
-  if (!mutex) return false;
-  CloseHandle(mutex);
-  return true;
+  Win32Handle mutex{OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name)};
+  return mutex.h != nullptr;
 }
 
 uint32_t PlatformGetProgramPath(char* buffer, uint32_t size, uint32_t* code) {

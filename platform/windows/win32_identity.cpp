@@ -10,12 +10,10 @@
 namespace {
 
 PSID TokenSid(TOKEN_INFORMATION_CLASS which, Win32TokenSid* buffer) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  Win32Handle token{nullptr};
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token.h)) return nullptr;
   DWORD size = 0;
-  bool known = GetTokenInformation(token, which, buffer->bytes, sizeof buffer->bytes, &size);
-  CloseHandle(token);
-  if (!known) return nullptr;
+  if (!GetTokenInformation(token.h, which, buffer->bytes, sizeof buffer->bytes, &size)) return nullptr;
   return which == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer->bytes)->User.Sid
                             : reinterpret_cast<TOKEN_OWNER*>(buffer->bytes)->Owner;
 }

@@ -10,11 +10,23 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-// Closes its handle when it goes out of scope.
+// Closes its handle when it goes out of scope, leaving the last error as it
+// was; Release hands the handle on instead. A copy would close it twice.
 struct Win32Handle {
   HANDLE h;
+  explicit Win32Handle(HANDLE handle) : h(handle) {}
+  Win32Handle(const Win32Handle&) = delete;
+  Win32Handle& operator=(const Win32Handle&) = delete;
+  HANDLE Release() {
+    HANDLE kept = h;
+    h = INVALID_HANDLE_VALUE;
+    return kept;
+  }
   ~Win32Handle() {
-    if (h != INVALID_HANDLE_VALUE && h != nullptr) CloseHandle(h);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) return;
+    DWORD code = GetLastError();
+    CloseHandle(h);
+    SetLastError(code);
   }
 };
 

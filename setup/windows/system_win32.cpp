@@ -37,10 +37,6 @@ void ErrorText(DWORD code, wchar_t* out, uint32_t size) {
 // A name without its "\\?\" (which asks Windows to take the rest as it is).
 const wchar_t* Plain(const wchar_t* name) { return wcsncmp(name, L"\\\\?\\", 4) == 0 ? name + 4 : name; }
 
-// The names this file gives the library's (win32_identity.h).
-constexpr auto& SameName = Win32SameName;
-constexpr auto& ReachedName = Win32ReachedName;
-
 // --- Who may change a folder ------------------------------------------------------
 
 bool SidText(PSID sid, char* out, uint32_t size) {
@@ -108,30 +104,28 @@ bool SetAccess(HANDLE handle, const wchar_t* text) {
 // otherwise, with the system's code, or ERROR_BAD_PATHNAME when it is
 // reached otherwise or is a link. isFolder says what it is.
 HANDLE OpenReachedItself(const wchar_t* path, DWORD access, bool* isFolder) {
-  HANDLE handle = Win32OpenItself(path, access | FILE_READ_ATTRIBUTES);
-  if (handle == INVALID_HANDLE_VALUE) return handle;
+  Win32Handle handle{Win32OpenItself(path, access | FILE_READ_ATTRIBUTES)};
+  if (handle.h == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
   bool isLink = false;
   wchar_t expected[kPathSize], reached[kPathSize];
-  *isFolder = IsFolder(handle, &isLink);
+  *isFolder = IsFolder(handle.h, &isLink);
   DWORD length = GetLongPathNameW(path, expected, kPathSize);
-  if (isLink || length == 0 || length >= kPathSize || !ReachedName(handle, reached, kPathSize) ||
-      !SameName(reached, expected)) {
-    CloseHandle(handle);
+  if (isLink || length == 0 || length >= kPathSize || !Win32ReachedName(handle.h, reached, kPathSize) ||
+      !Win32SameName(reached, expected)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return INVALID_HANDLE_VALUE;
   }
-  return handle;
+  return handle.Release();
 }
 
 // Removes the folder of that name when it is empty, through a handle on it;
 // anything else is left as it is.
 void RemoveEmptyFolder(const wchar_t* path) {
   bool isFolder = false;
-  HANDLE handle = OpenReachedItself(path, DELETE, &isFolder);
-  if (handle == INVALID_HANDLE_VALUE) return;
+  Win32Handle handle{OpenReachedItself(path, DELETE, &isFolder)};
+  if (handle.h == INVALID_HANDLE_VALUE) return;
   FILE_DISPOSITION_INFO disposition = {TRUE};
-  if (isFolder) SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
-  CloseHandle(handle);
+  if (isFolder) SetFileInformationByHandle(handle.h, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 const char* SetupUser();
@@ -193,40 +187,31 @@ bool KeeperMayStay(HANDLE file) {
 // player's open file could refuse; any other there goes through a handle
 // of its own; a missing one is made with its access list, and written.
 bool MakeKeeper(HANDLE levels) {
-  HANDLE file = OpenKeeper(levels, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    bool stays = KeeperMayStay(file);
-    bool set = stays && SetAccess(file, kLevelsKeeperAccess);
-    DWORD code = GetLastError();
-    CloseHandle(file);
-    SetLastError(code);
+  if (Win32Handle found{OpenKeeper(levels, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES, FILE_OPEN,
+                                  nullptr)};
+      found.h != INVALID_HANDLE_VALUE) {
+    bool stays = KeeperMayStay(found.h);
+    bool set = stays && SetAccess(found.h, kLevelsKeeperAccess);
     if (stays) return set;
-    file = OpenKeeper(levels, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr);
+    Win32Handle file{OpenKeeper(levels, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN, nullptr)};
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    bool gone = file != INVALID_HANDLE_VALUE &&
-                SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-    code = GetLastError();
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    SetLastError(code);
+    bool gone = file.h != INVALID_HANDLE_VALUE &&
+                SetFileInformationByHandle(file.h, FileDispositionInfo, &disposition, sizeof disposition);
     if (!gone) return false;
   } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
     return false;
   }
   PSECURITY_DESCRIPTOR descriptor = Descriptor(kLevelsKeeperAccess);
   if (descriptor == nullptr) return false;
-  file = OpenKeeper(levels, GENERIC_WRITE, FILE_CREATE, descriptor);
+  Win32Handle file{OpenKeeper(levels, GENERIC_WRITE, FILE_CREATE, descriptor)};
   DWORD code = GetLastError();
   LocalFree(descriptor);
-  if (file == INVALID_HANDLE_VALUE) {
+  if (file.h == INVALID_HANDLE_VALUE) {
     SetLastError(code);
     return false;
   }
   DWORD size = static_cast<DWORD>(strlen(kLevelsKeeperText)), written = 0;
-  bool whole = WriteFile(file, kLevelsKeeperText, size, &written, nullptr) && written == size;
-  code = GetLastError();
-  CloseHandle(file);
-  SetLastError(code);
-  return whole;
+  return WriteFile(file.h, kLevelsKeeperText, size, &written, nullptr) && written == size;
 }
 
 const char* SetupUser() {
@@ -270,8 +255,8 @@ struct Blocked {
 int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, uint32_t rightsOnFiles,
                    Blocked* blocked, wchar_t* report, uint32_t size) {
   const bool judged = rightsThatCount != 0 || rightsOnFiles != 0;
-  HANDLE folder = Win32OpenItself(path, (judged ? READ_CONTROL : 0) | FILE_READ_ATTRIBUTES);
-  if (folder == INVALID_HANDLE_VALUE) {
+  Win32Handle folder{Win32OpenItself(path, (judged ? READ_CONTROL : 0) | FILE_READ_ATTRIBUTES)};
+  if (folder.h == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (chosen && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
       SetupSay(kSayFolderMissing, path, nullptr, report, size);
@@ -283,13 +268,12 @@ int CheckOneFolder(const wchar_t* path, bool chosen, uint32_t rightsThatCount, u
     return SETUP_HELPER_REFUSED;
   }
   bool isLink = false;
-  bool isFolder = IsFolder(folder, &isLink);
+  bool isFolder = IsFolder(folder.h, &isLink);
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   DWORD read = judged && isFolder && !isLink
-                   ? GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                   ? GetSecurityInfo(folder.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                      nullptr, nullptr, nullptr, nullptr, &descriptor)
                    : ERROR_SUCCESS;
-  CloseHandle(folder);
   if (isLink) {
     SetupSay(kSayFolderIsLink, path, nullptr, report, size);
     return SETUP_HELPER_REFUSED;
@@ -324,8 +308,8 @@ int CheckLevels(const wchar_t* reachedFolder, const wchar_t* levels, HANDLE hand
                 uint32_t size) {
   bool isLink = false;
   wchar_t reached[kPathSize], expected[kPathSize];
-  if (!IsFolder(handle, &isLink) || isLink || !ReachedName(handle, reached, kPathSize) ||
-      !LevelsOf(reachedFolder, expected, kPathSize) || !SameName(reached, expected)) {
+  if (!IsFolder(handle, &isLink) || isLink || !Win32ReachedName(handle, reached, kPathSize) ||
+      !LevelsOf(reachedFolder, expected, kPathSize) || !Win32SameName(reached, expected)) {
     SetupSay(kSayLevelsIsLink, levels, nullptr, report, size);
     return SETUP_HELPER_REFUSED;
   }
@@ -357,29 +341,29 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
   LocalFree(released);
   int result = SETUP_HELPER_DONE;
   PSECURITY_DESCRIPTOR before = nullptr;
-  HANDLE parent = Win32OpenItself(folder, FILE_READ_ATTRIBUTES);
-  HANDLE handle = Win32OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER);
-  if (handle == INVALID_HANDLE_VALUE && !forPlayers) {
+  Win32Handle parent{Win32OpenItself(folder, FILE_READ_ATTRIBUTES)};
+  Win32Handle handle{Win32OpenItself(levels, FILE_READ_ATTRIBUTES | READ_CONTROL | WRITE_DAC | WRITE_OWNER)};
+  if (handle.h == INVALID_HANDLE_VALUE && !forPlayers) {
     result = SETUP_HELPER_DONE;  // no Levels to take entries out of
-  } else if (parent == INVALID_HANDLE_VALUE || handle == INVALID_HANDLE_VALUE ||
-             !ReachedName(parent, reachedFolder, kPathSize)) {
+  } else if (parent.h == INVALID_HANDLE_VALUE || handle.h == INVALID_HANDLE_VALUE ||
+             !Win32ReachedName(parent.h, reachedFolder, kPathSize)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotOpen, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
-  } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
+  } else if (CheckLevels(reachedFolder, levels, handle.h, report, size) != SETUP_HELPER_DONE) {
     result = forPlayers ? SETUP_HELPER_REFUSED : SETUP_HELPER_DONE;  // a link is never changed
-  } else if ((forPlayers && GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION |
+  } else if ((forPlayers && GetSecurityInfo(handle.h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION |
                                                 DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
                                                 &before) != ERROR_SUCCESS) ||
-             !SetAccess(handle, kLevelsReleased)) {
+             !SetAccess(handle.h, kLevelsReleased)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
   } else if (!forPlayers) {
     result = SETUP_HELPER_DONE;
-  } else if (CheckLevels(reachedFolder, levels, handle, report, size) != SETUP_HELPER_DONE) {
+  } else if (CheckLevels(reachedFolder, levels, handle.h, report, size) != SETUP_HELPER_DONE) {
     result = SETUP_HELPER_REFUSED;  // made a link before its list was set
-  } else if (!MakeKeeper(handle) || !SetAccess(handle, kLevelsForPlayers)) {
+  } else if (!MakeKeeper(handle.h) || !SetAccess(handle.h, kLevelsForPlayers)) {
     ErrorText(GetLastError(), error, 256);
     SetupSay(kSayCannotSetList, levels, error, report, size);
     result = SETUP_HELPER_REFUSED;
@@ -387,12 +371,10 @@ int SetLevels(const wchar_t* folder, bool forPlayers, wchar_t* report, uint32_t 
   if (result != SETUP_HELPER_DONE && before != nullptr) {
     // The list on its own first: an owner that this run may not give back
     // (another account's) must not keep the players' list from them.
-    SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, before);
-    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, before);
+    SetKernelObjectSecurity(handle.h, DACL_SECURITY_INFORMATION, before);
+    SetKernelObjectSecurity(handle.h, OWNER_SECURITY_INFORMATION, before);
   }
   if (before != nullptr) LocalFree(before);
-  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  if (parent != INVALID_HANDLE_VALUE) CloseHandle(parent);
   return result;
 }
 
@@ -500,11 +482,10 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
   // No link on the way (the handle reached the folder under its own long
   // name), and Levels, if there, no link either.
   wchar_t expected[kPathSize], reached[kPathSize], levels[kPathSize];
-  HANDLE chosen = Win32OpenItself(full, FILE_READ_ATTRIBUTES);
+  Win32Handle chosen{Win32OpenItself(full, FILE_READ_ATTRIBUTES)};
   DWORD longLength = GetLongPathNameW(full, expected, kPathSize);
-  bool direct = chosen != INVALID_HANDLE_VALUE && longLength > 0 && longLength < kPathSize &&
-                ReachedName(chosen, reached, kPathSize) && SameName(reached, expected);
-  if (chosen != INVALID_HANDLE_VALUE) CloseHandle(chosen);
+  bool direct = chosen.h != INVALID_HANDLE_VALUE && longLength > 0 && longLength < kPathSize &&
+                Win32ReachedName(chosen.h, reached, kPathSize) && Win32SameName(reached, expected);
   if (!direct) {
     SetupSay(kSayReachedByLink, full, nullptr, report, reportSize);
     return SETUP_HELPER_REFUSED;
@@ -513,16 +494,14 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
     SetupSay(kSayNameTooLong, full, nullptr, report, reportSize);
     return SETUP_HELPER_REFUSED;
   }
-  HANDLE handle = Win32OpenItself(levels, FILE_READ_ATTRIBUTES);
-  if (handle == INVALID_HANDLE_VALUE) {
+  Win32Handle handle{Win32OpenItself(levels, FILE_READ_ATTRIBUTES)};
+  if (handle.h == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) return SETUP_HELPER_DONE;  // Setup makes it
     SetupSay(kSayLevelsUnseen, levels, nullptr, report, reportSize);
     return SETUP_HELPER_REFUSED;
   }
-  int result = CheckLevels(reached, levels, handle, report, reportSize);
-  CloseHandle(handle);
-  return result;
+  return CheckLevels(reached, levels, handle.h, report, reportSize);
 }
 
 int SetupSecureLevels(const wchar_t* folder, wchar_t* report, uint32_t reportSize) {
@@ -541,12 +520,11 @@ int SetupSecureInstalledFiles(const wchar_t* folder, wchar_t* report, uint32_t r
   for (const char* name : installed) {
     wchar_t file[kPathSize], error[256];
     bool isFolder = false;
-    HANDLE handle = Join(folder, name, SETUP_NEW_SUFFIX, file, kPathSize)
-                        ? OpenReachedItself(file, READ_CONTROL | WRITE_DAC | WRITE_OWNER, &isFolder)
-                        : INVALID_HANDLE_VALUE;
-    bool set = handle != INVALID_HANDLE_VALUE && !isFolder && SetAccess(handle, kInstalledFileAccess);
+    Win32Handle handle{Join(folder, name, SETUP_NEW_SUFFIX, file, kPathSize)
+                           ? OpenReachedItself(file, READ_CONTROL | WRITE_DAC | WRITE_OWNER, &isFolder)
+                           : INVALID_HANDLE_VALUE};
+    bool set = handle.h != INVALID_HANDLE_VALUE && !isFolder && SetAccess(handle.h, kInstalledFileAccess);
     if (!set) ErrorText(isFolder ? ERROR_ACCESS_DENIED : GetLastError(), error, 256);
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     if (!set) {
       SetupSay(kSayCannotSetFile, file, error, report, reportSize);
       return SETUP_HELPER_REFUSED;
@@ -586,8 +564,8 @@ int SetupRemoveOldInstallation(const wchar_t* folder, SetupMode mode, wchar_t* r
 
 int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
   report[0] = L'\0';
-  HANDLE handle = Win32OpenItself(file, DELETE | FILE_READ_ATTRIBUTES);
-  DWORD code = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  Win32Handle handle{Win32OpenItself(file, DELETE | FILE_READ_ATTRIBUTES)};
+  DWORD code = handle.h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return SETUP_HELPER_DONE;
   int result = SETUP_HELPER_DONE;
   bool isLink = false;
@@ -595,18 +573,17 @@ int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
   DWORD length = GetLongPathNameW(file, expected, kPathSize);
   if (code != ERROR_SUCCESS) {
     result = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ? SETUP_HELPER_IN_USE : SETUP_HELPER_REFUSED;
-  } else if (IsFolder(handle, &isLink) || length == 0 || length >= kPathSize ||
-             !ReachedName(handle, reached, kPathSize) || !SameName(reached, expected)) {
+  } else if (IsFolder(handle.h, &isLink) || length == 0 || length >= kPathSize ||
+             !Win32ReachedName(handle.h, reached, kPathSize) || !Win32SameName(reached, expected)) {
     SetupSay(kSayLeftAsItIs, file, nullptr, report, reportSize);
     result = SETUP_HELPER_REFUSED;
   } else {
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (!SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)) {
+    if (!SetFileInformationByHandle(handle.h, FileDispositionInfo, &disposition, sizeof disposition)) {
       code = GetLastError();
       result = SETUP_HELPER_IN_USE;
     }
   }
-  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   if (result == SETUP_HELPER_IN_USE || (result == SETUP_HELPER_REFUSED && report[0] == L'\0')) {
     wchar_t error[256];
     ErrorText(code, error, 256);
@@ -616,10 +593,8 @@ int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
 }
 
 int SetupRemoveWhenEnded(const wchar_t* file, unsigned long processId, wchar_t* report, uint32_t reportSize) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-  if (process != nullptr) {
-    WaitForSingleObject(process, 60 * 1000);
-    CloseHandle(process);
+  if (Win32Handle process{OpenProcess(SYNCHRONIZE, FALSE, processId)}; process.h != nullptr) {
+    WaitForSingleObject(process.h, 60 * 1000);
   }
   return SetupRemoveFile(file, report, reportSize);
 }
@@ -628,11 +603,10 @@ bool SetupSameFolder(const wchar_t* first, const wchar_t* second) {
   BY_HANDLE_FILE_INFORMATION information[2];
   const wchar_t* names[2] = {first, second};
   for (int i = 0; i < 2; ++i) {
-    HANDLE handle = CreateFileW(names[i], FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    bool known = GetFileInformationByHandle(handle, &information[i]);
-    CloseHandle(handle);
+    Win32Handle handle{CreateFileW(names[i], FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                   FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (handle.h == INVALID_HANDLE_VALUE) return false;
+    bool known = GetFileInformationByHandle(handle.h, &information[i]);
     if (!known || !(information[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   }
   return Win32SameFile(information[0], information[1]);
@@ -652,14 +626,14 @@ int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_
              static_cast<unsigned long long>(counter.QuadPart));
   pipeName[79] = L'\0';
   const char* user = SetupUser();
-  HANDLE pipe = INVALID_HANDLE_VALUE;
+  Win32Handle pipe{INVALID_HANDLE_VALUE};
   if (user != nullptr) {
     _snwprintf(access, kSetupSidSize + 64, L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;%hs)", user);
     access[kSetupSidSize + 63] = L'\0';
     PSECURITY_DESCRIPTOR descriptor = Descriptor(access);
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
     if (descriptor != nullptr) {
-      pipe = CreateNamedPipeW(pipeName, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+      pipe.h = CreateNamedPipeW(pipeName, PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
                               PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
                               kPipeSize, 0, &attributes);
       LocalFree(descriptor);
@@ -667,8 +641,9 @@ int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_
   }
   OVERLAPPED connect = {};
   connect.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  bool listening = pipe != INVALID_HANDLE_VALUE && connect.hEvent != nullptr;
-  if (listening && !ConnectNamedPipe(pipe, &connect)) {
+  Win32Handle event{connect.hEvent};
+  bool listening = pipe.h != INVALID_HANDLE_VALUE && connect.hEvent != nullptr;
+  if (listening && !ConnectNamedPipe(pipe.h, &connect)) {
     DWORD code = GetLastError();
     if (code == ERROR_PIPE_CONNECTED) SetEvent(connect.hEvent);
     listening = code == ERROR_PIPE_CONNECTED || code == ERROR_IO_PENDING;
@@ -686,6 +661,7 @@ int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_
   execute.nShow = SW_SHOWNORMAL;
   int status = SETUP_HELPER_NOT_STARTED;
   if (written >= 0 && written < 4096 && ShellExecuteExW(&execute) && execute.hProcess != nullptr) {
+    Win32Handle process{execute.hProcess};
     // What comes through the pipe counts only when the process started
     // here is the one that wrote it.
     const DWORD started = GetProcessId(execute.hProcess);
@@ -695,13 +671,12 @@ int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_
     if (waited == WAIT_OBJECT_0 + 1 || (listening && WaitForSingleObject(connect.hEvent, 0) == WAIT_OBJECT_0)) {
       ULONG client = 0;
       DWORD ignored = 0;
-      fromStarted = GetOverlappedResult(pipe, &connect, &ignored, FALSE) &&
-                    GetNamedPipeClientProcessId(pipe, &client) && client == started;
+      fromStarted = GetOverlappedResult(pipe.h, &connect, &ignored, FALSE) &&
+                    GetNamedPipeClientProcessId(pipe.h, &client) && client == started;
     }
     WaitForSingleObject(execute.hProcess, INFINITE);
     DWORD code = 0;
     if (GetExitCodeProcess(execute.hProcess, &code)) status = static_cast<int>(code);
-    CloseHandle(execute.hProcess);
     // The process has ended: the pipe holds all it wrote, then ends.
     static wchar_t received[kPipeSize / sizeof(wchar_t)];
     DWORD total = 0;
@@ -710,10 +685,10 @@ int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_
       reading.hEvent = connect.hEvent;
       ResetEvent(connect.hEvent);
       DWORD got = 0;
-      if (!ReadFile(pipe, reinterpret_cast<char*>(received) + total, kPipeSize - total, &got, &reading)) {
+      if (!ReadFile(pipe.h, reinterpret_cast<char*>(received) + total, kPipeSize - total, &got, &reading)) {
         if (GetLastError() != ERROR_IO_PENDING || WaitForSingleObject(connect.hEvent, 5000) != WAIT_OBJECT_0 ||
-            !GetOverlappedResult(pipe, &reading, &got, FALSE)) {
-          CancelIo(pipe);
+            !GetOverlappedResult(pipe.h, &reading, &got, FALSE)) {
+          CancelIo(pipe.h);
           break;
         }
       }
@@ -724,8 +699,6 @@ int SetupRunElevated(const wchar_t* program, const wchar_t* parameters, uintptr_
     for (; at < length && out + 1 < reportSize; ++at) report[out++] = received[at];
     report[out] = L'\0';
   }
-  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
-  if (connect.hEvent != nullptr) CloseHandle(connect.hEvent);
   return status;
 }
 
