@@ -146,8 +146,8 @@ hold_keeper() {
 }
 
 # The pages a player sees: the welcome, the licence, whom it is for (all
-# users), then the game's folder, Program Files by default (just for me,
-# none: Back from there). Cancel asks before it ends the setup there, with
+# users), then the game's folder, Program Files by default, whose Browse
+# asks for Quillomar's folder (just for me, none: Back from there). Cancel asks before it ends the setup there, with
 # nothing done. Each press is a driver of its own that leaves once the page
 # it pressed on has changed, so the next one reads the next page.
 scenario setup-pages
@@ -182,6 +182,10 @@ shows() {
 press ok windows-setup-welcome
 press ok windows-setup-licence
 press ok windows-setup-mode
+# Browse asks for Quillomar's folder.
+press keys:alt+r
+press cancel browse
+shows "$work/$current.browse" '| Static Choose the folder in which Quillomar is installed:'
 press abort windows-setup-directory  # the setup's Back has the id of Abort
 shows "$work/$current.windows-setup-directory" 'Edit C:\\Program Files\\Quillomar'
 press 'keys:alt+j enter'
@@ -272,8 +276,9 @@ finish
 # Every page by the keyboard alone, in both modes: Enter goes on, Alt with
 # a letter and the arrows choose whom it is for. A folder without the game
 # is asked about first, No the default. The folder page counts the
-# uninstaller in the size; the finish page says what Setup did, with the
-# folder on a line of its own; the details list plain steps only.
+# uninstaller in the size; the finish page says what Setup did (installed,
+# updated or reinstalled), with the folder on a line of its own; the
+# details list plain steps only.
 scenario setup-pages-by-keyboard
 "$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
 opened=$!
@@ -305,6 +310,22 @@ done
 shows "$work/$current.folder" "Space required: $size"
 [ "$(reg_default "$classes\\$SETUP_PROGID\\shell\\open\\command")" = "\"C:\Games\Quillomar\\$SETUP_PROGRAM_NAME\" \"%1\"" ] ||
   problems+=("the keys did not install for all users")
+# Setup again into the same folder: over an older version registered there
+# it says it has updated it, over this version that it has reinstalled it.
+"$WINE" reg add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 0.9.0 /f >/dev/null 2>&1 ||
+  problems+=("cannot register an older version")
+for case in updated reinstalled; do
+  "$WINE" "$setup" '/D=C:\Games\Quillomar' >/dev/null 2>&1 &
+  opened=$!
+  press keys:enter
+  press keys:enter
+  press 'keys:alt+f enter'
+  finish_by_keys $case "Setup has $case"
+done
+shows "$work/$current.updated" \
+  "Setup has updated the level-set installer to version $version for every user of this computer, in this folder:\\x0D\\nC:\\\\Games\\\\Quillomar\\x0D\\n"
+shows "$work/$current.reinstalled" \
+  "Setup has reinstalled the level-set installer $version for every user of this computer, in this folder:\\x0D\\nC:\\\\Games\\\\Quillomar\\x0D\\n"
 run_registered "$uninstall_key" QuietUninstallString 'exit 0'
 mine="$drive/MyGames/Quillomar"
 mkdir -p "$mine" && echo "the game" >"$mine/$SETUP_GAME_PROGRAM"
