@@ -99,6 +99,15 @@ bool SetAccess(HANDLE handle, const wchar_t* text) {
   return set;
 }
 
+// Whether handle reached path under that very name, in its long form, so
+// through no link on the way; reached gets the name it reached (kPathSize).
+bool ReachedUnderItsOwnName(HANDLE handle, const wchar_t* path, wchar_t* reached) {
+  wchar_t expected[kPathSize];
+  DWORD length = GetLongPathNameW(path, expected, kPathSize);
+  return length > 0 && length < kPathSize && Win32ReachedName(handle, reached, kPathSize) &&
+         Win32SameName(reached, expected);
+}
+
 // The file or folder of that name itself, reached under that very name
 // (through no link on the way) and no link itself; INVALID_HANDLE_VALUE
 // otherwise, with the system's code, or ERROR_BAD_PATHNAME when it is
@@ -107,11 +116,9 @@ HANDLE OpenReachedItself(const wchar_t* path, DWORD access, bool* isFolder) {
   Win32Handle handle{Win32OpenItself(path, access | FILE_READ_ATTRIBUTES)};
   if (handle.h == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
   bool isLink = false;
-  wchar_t expected[kPathSize], reached[kPathSize];
+  wchar_t reached[kPathSize];
   *isFolder = IsFolder(handle.h, &isLink);
-  DWORD length = GetLongPathNameW(path, expected, kPathSize);
-  if (isLink || length == 0 || length >= kPathSize || !Win32ReachedName(handle.h, reached, kPathSize) ||
-      !Win32SameName(reached, expected)) {
+  if (isLink || !ReachedUnderItsOwnName(handle.h, path, reached)) {
     SetLastError(ERROR_BAD_PATHNAME);
     return INVALID_HANDLE_VALUE;
   }
@@ -481,11 +488,9 @@ int SetupCheckFolder(const wchar_t* folder, SetupMode mode, wchar_t* report, uin
 
   // No link on the way (the handle reached the folder under its own long
   // name), and Levels, if there, no link either.
-  wchar_t expected[kPathSize], reached[kPathSize], levels[kPathSize];
+  wchar_t reached[kPathSize], levels[kPathSize];
   Win32Handle chosen{Win32OpenItself(full, FILE_READ_ATTRIBUTES)};
-  DWORD longLength = GetLongPathNameW(full, expected, kPathSize);
-  bool direct = chosen.h != INVALID_HANDLE_VALUE && longLength > 0 && longLength < kPathSize &&
-                Win32ReachedName(chosen.h, reached, kPathSize) && Win32SameName(reached, expected);
+  bool direct = chosen.h != INVALID_HANDLE_VALUE && ReachedUnderItsOwnName(chosen.h, full, reached);
   if (!direct) {
     SetupSay(kSayReachedByLink, full, nullptr, report, reportSize);
     return SETUP_HELPER_REFUSED;
@@ -569,12 +574,10 @@ int SetupRemoveFile(const wchar_t* file, wchar_t* report, uint32_t reportSize) {
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return SETUP_HELPER_DONE;
   int result = SETUP_HELPER_DONE;
   bool isLink = false;
-  wchar_t expected[kPathSize], reached[kPathSize];
-  DWORD length = GetLongPathNameW(file, expected, kPathSize);
+  wchar_t reached[kPathSize];
   if (code != ERROR_SUCCESS) {
     result = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ? SETUP_HELPER_IN_USE : SETUP_HELPER_REFUSED;
-  } else if (IsFolder(handle.h, &isLink) || length == 0 || length >= kPathSize ||
-             !Win32ReachedName(handle.h, reached, kPathSize) || !Win32SameName(reached, expected)) {
+  } else if (IsFolder(handle.h, &isLink) || !ReachedUnderItsOwnName(handle.h, file, reached)) {
     SetupSay(kSayLeftAsItIs, file, nullptr, report, reportSize);
     result = SETUP_HELPER_REFUSED;
   } else {
